@@ -1,0 +1,86 @@
+// The calculator state that every action reads and writes: running total, operators,
+// the tape of recorded lines, the line counters, and the texts of the displays.
+#pragma once
+
+#include "money.h"
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tapecalc {
+
+// Operator codes; 0 is "none" (previousOperator before the first action).
+enum Operator : int { noOperator = 0, add = 1, subtract = 2, multiply = 3, divide = 4 };
+
+struct OperatorInfo {
+    Operator code;
+    std::string_view name;   // shown in the operator indicator
+    std::string_view symbol; // recorded on the tape
+    std::string_view cue;    // voice cue of its key
+};
+
+// Info of an operator code, or nothing for a code outside 1..4.
+const OperatorInfo *operatorInfo(int code);
+// The operator whose tape symbol or indicator name this is, or nothing.
+const OperatorInfo *operatorBySymbol(std::string_view symbol);
+const OperatorInfo *operatorByName(std::string_view name);
+
+// The tape holds 30,001 lines (indices 0 to 30000); writes beyond are skipped.
+inline constexpr int tapeSlots = 30001;
+
+// A rectangle in the window's units of 1/1440 inch (15 to a pixel at 96 dpi).
+struct Rect {
+    int left = 0, top = 0, width = 0, height = 0;
+    friend bool operator==(const Rect &, const Rect &) = default;
+};
+
+// Window size and the places of the controls that the layouts move.
+struct PanelState {
+    int panelStep = 0;    // expand key cycle, 0..5
+    int windowLayout = 0; // double-click cycle, 0..2; 0 is the normal window
+    int windowWidth = 5280;
+    int windowHeight = 5520;
+    Rect text1{240, 960, 4815, 480};
+    Rect label1{360, 300, 4215, 495};
+    Rect label2{4560, 300, 495, 495};
+    Rect image3{240, 240, 4815, 615};
+    Rect shape1{12360, 360, 2000, 495};
+    bool label1Visible = true;
+    bool label2Visible = true;
+    bool image3Visible = true;
+};
+
+// Texts of the displays as the actions left them. Text1 is the entry box, Label1 the
+// result, Label2 the operator indicator, Label9 the line number, Text2 the tape view.
+struct Displays {
+    std::string text1;
+    std::string label1;
+    std::string label2 = "加";
+    std::string label9;
+    std::string text2;
+    // Counts every write of text2, so the window can skip copying an unchanged tape.
+    unsigned long text2Writes = 0;
+};
+
+struct Calculator {
+    Money runningTotal{};
+    Operator pendingOperator = add;
+    Operator previousOperator = noOperator;
+    std::vector<std::string> tapeEntries = std::vector<std::string>(tapeSlots);
+    std::vector<std::string> tapeOperators = std::vector<std::string>(tapeSlots);
+    std::vector<std::optional<Money>> tapeTotals = std::vector<std::optional<Money>>(tapeSlots);
+    int lineNumber = 0;     // slot of the next line; the review cursor
+    int lastLineNumber = 0; // end of the tape
+    std::string currentTapeFile; // the file the tape belongs to; empty: none
+    int tapeFromFile = 0;        // 1 once a tape was opened from the list
+    PanelState panel;
+    Displays shown;
+
+    static bool inTape(int index) { return index >= 0 && index < tapeSlots; }
+    void clearTape();
+};
+
+} // namespace tapecalc

@@ -1,0 +1,21 @@
+// What the calculator asks of the platform: voice cues, a message, the end of the
+// program. The window plays them; tests record them.
+#pragma once
+
+#include <string_view>
+
+namespace tapecalc {
+
+class Requests {
+public:
+    virtual ~Requests() = default;
+
+    // Cue file names are bare names in the sound folder ("加.wav"); an empty name is a
+    // request too (it stops the sounding cue).
+    virtual void playCue(std::string_view file) = 0;         // returns at once, cuts the sounding cue
+    virtual void playCueBlocking(std::string_view file) = 0; // returns when the cue has ended
+    virtual void showMessage(std::string_view text) = 0;     // modal, OK only
+    virtual void endProgram() = 0;
+};
+
+} // namespace tapecalc

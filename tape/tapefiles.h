@@ -1,0 +1,45 @@
+// Tape files in the data folder: names, encoding, save, open, delete. Files are GBK
+// on disk on every platform; reading also takes valid UTF-8.
+#pragma once
+
+#include "../core/calculator.h"
+#include "../core/requests.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+namespace tapecalc {
+
+inline constexpr char tapePattern[] = "*.qtz";
+
+// "20261206$16$58$07.qtz": date digits, "$", the 24-hour time with "$" for ":".
+QString tapeFileName(const QDateTime &moment);
+
+QByteArray encodeTapeText(const QString &text);  // GBK
+QString decodeTapeText(const QByteArray &bytes); // UTF-8 (BOM or not) when valid, else GBK
+
+// The whole file decoded; empty when it cannot be read. Never creates a file.
+QString FileContent(const QString &path);
+
+enum class SaveOutcome { savedNew, savedBack, failed };
+
+// The save key. With no current file: a new file named from `moment` that never
+// replaces an existing one, and the tape is tied to it. With one: the tape view
+// `tapeView` is written back to it. Written atomically; on failure nothing is tied.
+SaveOutcome saveTape(Calculator &calc, const QString &dataFolder, const QDateTime &moment,
+                     const QString &tapeView);
+
+// Opens dataFolder/name: loads the pairs, recomputes the total and its per-line totals,
+// and shows the file in the tape view. Does nothing for an empty name.
+void openSelectedTape(Calculator &calc, const QString &dataFolder, const QString &name);
+
+// The delete key: removes dataFolder/selectedName and clears the calculator, with its
+// cues. Does nothing when the tape has no file. Returns whether it acted.
+bool deleteTape(Calculator &calc, Requests &out, const QString &dataFolder,
+                const QString &selectedName);
+
+// A character typed into the tape view: the code to insert, or 0 to discard it.
+int tapeViewKeyFilter(int charCode);
+
+} // namespace tapecalc

@@ -1,0 +1,18 @@
+// The tape text: for each line an entry row and an operator row, each ending in CR LF.
+// It is the content of the tape view and of every tape file.
+#pragma once
+
+#include "../core/calculator.h"
+
+#include <string>
+
+namespace tapecalc {
+
+// Slots 0..lineNumber: a non-empty entry (trimmed), then its symbol (trimmed) when the
+// slot is before lineNumber. Slots beyond the tape are ignored.
+std::string tapeText(const Calculator &calc);
+
+// Leading and trailing blanks removed.
+std::string_view trimBlanks(std::string_view text);
+
+} // namespace tapecalc
