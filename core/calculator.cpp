@@ -1,0 +1,42 @@
+// The operator vocabulary and the calculator state's one helper.
+#include "calculator.h"
+
+#include <algorithm>
+
+namespace tapecalc {
+
+namespace {
+constexpr std::array<OperatorInfo, 4> operators{{
+    {add, "加", "+", "加.wav"},
+    {subtract, "减", "-", "减.wav"},
+    {multiply, "乘", "×", "乘.wav"},
+    {divide, "除", "÷", "除.wav"},
+}};
+
+template <typename Field> const OperatorInfo *findOperator(Field field, std::string_view value) {
+    auto it = std::find_if(operators.begin(), operators.end(),
+                           [&](const OperatorInfo &op) { return op.*field == value; });
+    return it == operators.end() ? nullptr : &*it;
+}
+} // namespace
+
+const OperatorInfo *operatorInfo(int code) {
+    return code >= add && code <= divide ? &operators[static_cast<std::size_t>(code - 1)]
+                                         : nullptr;
+}
+
+const OperatorInfo *operatorBySymbol(std::string_view symbol) {
+    return findOperator(&OperatorInfo::symbol, symbol);
+}
+
+const OperatorInfo *operatorByName(std::string_view name) {
+    return findOperator(&OperatorInfo::name, name);
+}
+
+void Calculator::clearTape() {
+    std::fill(tapeEntries.begin(), tapeEntries.end(), std::string());
+    std::fill(tapeOperators.begin(), tapeOperators.end(), std::string());
+    std::fill(tapeTotals.begin(), tapeTotals.end(), std::nullopt);
+}
+
+} // namespace tapecalc
