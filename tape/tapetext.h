@@ -4,7 +4,9 @@
 
 #include "../core/calculator.h"
 
+#include <algorithm>
 #include <string>
+#include <string_view>
 
 namespace tapecalc {
 

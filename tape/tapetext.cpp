@@ -1,0 +1,32 @@
+// The tape text of the tape in memory.
+#include "tapetext.h"
+
+namespace tapecalc {
+
+std::string_view trimBlanks(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return {};
+    const auto last = text.find_last_not_of(" \t");
+    return text.substr(first, last - first + 1);
+}
+
+std::string tapeText(const Calculator &calc) {
+    std::string text;
+    // Slots past the end of the tape (a line number that went on counting) add nothing.
+    const int end = std::min(calc.lineNumber, tapeSlots - 1);
+    for (int k = 0; k <= end; ++k) {
+        const auto &entry = calc.tapeEntries[static_cast<std::size_t>(k)];
+        if (entry.empty())
+            continue;
+        text += trimBlanks(entry);
+        text += "\r\n";
+        if (k < calc.lineNumber) {
+            text += trimBlanks(calc.tapeOperators[static_cast<std::size_t>(k)]);
+            text += "\r\n";
+        }
+    }
+    return text;
+}
+
+} // namespace tapecalc
