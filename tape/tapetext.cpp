@@ -4,10 +4,10 @@
 namespace tapecalc {
 
 std::string_view trimBlanks(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t");
+    const auto first = text.find_first_not_of(" ");
     if (first == std::string_view::npos)
         return {};
-    const auto last = text.find_last_not_of(" \t");
+    const auto last = text.find_last_not_of(" ");
     return text.substr(first, last - first + 1);
 }
 

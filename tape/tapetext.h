@@ -14,7 +14,7 @@ namespace tapecalc {
 // slot is before lineNumber. Slots beyond the tape are ignored.
 std::string tapeText(const Calculator &calc);
 
-// Leading and trailing blanks removed.
+// Leading and trailing spaces removed.
 std::string_view trimBlanks(std::string_view text);
 
 } // namespace tapecalc
