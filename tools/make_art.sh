@@ -1,0 +1,155 @@
+#!/bin/bash
+# Makes the window's pictures: the built-in art (art/*.png and art/art.qrc)
+# and the key pictures loaded at run time (anniu/*.jpg).
+# Needs (Debian 12): imagemagick fonts-noto-cjk (font "Noto Serif CJK SC").
+# Everything is drawn at twice the 96-dpi pixel size (1 px = 15 twips at 1x)
+# so it stays crisp on high-DPI screens. Fixed noise seed and stripped
+# metadata: running it again gives the same bytes.
+set -euo pipefail
+
+here="$(cd "$(dirname "$0")/.." && pwd)"
+art="$here/art"
+keys="$here/anniu"
+mkdir -p "$art" "$keys"
+
+font_title="Noto-Serif-CJK-SC-Bold"
+font_text="Noto-Serif-CJK-SC-Bold"
+for f in "$font_title" "$font_text"; do
+  convert -list font | grep "Font: $f\$" >/dev/null \
+    || { echo "font $f not found (install fonts-noto-cjk)" >&2; exit 1; }
+done
+
+tmp="$(mktemp -d)"
+trap 'rm -rf "$tmp"' EXIT
+
+# 2x pixels from twips: 1 px at 1x = 15 twips.
+px() { echo $(( $1 * 2 / 15 )); }
+
+PNG_OPTS=(-strip -depth 8 -define png:exclude-chunks=date,time)
+JPG_OPTS=(-strip -quality 90 -sampling-factor 1x1)
+
+# brushed W H TOP BOTTOM STREAK SEED OUT
+# Vertical gradient from TOP to BOTTOM with horizontal brushed streaks of
+# strength STREAK (percent contrast of the streak layer).
+brushed() {
+  local w=$1 h=$2 top=$3 bottom=$4 streak=$5 seed=$6 out=$7
+  # streaks: random noise smeared sideways, kept near mid-grey
+  convert -size "$((w + 80))x${h}" xc:gray50 -seed "$seed" \
+      -attenuate 1.0 +noise Random -colorspace Gray \
+      -motion-blur 0x40+0 -motion-blur 0x40+180 \
+      -crop "${w}x${h}+40+0" +repage \
+      -auto-level +level "$((50 - streak))%,$((50 + streak))%" \
+      "$tmp/streak.png"
+  convert -size "${w}x${h}" gradient:"$top"-"$bottom" \
+      "$tmp/streak.png" -compose SoftLight -composite \
+      "$out"
+}
+
+# Gold of the window and of the keys.
+GOLD_HI='#f7dc8c'
+GOLD_LO='#b98a2e'
+
+# --- Backdrop: brushed gold, 5295 x 6375 twips (also stretched for Image7).
+brushed "$(px 5295)" "$(px 6375)" "$GOLD_HI" "$GOLD_LO" 18 42 "$tmp/backdrop.png"
+convert "$tmp/backdrop.png" "${PNG_OPTS[@]}" "$art/backdrop.png"
+
+# --- Strip: white brushed metal, 4815 x 615 twips (also behind the line number).
+brushed "$(px 4815)" "$(px 615)" '#ffffff' '#dcdcdc' 14 43 "$tmp/strip.png"
+convert "$tmp/strip.png" -bordercolor '#b8b8b8' -border 1 -shave 1x1 \
+    "$tmp/strip.png"
+convert "$tmp/strip.png" -fill '#9a9a9a' -draw "line 0,0 $(( $(px 4815) - 1 )),0" \
+    "${PNG_OPTS[@]}" "$art/strip.png"
+
+# key_tile W H SEED OUT_RELEASED OUT_PRESSED
+# A gold key with a raised bevel, and its pressed look: the face a quarter
+# darker, shifted 2 px down-right, with a sunken bevel and an inner shadow
+# along the top and left edges.
+key_tile() {
+  local w=$1 h=$2 seed=$3 rel=$4 prs=$5
+  local b=$(( h / 11 ))        # bevel width
+  brushed "$w" "$h" '#fbe49a' '#c39432' 16 "$seed" "$tmp/face.png"
+  convert "$tmp/face.png" -raise "${b}x${b}" \
+      -bordercolor '#6e4f12' -border 1 -shave 1x1 \
+      -fill none -stroke '#6e4f12' -strokewidth 1 \
+      -draw "rectangle 0,0 $((w - 1)),$((h - 1))" \
+      "$tmp/rel.png"
+  # pressed: shifted, darkened face; sunken bevel; soft inner shadow
+  convert "$tmp/face.png" -page +2+2 -background '#9c7426' -flatten \
+      -modulate 75,100 \
+      +raise "${b}x${b}" \
+      "$tmp/prs0.png"
+  convert -size "${w}x${h}" xc:none -fill 'rgba(0,0,0,0.45)' \
+      -draw "rectangle 0,0 $((w - 1)),$((b + 1))" \
+      -draw "rectangle 0,0 $((b + 1)),$((h - 1))" \
+      -blur 0x3 "$tmp/shadow.png"
+  convert "$tmp/prs0.png" "$tmp/shadow.png" -compose Over -composite \
+      -fill none -stroke '#4a340a' -strokewidth 1 \
+      -draw "rectangle 0,0 $((w - 1)),$((h - 1))" \
+      "$tmp/prs.png"
+  cp "$tmp/rel.png" "$rel"
+  cp "$tmp/prs.png" "$prs"
+}
+
+# --- Key tiles: square 495 x 495 twips, wide 1095 x 495 twips.
+key_tile "$(px 495)"  "$(px 495)" 44 "$tmp/sq_rel.png" "$tmp/sq_prs.png"
+key_tile "$(px 1095)" "$(px 495)" 45 "$tmp/wd_rel.png" "$tmp/wd_prs.png"
+convert "$tmp/sq_rel.png" "${PNG_OPTS[@]}" "$art/key_square.png"
+convert "$tmp/wd_rel.png" "${PNG_OPTS[@]}" "$art/key_wide.png"
+
+# Key pictures read from anniu/ at every press and release.
+convert "$tmp/sq_rel.png" "${JPG_OPTS[@]}" "$keys/1.jpg"
+convert "$tmp/sq_prs.png" "${JPG_OPTS[@]}" "$keys/0x.jpg"
+convert "$tmp/wd_rel.png" "${JPG_OPTS[@]}" "$keys/beijingz.jpg"
+convert "$tmp/wd_prs.png" "${JPG_OPTS[@]}" "$keys/beijingq.jpg"
+
+# --- Banner: title and version on brushed gold, 2325 x 615 twips.
+bw=$(px 2325); bh=$(px 615)
+brushed "$bw" "$bh" '#fbe39a' '#c08f30' 16 46 "$tmp/banner.png"
+convert "$tmp/banner.png" -raise 3x3 \
+    -font "$font_title" -pointsize 42 -gravity West \
+    -fill '#fff3c4' -annotate +17+1 '纸带计算器' \
+    -fill '#5a3a08' -annotate +16+0 '纸带计算器' \
+    -font "$font_text" -pointsize 18 -gravity SouthEast \
+    -fill '#fff3c4' -annotate +13+11 'V1.0' \
+    -fill '#5a3a08' -annotate +12+12 'V1.0' \
+    "${PNG_OPTS[@]}" "$art/banner.png"
+
+# --- Help panel: six keyboard tips on gold, 4815 x 2895 twips.
+hw=$(px 4815); hh=$(px 2895)
+brushed "$hw" "$hh" '#f9df92' '#c99a3a' 12 47 "$tmp/help.png"
+tips=(
+  '1. 请先打开数字小键盘 (NumLock)'
+  '2. 回车键 = 等于'
+  '3. PageDown 键 = 读出总数'
+  '4. End 键 = 清除输入'
+  '5. Delete 键 = 归零'
+  '6. Backspace 键 = 删除一个字符'
+)
+draw=()
+line_h=$(( (hh - 24) / ${#tips[@]} ))
+for i in "${!tips[@]}"; do
+  y=$(( 12 + i * line_h + line_h / 2 - 17 ))
+  draw+=(-annotate "+28+$y" "${tips[$i]}")
+done
+convert "$tmp/help.png" -raise 4x4 \
+    -font "$font_text" -pointsize 30 -gravity NorthWest -fill '#3c2605' \
+    "${draw[@]}" \
+    "${PNG_OPTS[@]}" "$art/helppanel.png"
+
+# --- Resource file for the built-in pictures.
+cat > "$art/art.qrc" <<'QRC'
+<RCC>
+    <qresource prefix="/art">
+        <file>backdrop.png</file>
+        <file>strip.png</file>
+        <file>key_square.png</file>
+        <file>key_wide.png</file>
+        <file>banner.png</file>
+        <file>helppanel.png</file>
+    </qresource>
+</RCC>
+QRC
+
+for f in "$art"/*.png "$keys"/*.jpg; do
+  identify -format '%f %wx%h %b\n' "$f"
+done
