@@ -21,8 +21,7 @@ template <typename Field> const OperatorInfo *findOperator(Field field, std::str
 } // namespace
 
 const OperatorInfo *operatorInfo(int code) {
-    return code >= add && code <= divide ? &operators[static_cast<std::size_t>(code - 1)]
-                                         : nullptr;
+    return code >= add && code <= divide ? &operators[static_cast<std::size_t>(code - 1)] : nullptr;
 }
 
 const OperatorInfo *operatorBySymbol(std::string_view symbol) {

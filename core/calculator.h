@@ -72,8 +72,8 @@ struct Calculator {
     std::vector<std::string> tapeEntries = std::vector<std::string>(tapeSlots);
     std::vector<std::string> tapeOperators = std::vector<std::string>(tapeSlots);
     std::vector<std::optional<Money>> tapeTotals = std::vector<std::optional<Money>>(tapeSlots);
-    int lineNumber = 0;     // slot of the next line; the review cursor
-    int lastLineNumber = 0; // end of the tape
+    int lineNumber = 0;          // slot of the next line; the review cursor
+    int lastLineNumber = 0;      // end of the tape
     std::string currentTapeFile; // the file the tape belongs to; empty: none
     int tapeFromFile = 0;        // 1 once a tape was opened from the list
     PanelState panel;

@@ -7,12 +7,12 @@
 namespace tapecalc {
 
 class Requests {
-public:
+  public:
     virtual ~Requests() = default;
 
     // Cue file names are bare names in the sound folder ("加.wav"); an empty name is a
     // request too (it stops the sounding cue).
-    virtual void playCue(std::string_view file) = 0;         // returns at once, cuts the sounding cue
+    virtual void playCue(std::string_view file) = 0; // returns at once, cuts the sounding cue
     virtual void playCueBlocking(std::string_view file) = 0; // returns when the cue has ended
     virtual void showMessage(std::string_view text) = 0;     // modal, OK only
     virtual void endProgram() = 0;

@@ -1,0 +1,250 @@
+// The calculator's actions: number entry, operators, equals, clearing, function keys
+// and the read-out of a number.
+#include "actions.h"
+
+#include "numbertext.h"
+#include "tape/tapetext.h"
+
+#include <cmath>
+#include <string>
+
+namespace tapecalc {
+
+namespace {
+
+constexpr std::string_view equalsCue = "等于.wav";
+
+void setTapeView(Calculator &calc, std::string text) {
+    calc.shown.text2 = std::move(text);
+    ++calc.shown.text2Writes;
+}
+
+// Steps shared by the operator keys and equals when the entry is not empty: the line
+// is recorded even when the arithmetic fails, and slots beyond the tape are skipped
+// while the line number goes on counting.
+void recordLine(Calculator &calc, Operator applied, std::string_view symbol) {
+    const bool inTape = Calculator::inTape(calc.lineNumber);
+    const auto slot = static_cast<std::size_t>(calc.lineNumber);
+    if (inTape)
+        calc.tapeTotals[slot] = calc.runningTotal;
+    applyOperator(calc, applied, calc.shown.text1);
+    if (inTape) {
+        calc.tapeEntries[slot] = calc.shown.text1;
+        calc.tapeOperators[slot] = std::string(symbol);
+    }
+    ++calc.lineNumber;
+    calc.lastLineNumber = calc.lineNumber;
+    calc.shown.label9 = std::to_string(calc.lineNumber);
+    calc.shown.text1.clear();
+    calc.shown.label1 = moneyText(calc.runningTotal);
+}
+
+// After clear-all, delete or a review back to line 0 the indicator is blank; equals
+// brings back addition.
+void restoreBlankIndicator(Calculator &calc) {
+    if (calc.shown.label2.empty()) {
+        calc.shown.label2 = operatorInfo(add)->name;
+        calc.pendingOperator = add;
+    }
+}
+
+std::string_view symbolOf(int code) {
+    const OperatorInfo *op = operatorInfo(code);
+    return op ? op->symbol : std::string_view();
+}
+
+} // namespace
+
+void applyOperator(Calculator &calc, int code, std::string_view entryText) {
+    MoneyResult result{};
+    if (code == add || code == subtract) {
+        const MoneyResult entry = parseMoney(entryText);
+        if (!entry.ok())
+            return;
+        result = code == add ? addMoney(calc.runningTotal, entry.value)
+                             : subtractMoney(calc.runningTotal, entry.value);
+    } else if (code == multiply || code == divide) {
+        const std::optional<double> x = parseNumber(entryText);
+        if (!x)
+            return;
+        const double y = moneyToDouble(calc.runningTotal);
+        if (code == divide && *x == 0.0)
+            return; // division by zero, 0 ÷ 0 included
+        // A division with a total of 0 gives 0 for every other entry, so equals' rule of
+        // not dividing a zero total needs no case of its own.
+        result = moneyFromDouble(code == multiply ? *x * y : y / *x);
+    } else {
+        return;
+    }
+    if (result.ok())
+        calc.runningTotal = result.value;
+}
+
+void rebuildTapeView(Calculator &calc) {
+    setTapeView(calc, tapeText(calc));
+}
+
+std::string_view characterCue(char c) {
+    static constexpr std::string_view digitCues[] = {"0.wav", "1.wav", "2.wav", "3.wav", "4.wav",
+                                                     "5.wav", "6.wav", "7.wav", "8.wav", "9.wav"};
+    if (c >= '0' && c <= '9')
+        return digitCues[c - '0'];
+    if (c == '.')
+        return "d.wav";
+    if (c == '-')
+        return "负.wav";
+    return {};
+}
+
+void digitKey(Calculator &calc, Requests &out, char digit) {
+    calc.shown.text1 += digit;
+    out.playCue(characterCue(digit));
+}
+
+void signKey(Calculator &calc, Requests &out) {
+    // The sign can only start an entry; there is no sign toggle.
+    if (!calc.shown.text1.empty())
+        return;
+    calc.shown.text1 = "-";
+    out.playCue(characterCue('-'));
+}
+
+void pointKey(Calculator &calc, Requests &out) {
+    if (calc.shown.text1.find('.') == std::string::npos)
+        calc.shown.text1 += '.';
+    out.playCue(characterCue('.')); // heard also when the point is refused
+}
+
+std::string_view operatorAction(Calculator &calc, Operator key) {
+    const OperatorInfo &op = *operatorInfo(key);
+    calc.previousOperator = calc.pendingOperator;
+    calc.pendingOperator = key;
+    calc.shown.label2 = op.name;
+    if (!calc.shown.text1.empty()) {
+        // The line takes the symbol of the key that closed the entry.
+        recordLine(calc, calc.previousOperator, op.symbol);
+    } else if (Calculator::inTape(calc.lineNumber - 1)) {
+        calc.tapeOperators[static_cast<std::size_t>(calc.lineNumber - 1)] = op.symbol;
+    }
+    calc.currentTapeFile.clear();
+    rebuildTapeView(calc);
+    return op.cue;
+}
+
+void operatorKey(Calculator &calc, Requests &out, Operator key) {
+    out.playCue(operatorAction(calc, key));
+}
+
+std::string_view equalsAction(Calculator &calc, EqualsForm form) {
+    calc.previousOperator = calc.pendingOperator;
+    if (form == EqualsForm::keyboard)
+        restoreBlankIndicator(calc);
+    if (!calc.shown.text1.empty()) {
+        // "=" records the operator it applied; Enter the pending one, read after the
+        // indicator check above.
+        const Operator recorded =
+            form == EqualsForm::key ? calc.previousOperator : calc.pendingOperator;
+        recordLine(calc, calc.previousOperator, symbolOf(recorded));
+    }
+    if (form == EqualsForm::key)
+        restoreBlankIndicator(calc);
+    calc.currentTapeFile.clear();
+    rebuildTapeView(calc);
+    return equalsCue;
+}
+
+void equalsKey(Calculator &calc, Requests &out) {
+    out.playCue(equalsAction(calc, EqualsForm::key));
+}
+
+void clearAll(Calculator &calc, IndicatorAfterClear indicator) {
+    calc.clearTape();
+    calc.pendingOperator = add;
+    calc.runningTotal = Money{};
+    calc.lineNumber = 0;
+    calc.lastLineNumber = 0;
+    calc.shown.text1.clear();
+    calc.shown.label1.clear();
+    calc.shown.label9.clear();
+    calc.shown.label2 = indicator == IndicatorAfterClear::add ? operatorInfo(add)->name : "";
+    setTapeView(calc, {});
+}
+
+void clearAllKey(Calculator &calc, Requests &out) {
+    clearAll(calc, IndicatorAfterClear::blank);
+    out.playCue("归零.wav");
+}
+
+void clearEntryKey(Calculator &calc, Requests &out) {
+    calc.shown.text1.clear();
+    out.playCue("清除.wav");
+}
+
+void functionKey(Calculator &calc, Requests &out, Function f) {
+    std::string &entry = calc.shown.text1;
+    if (f == Function::pi) {
+        entry = "3.14159265358979";
+        return;
+    }
+    const std::optional<double> parsed = parseNumber(entry);
+    if (!parsed)
+        return; // no number: the entry stays as typed
+    const double x = *parsed;
+    double r = 0;
+    switch (f) {
+    case Function::percent:
+        if (x == 0)
+            return; // an entry of 0 (or 0.0) keeps its text
+        r = x / 100;
+        break;
+    case Function::sin:
+        if (x == 0)
+            return;
+        r = std::sin(x);
+        break;
+    case Function::cos:
+        r = std::cos(x);
+        break;
+    case Function::tan:
+        r = std::tan(x);
+        break;
+    case Function::exp:
+        r = std::exp(x);
+        break;
+    case Function::sqr:
+        if (x < 0) {
+            out.showMessage("负数不能开平方");
+            return;
+        }
+        r = std::sqrt(x);
+        break;
+    case Function::log:
+        if (x == 0) {
+            out.showMessage("0不能求对数");
+            return;
+        }
+        if (x < 0) {
+            out.showMessage("负数不能求对数");
+            return;
+        }
+        r = std::log(x) / std::log(10.0);
+        break;
+    case Function::pi:
+        break;
+    }
+    // A result that is no finite number (exp of a large x) leaves the entry unchanged.
+    if (std::isfinite(r))
+        entry = numberText(r);
+}
+
+void numberReadOut(Requests &out, Money value) {
+    auto say = [&out](std::string_view cue) {
+        out.playCue(cue);
+        out.playCueBlocking(cue);
+    };
+    say("zsw.wav");
+    for (char c : moneyText(value))
+        say(characterCue(c));
+}
+
+} // namespace tapecalc

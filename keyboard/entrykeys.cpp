@@ -1,0 +1,121 @@
+// The entry box's keyboard: key-down commands (Page Up, Page Down, Delete, End) and
+// the character handler that turns typed characters into calculator actions.
+#include "entrykeys.h"
+
+#include "core/actions.h"
+#include "tape/panel.h"
+
+#include <algorithm>
+
+namespace tapecalc {
+
+namespace {
+
+enum CharCode : int {
+    backspace = 8,
+    enter = 13,
+    escape = 27,
+    space = 32,
+    plusChar = '+',
+    minusChar = '-',
+    starChar = '*',
+    slashChar = '/',
+    pointChar = '.',
+    letterA = 'a',
+    letterC = 'c',
+};
+
+// Typed digits are voiced only while the entry is shorter than this.
+constexpr std::size_t voicedEntryLength = 30;
+
+std::size_t characterCount(std::string_view utf8) {
+    return static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
+Operator operatorOfCharacter(int code) {
+    switch (code) {
+    case plusChar:
+        return add;
+    case minusChar:
+        return subtract;
+    case starChar:
+        return multiply;
+    case slashChar:
+        return divide;
+    default:
+        return noOperator;
+    }
+}
+
+} // namespace
+
+void entryKeyDown(Calculator &calc, Requests &out, int keyCode) {
+    std::string_view cue;
+    if (keyCode == keyPageUp) {
+        fullLayout(calc.panel);
+        rebuildTapeView(calc);
+    }
+    if (keyCode == keyDelete) {
+        clearAll(calc, IndicatorAfterClear::add);
+        cue = "归零.wav";
+    }
+    if (keyCode == keyEnd) {
+        calc.shown.text1.clear();
+        cue = "清除.wav";
+    }
+    if (keyCode == keyPageDown) {
+        numberReadOut(out, calc.runningTotal);
+        return; // the read-out is the only request
+    }
+    // Every other key waits here for its cue, empty or not, before its character is handled.
+    out.playCueBlocking(cue);
+}
+
+int entryCharacter(Calculator &calc, Requests &out, int code) {
+    if (code == space) {
+        numberReadOut(out, calc.runningTotal);
+        calc.currentTapeFile.clear();
+        rebuildTapeView(calc);
+        return 0;
+    }
+    calc.previousOperator = calc.pendingOperator;
+    if (code == escape) {
+        calc.shown.text1.clear();
+        out.endProgram();
+        return 0;
+    }
+
+    std::string_view cue; // a later choice replaces an earlier one
+    if (code == letterA) {
+        clearAll(calc, IndicatorAfterClear::add);
+        cue = "归零.wav";
+    }
+    if (code == backspace) {
+        cue = "删除.wav"; // the entry box deletes as usual
+    } else if (code == letterC) {
+        calc.shown.text1.clear();
+        code = 0;
+        cue = "清除.wav";
+    } else {
+        if (code == enter)
+            cue = equalsAction(calc, EqualsForm::keyboard);
+        if (const Operator op = operatorOfCharacter(code); op != noOperator)
+            cue = operatorAction(calc, op);
+        if (code == pointChar && calc.shown.text1.find('.') != std::string::npos)
+            code = 0;
+        // Only digits and an accepted point reach the entry box.
+        if ((code < '0' || code > '9') && code != pointChar)
+            code = 0;
+    }
+    if (characterCount(calc.shown.text1) < voicedEntryLength && code != 0) {
+        // Only a digit or a point is left with a code here; Backspace has no cue of its own.
+        if (std::string_view digitCue = characterCue(static_cast<char>(code)); !digitCue.empty())
+            cue = digitCue;
+    }
+    out.playCue(cue);
+    return code;
+}
+
+} // namespace tapecalc
