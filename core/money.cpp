@@ -1,0 +1,292 @@
+// The money value's conversions: exact decimal parsing, money text, checked + and -, and
+// the two roads between money and double.
+#include "core/money.h"
+
+#include <algorithm>
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace tapecalc {
+
+namespace {
+
+constexpr std::int64_t int64Max = std::numeric_limits<std::int64_t>::max();
+constexpr std::int64_t int64Min = std::numeric_limits<std::int64_t>::min();
+constexpr std::uint64_t minMagnitude = std::uint64_t{1} << 63; // |int64Min|
+
+// Exponents are clamped here while they are read; any exponent this large already puts
+// the value far beyond every range we care about, and the sums built from it (with digit
+// counts bounded by the text length) stay well inside 64 bits.
+constexpr std::int64_t exponentCap = 100'000'000'000'000'000; // 1e17
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// A number as written: its digits, without copying them, and where the point goes.
+struct Scanned {
+    bool negative = false;
+    std::string_view intDigits;
+    std::string_view fracDigits;
+    std::int64_t exponent = 0; // clamped to +-exponentCap
+
+    std::size_t digitCount() const { return intDigits.size() + fracDigits.size(); }
+    char digit(std::size_t i) const {
+        return i < intDigits.size() ? intDigits[i] : fracDigits[i - intDigits.size()];
+    }
+};
+
+std::optional<Scanned> scan(std::string_view text) {
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end && isBlank(text[begin]))
+        ++begin;
+    while (end > begin && isBlank(text[end - 1]))
+        --end;
+
+    Scanned s;
+    std::size_t i = begin;
+    if (i < end && (text[i] == '+' || text[i] == '-')) {
+        s.negative = text[i] == '-';
+        ++i;
+    }
+    std::size_t start = i;
+    while (i < end && isDigit(text[i]))
+        ++i;
+    s.intDigits = text.substr(start, i - start);
+    if (i < end && text[i] == '.') {
+        start = ++i;
+        while (i < end && isDigit(text[i]))
+            ++i;
+        s.fracDigits = text.substr(start, i - start);
+    }
+    if (s.digitCount() == 0)
+        return std::nullopt;
+
+    if (i < end && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        bool negativeExponent = false;
+        if (i < end && (text[i] == '+' || text[i] == '-')) {
+            negativeExponent = text[i] == '-';
+            ++i;
+        }
+        if (i == end || !isDigit(text[i]))
+            return std::nullopt;
+        std::int64_t magnitude = 0;
+        for (; i < end && isDigit(text[i]); ++i) {
+            if (magnitude < exponentCap)
+                magnitude = std::min(magnitude * 10 + (text[i] - '0'), exponentCap);
+        }
+        s.exponent = negativeExponent ? -magnitude : magnitude;
+    }
+    if (i != end)
+        return std::nullopt;
+    return s;
+}
+
+// Significant digits of a scanned number: the value is 0.d1d2...dn * 10^pointPosition
+// with d1 != 0. count == 0 means the value is zero.
+struct Significand {
+    std::size_t first = 0; // index of d1 among the scanned digits
+    std::size_t count = 0;
+    std::int64_t pointPosition = 0;
+};
+
+Significand significand(const Scanned &s) {
+    Significand g;
+    const std::size_t n = s.digitCount();
+    while (g.first < n && s.digit(g.first) == '0')
+        ++g.first;
+    g.count = n - g.first;
+    g.pointPosition = static_cast<std::int64_t>(s.intDigits.size()) -
+                      static_cast<std::int64_t>(g.first) + s.exponent;
+    return g;
+}
+
+MoneyResult fromMagnitude(bool negative, std::uint64_t magnitude) {
+    if (negative) {
+        if (magnitude > minMagnitude)
+            return {{}, MoneyError::overflow};
+        // Two's complement wrap of the unsigned negation is well defined and yields
+        // int64Min for 2^63 itself.
+        return {{static_cast<std::int64_t>(0 - magnitude)}, MoneyError::none};
+    }
+    if (magnitude > static_cast<std::uint64_t>(int64Max))
+        return {{}, MoneyError::overflow};
+    return {{static_cast<std::int64_t>(magnitude)}, MoneyError::none};
+}
+
+std::uint64_t magnitudeOf(std::int64_t units) {
+    return units < 0 ? 0 - static_cast<std::uint64_t>(units) : static_cast<std::uint64_t>(units);
+}
+
+} // namespace
+
+MoneyResult parseMoney(std::string_view text) {
+    const std::optional<Scanned> scanned = scan(text);
+    if (!scanned)
+        return {{}, MoneyError::conversion};
+    const Scanned &s = *scanned;
+    const Significand g = significand(s);
+    if (g.count == 0)
+        return {}; // any zero, "-0" included
+
+    // The largest money value has 15 integer digits; a 16th means at least 1e15.
+    if (g.pointPosition > 15)
+        return {{}, MoneyError::overflow};
+    // Digits of the value in units of 1/10000 that lie before the point: at most 19,
+    // so they fit an unsigned 64-bit count.
+    const std::int64_t keep = g.pointPosition + 4;
+    if (keep < 0)
+        return {}; // below 0.00001: rounds to zero
+
+    const auto kept = static_cast<std::size_t>(keep);
+    std::uint64_t magnitude = 0;
+    for (std::size_t k = 0; k < kept; ++k) {
+        const int d = k < g.count ? s.digit(g.first + k) - '0' : 0;
+        magnitude = magnitude * 10 + static_cast<std::uint64_t>(d);
+    }
+    if (kept < g.count) {
+        const char next = s.digit(g.first + kept);
+        bool roundUp = next > '5';
+        if (next == '5') {
+            bool beyondHalf = false;
+            for (std::size_t k = kept + 1; k < g.count && !beyondHalf; ++k)
+                beyondHalf = s.digit(g.first + k) != '0';
+            roundUp = beyondHalf || (magnitude % 2 == 1);
+        }
+        if (roundUp)
+            ++magnitude; // at most 10^19, still inside 64 unsigned bits
+    }
+    return fromMagnitude(s.negative, magnitude);
+}
+
+std::string moneyText(Money value) {
+    const std::uint64_t magnitude = magnitudeOf(value.units);
+    const auto scale = static_cast<std::uint64_t>(Money::scale);
+    std::string text = value.units < 0 ? "-" : "";
+    text += std::to_string(magnitude / scale);
+    std::uint64_t fraction = magnitude % scale;
+    if (fraction != 0) {
+        char digits[4];
+        for (int k = 3; k >= 0; --k) {
+            digits[k] = static_cast<char>('0' + fraction % 10);
+            fraction /= 10;
+        }
+        int length = 4;
+        while (digits[length - 1] == '0')
+            --length;
+        text += '.';
+        text.append(digits, static_cast<std::size_t>(length));
+    }
+    return text;
+}
+
+MoneyResult addMoney(Money a, Money b) {
+    if ((b.units > 0 && a.units > int64Max - b.units) ||
+        (b.units < 0 && a.units < int64Min - b.units))
+        return {{}, MoneyError::overflow};
+    return {{a.units + b.units}, MoneyError::none};
+}
+
+MoneyResult subtractMoney(Money a, Money b) {
+    if ((b.units < 0 && a.units > int64Max + b.units) ||
+        (b.units > 0 && a.units < int64Min + b.units))
+        return {{}, MoneyError::overflow};
+    return {{a.units - b.units}, MoneyError::none};
+}
+
+double moneyToDouble(Money value) {
+    constexpr std::uint64_t exactLimit = std::uint64_t{1} << 53;
+    const std::uint64_t magnitude = magnitudeOf(value.units);
+    // Below 2^53 the count is exact as a double, and IEEE division rounds once.
+    if (magnitude <= exactLimit)
+        return static_cast<double>(value.units) / static_cast<double>(Money::scale);
+
+    // Larger counts would be rounded twice (count to double, then the quotient). Instead
+    // form the 53-bit significand of magnitude / 10000 * 2^shift in integers and round it
+    // once, ties to even. The quotient is below 2^50, so shift >= 3, and the remainder
+    // times 2^shift stays below 10000 * 2^13.
+    const auto scale = static_cast<std::uint64_t>(Money::scale);
+    const std::uint64_t whole = magnitude / scale;
+    const std::uint64_t rest = magnitude % scale;
+    const int shift = 53 - static_cast<int>(std::bit_width(whole));
+    const std::uint64_t scaledRest = rest << shift;
+    std::uint64_t significandBits = (whole << shift) + scaledRest / scale;
+    const std::uint64_t remainder = scaledRest % scale;
+    if (2 * remainder > scale || (2 * remainder == scale && significandBits % 2 == 1))
+        ++significandBits; // may reach 2^53, which is still exact
+    const double result = std::ldexp(static_cast<double>(significandBits), -shift);
+    return value.units < 0 ? -result : result;
+}
+
+MoneyResult moneyFromDouble(double value) {
+    if (!std::isfinite(value))
+        return {{}, MoneyError::overflow};
+    // The product is taken in double on purpose: a double read from text such as 0.00025
+    // then gives exactly 2.5 and rounds as its text says, not as its binary error says.
+    const double product = value * static_cast<double>(Money::scale);
+    double rounded = std::floor(product);
+    // Exact: the fractional part of a double is always representable.
+    const double fraction = product - rounded;
+    if (fraction > 0.5 || (fraction == 0.5 && std::fmod(rounded, 2.0) != 0.0))
+        rounded += 1.0;
+    // Compare in double before converting, where the bounds -2^63 and 2^63 are exact.
+    constexpr double twoTo63 = 9223372036854775808.0;
+    if (!(rounded >= -twoTo63 && rounded < twoTo63))
+        return {{}, MoneyError::overflow};
+    return {{static_cast<std::int64_t>(rounded)}, MoneyError::none};
+}
+
+std::optional<double> parseNumber(std::string_view text) {
+    const std::optional<Scanned> scanned = scan(text);
+    if (!scanned)
+        return std::nullopt;
+    const Scanned &s = *scanned;
+    const Significand g = significand(s);
+    const double zero = s.negative ? -0.0 : 0.0;
+    if (g.count == 0)
+        return zero;
+    // 10^309 and above overflow whatever the digits; below 10^-400 everything is far
+    // under half the smallest subnormal.
+    if (g.pointPosition > 309)
+        return std::nullopt;
+    if (g.pointPosition < -400)
+        return zero;
+
+    // No double lies half-way between neighbours with more than 767 significant digits,
+    // so the first 800 digits and one sticky nonzero digit for the dropped rest round
+    // exactly as all of them would. This keeps the conversion linear in the text.
+    constexpr std::size_t keptDigits = 800;
+    std::string normal;
+    normal.reserve(keptDigits + 16);
+    if (s.negative)
+        normal += '-';
+    normal += "0.";
+    const std::size_t kept = std::min(g.count, keptDigits);
+    for (std::size_t k = 0; k < kept; ++k)
+        normal += s.digit(g.first + k);
+    for (std::size_t k = kept; k < g.count; ++k) {
+        if (s.digit(g.first + k) != '0') {
+            normal += '1';
+            break;
+        }
+    }
+    normal += 'e';
+    normal += std::to_string(g.pointPosition);
+
+    double result = 0.0;
+    const auto [end, error] = std::from_chars(normal.data(), normal.data() + normal.size(), result);
+    if (error == std::errc::result_out_of_range)
+        return g.pointPosition > 0 ? std::nullopt : std::optional<double>(zero);
+    if (error != std::errc() || end != normal.data() + normal.size())
+        return std::nullopt;
+    return result;
+}
+
+} // namespace tapecalc
