@@ -1,0 +1,385 @@
+// Tape files in the data folder: names, GBK encoding, atomic save, open with the total
+// recomputed from the file's pairs, delete, and the tape view's key filter.
+#include "tapefiles.h"
+
+#include "tapetext.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tapecalc {
+
+namespace {
+
+constexpr char gbkName[] = "GBK";
+
+// A selected name must stay inside the data folder: no separators, no drive, no "..".
+bool isPlainFileName(const QString &name) {
+    if (name.isEmpty() || name == QLatin1String(".") || name.contains(QLatin1String("..")))
+        return false;
+    return !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\')) &&
+           !name.contains(QLatin1Char(':'));
+}
+
+QString pathInFolder(const QString &dataFolder, const QString &name) {
+    return QDir(dataFolder).filePath(name);
+}
+
+bool writeAtomically(const QString &path, const QByteArray &bytes) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+// A text box hands over "\n" (or paragraph separators); files always hold CR LF.
+QString withCrLf(QString text) {
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    text.replace(QChar(QChar::ParagraphSeparator), QLatin1Char('\n'));
+    text.replace(QChar(QChar::LineSeparator), QLatin1Char('\n'));
+    return text.replace(QLatin1String("\n"), QLatin1String("\r\n"));
+}
+
+// The view as it goes back to its file: leading spaces and every trailing blank or line
+// end dropped, then exactly one line end, so saving back never grows an empty line.
+QString savedBackText(const QString &view) {
+    qsizetype first = 0;
+    while (first < view.size() && view.at(first) == QLatin1Char(' '))
+        ++first;
+    qsizetype end = view.size();
+    while (end > first) {
+        const QChar c = view.at(end - 1);
+        if (c != QLatin1Char(' ') && c != QLatin1Char('\t') && c != QLatin1Char('\r') &&
+            c != QLatin1Char('\n') && c != QChar(QChar::ParagraphSeparator) &&
+            c != QChar(QChar::LineSeparator))
+            break;
+        --end;
+    }
+    if (end == first)
+        return {};
+    return withCrLf(view.mid(first, end - first)) + QLatin1String("\r\n");
+}
+
+// Reserves a name that no file has yet: the moment's name, else the same stem with
+// "-2", "-3", … Creating the file exclusively closes the gap between look and write.
+QString reserveNewTapeFile(const QString &dataFolder, const QDateTime &moment) {
+    const QString first = tapeFileName(moment);
+    const QString stem = first.chopped(4); // without ".qtz"
+    constexpr int attempts = 1000;
+    for (int n = 1; n <= attempts; ++n) {
+        const QString name =
+            n == 1 ? first : stem + QLatin1Char('-') + QString::number(n) + QLatin1String(".qtz");
+        const QString path = pathInFolder(dataFolder, name);
+        if (QFileInfo::exists(path))
+            continue;
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            return path;
+        // Only a name taken in the meantime is worth another try; a missing or
+        // read-only folder is not.
+        if (!QFileInfo::exists(path))
+            return {};
+    }
+    return {};
+}
+
+// The reader of the file's values: a value ends at a comma or a line end; leading
+// blanks are skipped; a value in double quotes is taken without them.
+class ValueReader {
+  public:
+    explicit ValueReader(std::string_view text) : text_(text) {}
+
+    bool atEnd() const { return pos_ >= text_.size(); }
+
+    std::string_view next() {
+        while (!atEnd() && (text_[pos_] == ' ' || text_[pos_] == '\t'))
+            ++pos_;
+        std::string_view value;
+        if (!atEnd() && text_[pos_] == '"') {
+            // An unclosed quote ends with its line, so one stray quote cannot swallow
+            // the rest of the tape.
+            const std::size_t start = ++pos_;
+            const std::size_t close = text_.find_first_of("\"\r\n", start);
+            const std::size_t stop = close == std::string_view::npos ? text_.size() : close;
+            value = text_.substr(start, stop - start);
+            pos_ = stop;
+            if (!atEnd() && text_[pos_] == '"')
+                ++pos_;
+            skipToDelimiter();
+        } else {
+            const std::size_t start = pos_;
+            skipToDelimiter();
+            value = text_.substr(start, pos_ - start);
+        }
+        consumeDelimiter();
+        return value;
+    }
+
+  private:
+    void skipToDelimiter() {
+        const std::size_t stop = text_.find_first_of(",\r\n", pos_);
+        pos_ = stop == std::string_view::npos ? text_.size() : stop;
+    }
+
+    void consumeDelimiter() {
+        if (atEnd())
+            return;
+        if (text_[pos_] == '\r' && pos_ + 1 < text_.size() && text_[pos_ + 1] == '\n')
+            pos_ += 2;
+        else
+            ++pos_;
+    }
+
+    std::string_view text_;
+    std::size_t pos_ = 0;
+};
+
+// An optional "-", then digits with at most one "."; empty when it holds no digit.
+std::string_view leadingNumber(std::string_view entry) {
+    std::size_t i = 0;
+    if (i < entry.size() && entry[i] == '-')
+        ++i;
+    bool digit = false;
+    bool point = false;
+    for (; i < entry.size(); ++i) {
+        const char c = entry[i];
+        if (c >= '0' && c <= '9') {
+            digit = true;
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    return digit ? entry.substr(0, i) : std::string_view();
+}
+
+// One step of the recompute: the total combined with an entry by a line's symbol.
+// A failing step leaves the total as it was.
+Money combine(Money total, std::string_view symbol, std::string_view entry) {
+    const OperatorInfo *op = operatorBySymbol(symbol);
+    if (op == nullptr)
+        return total;
+    const std::string_view number = leadingNumber(entry);
+    MoneyResult result;
+    if (op->code == add || op->code == subtract) {
+        const MoneyResult value = number.empty() ? MoneyResult{} : parseMoney(number);
+        if (!value.ok())
+            return total;
+        result = op->code == add ? addMoney(total, value.value) : subtractMoney(total, value.value);
+    } else {
+        double x = 0.0;
+        if (!number.empty()) {
+            const std::optional<double> parsed = parseNumber(number);
+            if (!parsed)
+                return total;
+            x = *parsed;
+        }
+        const double y = moneyToDouble(total);
+        result = moneyFromDouble(op->code == multiply ? x * y : y / x);
+    }
+    return result.ok() ? result.value : total;
+}
+
+Money firstValue(std::string_view entry) {
+    const std::string_view number = leadingNumber(entry);
+    if (number.empty())
+        return {};
+    const MoneyResult value = parseMoney(number);
+    return value.ok() ? value.value : Money{};
+}
+
+// Reads the file's pairs into the tape and recomputes the total along the way, so a
+// file longer than the tape still totals every one of its pairs.
+void loadPairs(Calculator &calc, std::string_view text) {
+    // Empty lines at the end (older saved-back files end in one) are no tape lines.
+    const std::size_t last = text.find_last_not_of(" \t\r\n");
+    text = last == std::string_view::npos ? std::string_view() : text.substr(0, last + 1);
+
+    ValueReader reader(text);
+    std::string_view entry;
+    std::string_view symbol;
+    std::string_view previousSymbol;
+    Money total{};
+    while (!reader.atEnd()) {
+        entry = trimBlanks(reader.next());
+        // The end of the file right after an entry leaves the symbol of the pair before.
+        if (!reader.atEnd())
+            symbol = trimBlanks(reader.next());
+
+        const int line = calc.lineNumber;
+        const Money before = line == 0 ? Money{} : total;
+        total = line == 0 ? firstValue(entry) : combine(total, previousSymbol, entry);
+        // The line count goes on past the tape as the operator keys' does; only the
+        // slots that exist are written.
+        if (Calculator::inTape(line)) {
+            const auto slot = static_cast<std::size_t>(line);
+            calc.tapeEntries[slot] = std::string(entry);
+            calc.tapeOperators[slot] = std::string(symbol);
+            calc.tapeTotals[slot] = before;
+        }
+        previousSymbol = symbol;
+        ++calc.lineNumber;
+    }
+    calc.runningTotal = total;
+}
+
+} // namespace
+
+QString tapeFileName(const QDateTime &moment) {
+    const QDate date = moment.date();
+    const QTime time = moment.time();
+    const QLatin1Char zero('0');
+    return QStringLiteral("%1%2%3$%4$%5$%6.qtz")
+        .arg(date.year())
+        .arg(date.month(), 2, 10, zero)
+        .arg(date.day(), 2, 10, zero)
+        .arg(time.hour())
+        .arg(time.minute(), 2, 10, zero)
+        .arg(time.second(), 2, 10, zero);
+}
+
+QByteArray encodeTapeText(const QString &text) {
+    QStringEncoder encoder(gbkName);
+    // A Qt without GBK still writes files that open again: reading takes UTF-8 too.
+    if (!encoder.isValid())
+        return text.toUtf8();
+    return encoder.encode(text);
+}
+
+QString decodeTapeText(const QByteArray &bytes) {
+    // Stateless: a sequence cut off at the end of the file is an error, not pending input.
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    QString text = utf8.decode(bytes);
+    if (!utf8.hasError())
+        return text; // the decoder drops a leading BOM
+    QStringDecoder gbk(gbkName, QStringConverter::Flag::Stateless);
+    if (!gbk.isValid())
+        return text; // UTF-8 with replacement characters
+    return gbk.decode(bytes);
+}
+
+QString FileContent(const QString &path) {
+    QFile file(path);
+    // Read-only: a missing file stays missing.
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return decodeTapeText(file.readAll());
+}
+
+SaveOutcome saveTape(Calculator &calc, const QString &dataFolder, const QDateTime &moment,
+                     const QString &tapeView) {
+    if (!calc.currentTapeFile.empty()) {
+        const QString path = QString::fromStdString(calc.currentTapeFile);
+        if (!writeAtomically(path, encodeTapeText(savedBackText(tapeView))))
+            return SaveOutcome::failed;
+        calc.tapeFromFile = 0;
+        return SaveOutcome::savedBack;
+    }
+
+    const QString path = reserveNewTapeFile(dataFolder, moment);
+    if (path.isEmpty())
+        return SaveOutcome::failed;
+    if (!writeAtomically(path, encodeTapeText(QString::fromStdString(tapeText(calc))))) {
+        QFile::remove(path); // the empty file that held the name
+        return SaveOutcome::failed;
+    }
+    calc.currentTapeFile = path.toStdString();
+    return SaveOutcome::savedNew;
+}
+
+void openSelectedTape(Calculator &calc, const QString &dataFolder, const QString &name) {
+    if (name.isEmpty())
+        return;
+    calc.tapeFromFile = 1;
+    calc.lineNumber = 0;
+    calc.shown.text1.clear();
+    calc.runningTotal = Money{};
+    calc.shown.label1.clear();
+    calc.clearTape();
+
+    QString content;
+    bool readable = false;
+    if (isPlainFileName(name)) {
+        QFile file(pathInFolder(dataFolder, name));
+        if (file.open(QIODevice::ReadOnly)) {
+            content = decodeTapeText(file.readAll());
+            readable = file.error() == QFileDevice::NoError;
+        }
+    }
+    if (!readable) {
+        // Gone since the list was read (or not a name in the folder): an empty tape
+        // that belongs to no file.
+        calc.lastLineNumber = 0;
+        calc.currentTapeFile.clear();
+        calc.shown.text2.clear();
+        ++calc.shown.text2Writes;
+        return;
+    }
+
+    const std::string text = content.toStdString();
+    loadPairs(calc, text);
+    calc.lastLineNumber = calc.lineNumber;
+    calc.shown.label1 = moneyText(calc.runningTotal);
+    calc.currentTapeFile = pathInFolder(dataFolder, name).toStdString();
+    calc.shown.text2 = text; // the file as stored, not a rebuilt tape text
+    ++calc.shown.text2Writes;
+}
+
+bool deleteTape(Calculator &calc, Requests &out, const QString &dataFolder,
+                const QString &selectedName) {
+    if (calc.currentTapeFile.empty())
+        return false;
+    if (isPlainFileName(selectedName))
+        QFile::remove(pathInFolder(dataFolder, selectedName));
+
+    calc.shown.text1.clear();
+    calc.shown.text2.clear();
+    ++calc.shown.text2Writes;
+    calc.shown.label1.clear();
+    calc.shown.label2.clear();
+    calc.clearTape();
+    calc.pendingOperator = add;
+    calc.runningTotal = Money{};
+    calc.lineNumber = 0;
+    calc.lastLineNumber = 0;
+    if (calc.tapeFromFile == 1) {
+        // The first request starts the cue, the blocking one holds the window until it
+        // has been heard to its end.
+        out.playCue("删除.wav");
+        out.playCueBlocking("删除.wav");
+    } else {
+        out.playCueBlocking("");
+    }
+    calc.shown.label9.clear();
+    calc.shown.label2.clear();
+    out.playCue("归零.wav");
+    return true;
+}
+
+int tapeViewKeyFilter(int charCode) {
+    constexpr int backspace = 8;
+    if (charCode == backspace || charCode == '+' || charCode == '-' || charCode == '.' ||
+        (charCode >= '0' && charCode <= '9'))
+        return charCode;
+    if (charCode == '*')
+        return 0x00D7; // ×
+    if (charCode == '/')
+        return 0x00F7; // ÷
+    return 0;
+}
+
+} // namespace tapecalc
