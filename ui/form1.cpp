@@ -1,0 +1,443 @@
+// The window: its controls laid out from the surface and key tables, the wiring of
+// clicks and keys to the calculator, dragging, help, the tape panel and tape files.
+#include "form1.h"
+
+#include "keyboard/entrykeys.h"
+#include "tape/panel.h"
+#include "tape/report.h"
+#include "tape/review.h"
+#include "tape/tapefiles.h"
+
+#include <QDir>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QTextCursor>
+#include <QWindow>
+
+namespace tapecalc {
+
+namespace {
+
+// 15 units of 1/1440 inch to a device-independent pixel.
+int px(int units) {
+    return qRound(units / 15.0);
+}
+QRect pixels(Rect r) {
+    return {px(r.left), px(r.top), px(r.width), px(r.height)};
+}
+
+QFont songFont(double points) {
+    QFont font;
+    font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"),
+                      QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Noto Sans CJK SC")});
+    font.setPointSizeF(points);
+    return font;
+}
+
+QString text(const std::string &utf8) {
+    return QString::fromStdString(utf8);
+}
+
+constexpr int helpShown = 1680;
+constexpr int helpHidden = 6720;
+
+const QString backdropPicture = QStringLiteral(":/art/backdrop.png");
+const QString stripPicture = QStringLiteral(":/art/strip.png");
+
+} // namespace
+
+Form1::Requester::Requester(Platform &platform, QString soundFolder)
+    : m_platform(platform), m_soundFolder(std::move(soundFolder)) {}
+
+QString Form1::Requester::cuePath(std::string_view file) const {
+    if (file.empty())
+        return {};
+    return m_soundFolder + QString::fromUtf8(file.data(), static_cast<qsizetype>(file.size()));
+}
+
+void Form1::Requester::playCue(std::string_view file) {
+    m_platform.playCue(cuePath(file));
+}
+void Form1::Requester::playCueBlocking(std::string_view file) {
+    m_platform.playCueBlocking(cuePath(file));
+}
+void Form1::Requester::showMessage(std::string_view message) {
+    m_platform.showMessage(
+        QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size())));
+}
+void Form1::Requester::endProgram() {
+    m_platform.endProgram();
+}
+
+Form1::Form1(Platform &platform, const QString &programFolder, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      m_platform(platform), m_programFolder(QDir(programFolder).absolutePath()),
+      m_requests(platform, QDir(m_programFolder).filePath(QStringLiteral("shengyin")) + '/') {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(programTitle);
+    // Tapes are kept here; a missing folder is made so the first save works.
+    QDir().mkpath(dataFolder());
+
+    buildSurface();
+    buildKeys();
+    applyStackingOrder();
+
+    move(0, 0);
+    m_calc.shown.label2 = operatorInfo(add)->name;
+    refreshFileList();
+    showState();
+    m_text1->setFocus();
+}
+
+QString Form1::dataFolder() const {
+    return QDir(m_programFolder).filePath(QStringLiteral("shujucuncu"));
+}
+
+PictureBox *Form1::addPicture(const char *name, const QString &builtIn, Rect rect, bool backdrop) {
+    auto *picture = new PictureBox(builtIn, backdrop, this);
+    picture->setObjectName(QString::fromLatin1(name));
+    picture->setGeometry(pixels(rect));
+    return picture;
+}
+
+KeyLabel *Form1::addLabel(const char *name, const QString &caption, double points, Rect rect) {
+    auto *label = new KeyLabel(this);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setText(caption);
+    label->setFont(songFont(points));
+    label->setGeometry(pixels(rect));
+    return label;
+}
+
+void Form1::buildSurface() {
+    addPicture("Image2", backdropPicture, {0, 0, 5295, 6375}, true);
+    addPicture("Image7", backdropPicture, {5280, 0, 4695, 6375}, true);
+    m_image3 = addPicture("Image3", stripPicture, m_calc.panel.image3, true);
+    addPicture("Image4", stripPicture, {240, 1680, 2295, 495}, false);
+
+    m_label1 = addLabel("Label1", {}, 18, m_calc.panel.label1);
+    m_label1->setStyleSheet(QStringLiteral("color: #FF0000"));
+    m_label1->setAccessibleName(QStringLiteral("结果"));
+    m_label2 = addLabel("Label2", {}, 18, m_calc.panel.label2);
+    m_label2->setStyleSheet(QStringLiteral("color: #000080"));
+    m_label2->setAccessibleName(QStringLiteral("运算符"));
+    connect(m_label2, &KeyLabel::clicked, this, [this] {
+        takeEntry();
+        cycleOperator(m_calc);
+        showState();
+    });
+    addLabel("Label3", QStringLiteral("序号"), 10.5, {360, 1800, 495, 345});
+    m_label9 = addLabel("Label9", {}, 12, {840, 1800, 1695, 360});
+    m_label9->setAccessibleName(QStringLiteral("序号"));
+
+    m_text1 = new EntryBox(this);
+    m_text1->setObjectName(QStringLiteral("Text1"));
+    m_text1->setAccessibleName(QStringLiteral("输入"));
+    m_text1->setFont(songFont(18));
+    m_text1->keyDown = [this](int keyCode) {
+        takeEntry();
+        entryKeyDown(m_calc, m_requests, keyCode);
+        showState();
+    };
+    m_text1->character = [this](int charCode) {
+        takeEntry();
+        const int through = entryCharacter(m_calc, m_requests, charCode);
+        showState();
+        return through;
+    };
+
+    auto *banner =
+        addPicture("Image13", QStringLiteral(":/art/banner.png"), {240, 4680, 2325, 615}, false);
+    banner->setAccessibleName(QStringLiteral("帮助网页"));
+    connect(banner, &PictureBox::clicked, this, [this] {
+        m_platform.openUrl(
+            QUrl::fromLocalFile(QDir(m_programFolder).filePath(QStringLiteral("help/index.html"))));
+    });
+    m_image14 = addPicture("Image14", QStringLiteral(":/art/helppanel.png"),
+                           {240, 6960, 4815, 2895}, false);
+    connect(m_image14, &PictureBox::clicked, this,
+            [this] { m_image14->move(px(240), px(helpHidden)); });
+
+    m_shape1 = new QFrame(this);
+    m_shape1->setObjectName(QStringLiteral("Shape1"));
+    m_shape1->setFrameShape(QFrame::Box);
+    m_shape1->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    m_text2 = new TapeView(this);
+    m_text2->setObjectName(QStringLiteral("Text2"));
+    m_text2->setAccessibleName(QStringLiteral("纸带"));
+    m_text2->setFont(songFont(12));
+    m_text2->setGeometry(pixels({5280, 240, 1815, 4215}));
+    m_text2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_text2->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_text2->filter = tapeViewKeyFilter;
+    connect(m_text2, &QPlainTextEdit::textChanged, this, [this] {
+        if (!m_updatingTape)
+            m_tapeEdited = true;
+    });
+
+    m_file1 = new QListWidget(this);
+    m_file1->setObjectName(QStringLiteral("File1"));
+    m_file1->setAccessibleName(QStringLiteral("纸带文件"));
+    m_file1->setFont(songFont(10.5));
+    m_file1->setGeometry(pixels({7320, 240, 2085, 4230}));
+    // A click and a double-click both open the tape.
+    connect(m_file1, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem *item) { openTape(item->text()); });
+    connect(m_file1, &QListWidget::itemDoubleClicked, this,
+            [this](QListWidgetItem *item) { openTape(item->text()); });
+}
+
+void Form1::buildKeys() {
+    for (const KeySpec &key : keyTable) {
+        const QString tile = key.tile == Tile::square ? QStringLiteral(":/art/key_square.png")
+                                                      : QStringLiteral(":/art/key_wide.png");
+        addPicture(key.background, tile, key.backgroundRect, false);
+        Rect labelRect = key.labelRect;
+        if (key.action == KeyAction::digit)
+            labelRect.left = key.backgroundRect.left + 80; // each digit sits 80 inside its tile
+        KeyLabel *label =
+            addLabel(key.label, QString::fromUtf8(key.caption), key.points, labelRect);
+        label->setAccessibleName(QString::fromUtf8(key.accessibleName));
+        connect(label, &KeyLabel::pressed, this, [this, &key] { keyFeedback(key, true); });
+        connect(label, &KeyLabel::released, this, [this, &key] { keyFeedback(key, false); });
+        connect(label, &KeyLabel::clicked, this, [this, &key] { keyClicked(key); });
+    }
+}
+
+void Form1::applyStackingOrder() {
+    // Front to back; every key label lies in front of its own background, and the help
+    // panel covers the keys but not the entry box or the help key.
+    QStringList order{"Text2",      "File1",   "Text1",   "Label24", "Image5",  "Image14",
+                      "Shape1",     "Image13", "Label33", "Image12", "Label32", "Label31",
+                      "Label30",    "Image10", "Image9",  "Image8",  "Image7",  "Label29",
+                      "Image1(33)", "Label9",  "Label3",  "Label28", "Label27"};
+    for (int i = 23; i >= 13; --i)
+        order << QStringLiteral("Label%1").arg(i);
+    for (int i = 31; i >= 16; --i)
+        order << QStringLiteral("Image1(%1)").arg(i);
+    order << "Label12"
+          << "Label11"
+          << "Label10"
+          << "Label8"
+          << "Label7"
+          << "Label6";
+    for (int i = 15; i >= 12; --i)
+        order << QStringLiteral("Image1(%1)").arg(i);
+    for (int i = 9; i >= 0; --i)
+        order << QStringLiteral("Label5(%1)").arg(i);
+    for (int i = 11; i >= 0; --i)
+        order << QStringLiteral("Image1(%1)").arg(i);
+    order << "Label2"
+          << "Label1"
+          << "Image3"
+          << "Image4"
+          << "Image2";
+    for (auto it = order.crbegin(); it != order.crend(); ++it)
+        if (QWidget *w = findChild<QWidget *>(*it, Qt::FindDirectChildrenOnly))
+            w->raise();
+}
+
+void Form1::takeEntry() {
+    m_calc.shown.text1 = m_text1->text().toStdString();
+}
+
+void Form1::showState() {
+    const Displays &shown = m_calc.shown;
+    if (m_text1->text().toStdString() != shown.text1)
+        m_text1->setText(text(shown.text1));
+    m_label1->setText(text(shown.label1));
+    m_label2->setText(text(shown.label2));
+    m_label9->setText(text(shown.label9));
+    showTapeView();
+    applyPanel();
+}
+
+void Form1::showTapeView() {
+    if (m_calc.shown.text2Writes == m_tapeWrites)
+        return;
+    m_tapeWrites = m_calc.shown.text2Writes;
+    QString tape = text(m_calc.shown.text2);
+    tape.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+
+    m_updatingTape = true;
+    // The tape mostly grows at its end or changes its last rows: rewrite only the part
+    // after what the view already shows, so a full tape stays quick to update.
+    qsizetype common = 0;
+    if (!m_tapeEdited) {
+        const qsizetype n = std::min(tape.size(), m_shownTape.size());
+        while (common < n && tape.at(common) == m_shownTape.at(common))
+            ++common;
+    }
+    if (common == 0) {
+        m_text2->setPlainText(tape);
+    } else {
+        QTextCursor cursor(m_text2->document());
+        cursor.setPosition(static_cast<int>(common));
+        cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        cursor.insertText(tape.mid(common));
+    }
+    m_shownTape = tape;
+    m_tapeEdited = false;
+    m_updatingTape = false;
+    m_text2->verticalScrollBar()->setValue(m_text2->verticalScrollBar()->maximum());
+}
+
+void Form1::applyPanel() {
+    const PanelState &p = m_calc.panel;
+    m_text1->setGeometry(pixels(p.text1));
+    m_label1->setGeometry(pixels(p.label1));
+    m_label2->setGeometry(pixels(p.label2));
+    m_image3->setGeometry(pixels(p.image3));
+    m_shape1->setGeometry(pixels(p.shape1));
+    m_label1->setVisible(p.label1Visible);
+    m_label2->setVisible(p.label2Visible);
+    m_image3->setVisible(p.image3Visible);
+    const QSize size(px(p.windowWidth), px(p.windowHeight));
+    if (this->size() != size)
+        resize(size);
+}
+
+void Form1::keyFeedback(const KeySpec &key, bool pressed) {
+    const char *file = pressed ? pressedPicture(key.feedback) : releasedPicture(key.feedback);
+    if (!file)
+        return;
+    if (auto *background = findChild<PictureBox *>(QString::fromLatin1(key.background)))
+        background->load(
+            QDir(m_programFolder).filePath(QStringLiteral("anniu/") + QString::fromLatin1(file)));
+}
+
+void Form1::keyClicked(const KeySpec &key) {
+    takeEntry();
+    switch (key.action) {
+    case KeyAction::digit:
+        digitKey(m_calc, m_requests, static_cast<char>(key.argument));
+        break;
+    case KeyAction::sign:
+        signKey(m_calc, m_requests);
+        break;
+    case KeyAction::point:
+        pointKey(m_calc, m_requests);
+        break;
+    case KeyAction::operation:
+        operatorKey(m_calc, m_requests, static_cast<Operator>(key.argument));
+        break;
+    case KeyAction::equals:
+        equalsKey(m_calc, m_requests);
+        break;
+    case KeyAction::clearAll:
+        clearAllKey(m_calc, m_requests);
+        break;
+    case KeyAction::clearEntry:
+        clearEntryKey(m_calc, m_requests);
+        break;
+    case KeyAction::function:
+        functionKey(m_calc, m_requests, static_cast<Function>(key.argument));
+        break;
+    case KeyAction::back:
+        reviewBack(m_calc);
+        break;
+    case KeyAction::forward:
+        reviewForward(m_calc);
+        break;
+    case KeyAction::expand:
+        expandClicked(m_calc.panel);
+        break;
+    case KeyAction::help:
+        toggleHelpPanel();
+        break;
+    case KeyAction::exit:
+        m_platform.endProgram();
+        break;
+    case KeyAction::save:
+        saveClicked();
+        break;
+    case KeyAction::remove:
+        deleteClicked();
+        break;
+    case KeyAction::print:
+        printClicked();
+        break;
+    }
+    showState();
+}
+
+void Form1::toggleHelpPanel() {
+    const int top = m_image14->y() == px(helpShown) ? helpHidden : helpShown;
+    m_image14->move(px(240), px(top));
+}
+
+void Form1::saveClicked() {
+    const SaveOutcome outcome =
+        saveTape(m_calc, dataFolder(), m_platform.now(), m_text2->toPlainText());
+    if (outcome == SaveOutcome::savedNew)
+        refreshFileList();
+    else if (outcome == SaveOutcome::failed)
+        m_platform.showMessage(QStringLiteral("保存失败"));
+}
+
+void Form1::deleteClicked() {
+    const QListWidgetItem *selected = m_file1->currentItem();
+    if (deleteTape(m_calc, m_requests, dataFolder(), selected ? selected->text() : QString()))
+        refreshFileList();
+}
+
+void Form1::printClicked() {
+    const std::string moment =
+        m_platform.now().toString(QStringLiteral("yyyy/M/d H:mm:ss")).toStdString();
+    QStringList lines;
+    for (const std::string &line : printReport(m_calc, moment))
+        lines << text(line);
+    if (!m_platform.print(lines))
+        m_platform.showMessage(QStringLiteral("没有找到打印机"));
+}
+
+void Form1::openTape(const QString &name) {
+    takeEntry();
+    openSelectedTape(m_calc, dataFolder(), name);
+    showState();
+}
+
+void Form1::refreshFileList() {
+    const QListWidgetItem *selected = m_file1->currentItem();
+    const QString keep = selected ? selected->text() : QString();
+    m_file1->clear();
+    m_file1->addItems(
+        QDir(dataFolder()).entryList({QString::fromLatin1(tapePattern)}, QDir::Files, QDir::Name));
+    const auto again = m_file1->findItems(keep, Qt::MatchExactly);
+    if (!keep.isEmpty() && !again.isEmpty())
+        m_file1->setCurrentItem(again.first());
+}
+
+void Form1::mousePressEvent(QMouseEvent *e) {
+    // Where the window system does not let a program place its window, it moves it.
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")) && windowHandle()) {
+        windowHandle()->startSystemMove();
+        return;
+    }
+    m_dragActive = true;
+    m_dragStart = e->position();
+}
+
+void Form1::mouseMoveEvent(QMouseEvent *e) {
+    if (!m_dragActive)
+        return;
+    // Positions are relative to the window, which moved with the last step: the grabbed
+    // point stays under the pointer.
+    move(pos() + (e->position() - m_dragStart).toPoint());
+}
+
+void Form1::mouseReleaseEvent(QMouseEvent *) {
+    m_dragActive = false;
+}
+
+void Form1::mouseDoubleClickEvent(QMouseEvent *) {
+    takeEntry();
+    windowDoubleClicked(m_calc.panel);
+    showState();
+}
+
+} // namespace tapecalc

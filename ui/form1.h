@@ -1,0 +1,96 @@
+// The calculator's one window: a borderless, always-on-top picture skin built from the
+// key table, forwarding every click and key to the calculator and showing its state.
+#pragma once
+
+#include "controls.h"
+#include "core/calculator.h"
+#include "core/requests.h"
+#include "keytable.h"
+#include "platform.h"
+
+#include <QWidget>
+
+class QFrame;
+class QListWidget;
+
+namespace tapecalc {
+
+class Form1 : public QWidget {
+    Q_OBJECT
+
+  public:
+    Form1(Platform &platform, const QString &programFolder, QWidget *parent = nullptr);
+
+    const Calculator &calculator() const { return m_calc; }
+    QString dataFolder() const;
+
+  protected:
+    void mousePressEvent(QMouseEvent *e) override;
+    void mouseMoveEvent(QMouseEvent *e) override;
+    void mouseReleaseEvent(QMouseEvent *e) override;
+    void mouseDoubleClickEvent(QMouseEvent *e) override;
+
+  private:
+    // Hands the calculator's requests to the platform, with full cue paths.
+    class Requester : public Requests {
+      public:
+        Requester(Platform &platform, QString soundFolder);
+        void playCue(std::string_view file) override;
+        void playCueBlocking(std::string_view file) override;
+        void showMessage(std::string_view text) override;
+        void endProgram() override;
+
+      private:
+        QString cuePath(std::string_view file) const;
+        Platform &m_platform;
+        QString m_soundFolder;
+    };
+
+    void buildSurface();
+    void buildKeys();
+    void applyStackingOrder();
+    PictureBox *addPicture(const char *name, const QString &builtIn, Rect rect, bool backdrop);
+    KeyLabel *addLabel(const char *name, const QString &text, double points, Rect rect);
+
+    // Every action runs between these two: the entry box's text goes in, every display
+    // comes back out.
+    void takeEntry();
+    void showState();
+    void showTapeView();
+    void applyPanel();
+
+    void keyClicked(const KeySpec &key);
+    void keyFeedback(const KeySpec &key, bool pressed);
+    void toggleHelpPanel();
+    void saveClicked();
+    void deleteClicked();
+    void printClicked();
+    void openTape(const QString &name);
+    void refreshFileList();
+
+    Platform &m_platform;
+    QString m_programFolder;
+    Requester m_requests;
+    Calculator m_calc;
+
+    EntryBox *m_text1 = nullptr;
+    TapeView *m_text2 = nullptr;
+    KeyLabel *m_label1 = nullptr;
+    KeyLabel *m_label2 = nullptr;
+    KeyLabel *m_label9 = nullptr;
+    PictureBox *m_image3 = nullptr;
+    PictureBox *m_image14 = nullptr;
+    QFrame *m_shape1 = nullptr;
+    QListWidget *m_file1 = nullptr;
+
+    // What the tape view shows, so a new tape text that only extends it is appended.
+    QString m_shownTape;
+    unsigned long m_tapeWrites = 0;
+    bool m_tapeEdited = false;
+    bool m_updatingTape = false;
+
+    bool m_dragActive = false;
+    QPointF m_dragStart;
+};
+
+} // namespace tapecalc

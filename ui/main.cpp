@@ -1,0 +1,14 @@
+// Starts the calculator: the real platform and the window, in the executable's folder.
+#include "form1.h"
+#include "realplatform.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[]) {
+    QApplication app(argc, argv);
+    tapecalc::RealPlatform platform;
+    tapecalc::Form1 window(platform, QCoreApplication::applicationDirPath());
+    platform.setWindow(&window);
+    window.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,31 @@
+// The services the window asks of the system: sound, clock, browser, message box,
+// printer and the end of the program. The real ones live in realplatform.h; tests
+// record the requests instead.
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+namespace tapecalc {
+
+class Platform {
+  public:
+    virtual ~Platform() = default;
+    virtual void
+    playCue(const QString &path) = 0; // asynchronous; cuts the sounding cue; empty path allowed
+    virtual void playCueBlocking(const QString &path) = 0; // returns when the cue has ended
+    virtual QDateTime now() const = 0;
+    virtual void openUrl(const QUrl &url) = 0;
+    virtual void
+    showMessage(const QString &text) = 0; // modal, OK only, titled with the program's title
+    virtual bool print(const QStringList &lines) = 0; // the printed report line by line; false when
+                                                      // nothing was printed
+    virtual void endProgram() = 0;
+};
+
+// Shown in message boxes and the task bar.
+inline const QString programTitle = QStringLiteral("纸带计算器");
+
+} // namespace tapecalc

@@ -1,0 +1,40 @@
+// The real platform services.
+#include "realplatform.h"
+
+#include "printer.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QMessageBox>
+
+namespace tapecalc {
+
+void RealPlatform::playCue(const QString &path) {
+    m_player.play(path);
+}
+
+void RealPlatform::playCueBlocking(const QString &path) {
+    m_player.playBlocking(path);
+}
+
+QDateTime RealPlatform::now() const {
+    return QDateTime::currentDateTime();
+}
+
+void RealPlatform::openUrl(const QUrl &url) {
+    QDesktopServices::openUrl(url);
+}
+
+void RealPlatform::showMessage(const QString &text) {
+    QMessageBox::information(m_window, programTitle, text, QMessageBox::Ok);
+}
+
+bool RealPlatform::print(const QStringList &lines) {
+    return printLines(lines);
+}
+
+void RealPlatform::endProgram() {
+    QCoreApplication::exit(0);
+}
+
+} // namespace tapecalc

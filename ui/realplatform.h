@@ -1,0 +1,31 @@
+// The platform services of a running calculator: Qt Multimedia for the cues, the
+// default printer, the user's browser, a message box, the system clock.
+#pragma once
+
+#include "cueplayer.h"
+#include "platform.h"
+
+class QWidget;
+
+namespace tapecalc {
+
+class RealPlatform : public Platform {
+  public:
+    RealPlatform() = default;
+    // Message boxes are shown over this window.
+    void setWindow(QWidget *window) { m_window = window; }
+
+    void playCue(const QString &path) override;
+    void playCueBlocking(const QString &path) override;
+    QDateTime now() const override;
+    void openUrl(const QUrl &url) override;
+    void showMessage(const QString &text) override;
+    bool print(const QStringList &lines) override;
+    void endProgram() override;
+
+  private:
+    CuePlayer m_player;
+    QWidget *m_window = nullptr;
+};
+
+} // namespace tapecalc
