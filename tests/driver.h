@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/actions.h"
+#include "fetched.h"
 #include "keyboard/entrykeys.h"
 #include "recorder.h"
 #include "tape/review.h"
@@ -12,9 +13,6 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
-
-// The value of a data-table column, usable inside an expression (QFETCH declares).
-#define FETCHED(type, name) (*static_cast<type *>(QTest::qData(#name, ::qMetaTypeId<type>())))
 
 namespace tapecalc {
 

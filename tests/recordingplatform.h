@@ -1,0 +1,43 @@
+// A Platform that records every request of the window, for the GUI tests.
+#pragma once
+
+#include "ui/platform.h"
+
+#include <QStringList>
+
+namespace tapecalc {
+
+struct RecordingPlatform : Platform {
+    QStringList log;     // "cue:<path>", "blocking:<path>", "url:<url>", "message:<text>", "end"
+    QStringList printed; // the last report handed to the printer
+    bool printerPresent = true;
+    QDateTime clock = QDateTime(QDate(2026, 12, 6), QTime(16, 58, 7));
+
+    void playCue(const QString &path) override { log << "cue:" + path; }
+    void playCueBlocking(const QString &path) override { log << "blocking:" + path; }
+    QDateTime now() const override { return clock; }
+    void openUrl(const QUrl &url) override { log << "url:" + url.toString(); }
+    void showMessage(const QString &text) override { log << "message:" + text; }
+    bool print(const QStringList &lines) override {
+        if (!printerPresent)
+            return false;
+        printed = lines;
+        return true;
+    }
+    void endProgram() override { log << "end"; }
+
+    // The cue file names of the requests, without their folder: "cue:5.wav".
+    QStringList cues() const {
+        QStringList names;
+        for (const QString &entry : log) {
+            const qsizetype colon = entry.indexOf(':');
+            const QString kind = entry.left(colon);
+            const QString path = entry.mid(colon + 1);
+            if (kind == "cue" || kind == "blocking")
+                names << kind + ":" + path.mid(path.lastIndexOf('/') + 1);
+        }
+        return names;
+    }
+};
+
+} // namespace tapecalc
