@@ -1,5 +1,5 @@
 #!/bin/bash
-# Makes the window's pictures: the built-in art (art/*.png and art/art.qrc)
+# Makes the window's pictures: the built-in art (art/*.png, listed in ui/CMakeLists.txt)
 # and the key pictures loaded at run time (anniu/*.jpg).
 # Needs (Debian 12): imagemagick fonts-noto-cjk (font "Noto Serif CJK SC").
 # Everything is drawn at twice the 96-dpi pixel size (1 px = 15 twips at 1x)
@@ -135,20 +135,6 @@ convert "$tmp/help.png" -raise 4x4 \
     -font "$font_text" -pointsize 30 -gravity NorthWest -fill '#3c2605' \
     "${draw[@]}" \
     "${PNG_OPTS[@]}" "$art/helppanel.png"
-
-# --- Resource file for the built-in pictures.
-cat > "$art/art.qrc" <<'QRC'
-<RCC>
-    <qresource prefix="/art">
-        <file>backdrop.png</file>
-        <file>strip.png</file>
-        <file>key_square.png</file>
-        <file>key_wide.png</file>
-        <file>banner.png</file>
-        <file>helppanel.png</file>
-    </qresource>
-</RCC>
-QRC
 
 for f in "$art"/*.png "$keys"/*.jpg; do
   identify -format '%f %wx%h %b\n' "$f"
