@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Makes the README's screenshots under Xvfb: the calculator after a short calculation,
+# and the widened window with the tape view and the file list.
+# Needs: xvfb xdotool imagemagick fonts-noto-cjk, and a build in build/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+display=:79
+Xvfb "$display" -screen 0 1024x768x24 >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill $xvfb 2>/dev/null' EXIT
+export DISPLAY=$display
+sleep 1
+
+./build/app/tapecalc >/dev/null 2>&1 &
+app=$!
+window=$(xdotool search --sync --onlyvisible --pid "$app" | head -1)
+xdotool windowfocus --sync "$window" # no window manager hands out the focus here
+sleep 0.5
+# A calculation typed into the entry box: 1280 + 45.5 × 3 = , then 12 waiting.
+xdotool type --delay 60 "1280+45.5*3"
+xdotool key Return
+xdotool type --delay 60 "12"
+sleep 0.3
+import -window "$window" docs/screenshot.png
+# The expand key twice: the tape view, then the file list too.
+xdotool mousemove 300 290 click 1
+sleep 0.2
+xdotool mousemove 300 290 click 1
+sleep 0.5
+import -window "$window" docs/screenshot-wide.png
+kill "$app"
+echo "docs/screenshot.png docs/screenshot-wide.png"
