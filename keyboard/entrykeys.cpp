@@ -4,6 +4,7 @@
 
 #include "core/actions.h"
 #include "tape/panel.h"
+#include "tape/tapetext.h"
 
 #include <algorithm>
 
@@ -27,12 +28,6 @@ enum CharCode : int {
 
 // Typed digits are voiced only while the entry is shorter than this.
 constexpr std::size_t voicedEntryLength = 30;
-
-std::size_t characterCount(std::string_view utf8) {
-    return static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
-        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    }));
-}
 
 Operator operatorOfCharacter(int code) {
     switch (code) {

@@ -2,6 +2,8 @@
 // the summary with total, count and moment.
 #include "report.h"
 
+#include "tapetext.h"
+
 #include <cstddef>
 
 namespace tapecalc {
@@ -11,15 +13,6 @@ namespace {
 constexpr int itemsPerRow = 8;
 constexpr int columnStep = 12;
 constexpr std::size_t ruleWidth = 86;
-
-// Printed width in characters: UTF-8 continuation bytes do not start a character.
-std::size_t characterCount(std::string_view text) {
-    std::size_t count = 0;
-    for (const char c : text)
-        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80)
-            ++count;
-    return count;
-}
 
 // Tab column n is character position n - 1; columns 0 and 1 are both the first one.
 std::size_t tabPosition(int column) {

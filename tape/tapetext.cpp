@@ -11,6 +11,13 @@ std::string_view trimBlanks(std::string_view text) {
     return text.substr(first, last - first + 1);
 }
 
+std::size_t characterCount(std::string_view utf8) {
+    // Continuation bytes do not start a character.
+    return static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
 std::string tapeText(const Calculator &calc) {
     std::string text;
     // Slots past the end of the tape (a line number that went on counting) add nothing.

@@ -17,4 +17,7 @@ std::string tapeText(const Calculator &calc);
 // Leading and trailing spaces removed.
 std::string_view trimBlanks(std::string_view text);
 
+// Characters (code points) of a UTF-8 text, as an entry box or a printer counts them.
+std::size_t characterCount(std::string_view utf8);
+
 } // namespace tapecalc

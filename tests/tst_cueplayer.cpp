@@ -253,6 +253,8 @@ class TestCuePlayer : public QObject {
     void inputDuringBlockingPlay_deliveredAfterwardsInOrder();
 
     void realOutput_toneIsRecorded();
+    void realOutput_shippedCueIsHeard_data();
+    void realOutput_shippedCueIsHeard();
     void realOutput_silenceWhenNothingPlays();
     void realOutput_secondCueCutsTheFirst();
     void realOutput_stalledDevice_waitIsBounded();
@@ -659,6 +661,27 @@ void TestCuePlayer::realOutput_toneIsRecorded() {
     // The whole cue is heard: its end is not cut when playBlocking returns.
     const int heardMs = (last - first + 1) * 10;
     QVERIFY2(heardMs >= 500 * 9 / 10 && heardMs <= 500 + 100, qPrintable(QString::number(heardMs)));
+}
+
+void TestCuePlayer::realOutput_shippedCueIsHeard_data() {
+    QTest::addColumn<QString>("name");
+    for (const char *name : {"加.wav", "5.wav", "zsw.wav"})
+        QTest::newRow(name) << QString::fromUtf8(name);
+}
+
+// The voice cues the program ships come out of the real sound output.
+void TestCuePlayer::realOutput_shippedCueIsHeard() {
+    QString why;
+    if (!captureSinkReachable(&why))
+        QSKIP(qPrintable(why));
+    QFETCH(QString, name);
+    const QString cue = QStringLiteral(TAPECALC_SOURCE_DIR "/shengyin/") + name;
+    QVERIFY(QFileInfo::exists(cue));
+    CuePlayer player;
+    const auto rec = recordWhile(path("rec-" + name), [&] { player.playBlocking(cue); });
+    QVERIFY2(rec, "parec made no readable recording");
+    qInfo("%s: peak %.3f", qPrintable(name), rec->peak());
+    QVERIFY2(rec->peak() > 0.3, "the cue did not come out");
 }
 
 void TestCuePlayer::realOutput_silenceWhenNothingPlays() {

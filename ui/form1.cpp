@@ -371,6 +371,7 @@ void Form1::toggleHelpPanel() {
 }
 
 void Form1::saveClicked() {
+    QDir().mkpath(dataFolder()); // the folder may have been removed while the program ran
     const SaveOutcome outcome =
         saveTape(m_calc, dataFolder(), m_platform.now(), m_text2->toPlainText());
     if (outcome == SaveOutcome::savedNew)

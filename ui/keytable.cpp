@@ -6,7 +6,9 @@ namespace tapecalc {
 namespace {
 constexpr Feedback none = Feedback::none, digit = Feedback::digit, wide = Feedback::wide;
 constexpr Tile square = Tile::square, wideTile = Tile::wide;
-constexpr int fn(Function f) { return static_cast<int>(f); }
+constexpr int fn(Function f) {
+    return static_cast<int>(f);
+}
 } // namespace
 
 // clang-format off
