@@ -11,7 +11,7 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     export DISPLAY=:77
     if ! xdotool getdisplaygeometry >/dev/null 2>&1; then
         Xvfb "$DISPLAY" -screen 0 1280x1024x24 >/dev/null 2>&1 &
-        sleep 1
+        until xdotool getdisplaygeometry >/dev/null 2>&1; do sleep 0.05; done
     fi
     echo "No display: the calculator runs on the virtual display $DISPLAY."
 fi

@@ -6,19 +6,21 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${RUNS:-15}
-display=:78
-Xvfb "$display" -screen 0 1280x1024x24 >/dev/null 2>&1 &
+exec 3>"${TMPDIR:-/tmp}/xvfb-display.$$"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 >/dev/null 2>&1 &
 xvfb=$!
 trap 'kill $xvfb 2>/dev/null' EXIT
-export DISPLAY=$display
-sleep 1
+# Xvfb picks a free display and writes its number once it accepts connections.
+until [ -s "${TMPDIR:-/tmp}/xvfb-display.$$" ]; do sleep 0.05; done
+export DISPLAY=:$(cat "${TMPDIR:-/tmp}/xvfb-display.$$")
+rm -f "${TMPDIR:-/tmp}/xvfb-display.$$"
 home=$(mktemp -d) # a fresh home, so neither program reads settings of earlier runs
 
 # Prints "milliseconds rss_kb" for one start of the command.
 measure() {
     local start end pid rss
     start=$(date +%s%N)
-    HOME=$home "$@" >/dev/null 2>&1 &
+    HOME=$home "$@" >/dev/null 2>>/tmp/startup-stderr.log &
     pid=$!
     until xdotool search --onlyvisible --pid "$pid" >/dev/null 2>&1; do
         if ! kill -0 "$pid" 2>/dev/null; then

@@ -4,12 +4,14 @@
 # Needs: xvfb xdotool imagemagick fonts-noto-cjk, and a build in build/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-display=:79
-Xvfb "$display" -screen 0 1024x768x24 >/dev/null 2>&1 &
+exec 3>"${TMPDIR:-/tmp}/xvfb-display.$$"
+Xvfb -displayfd 3 -screen 0 1024x768x24 >/dev/null 2>&1 &
 xvfb=$!
 trap 'kill $xvfb 2>/dev/null' EXIT
-export DISPLAY=$display
-sleep 1
+# Xvfb picks a free display and writes its number once it accepts connections.
+until [ -s "${TMPDIR:-/tmp}/xvfb-display.$$" ]; do sleep 0.05; done
+export DISPLAY=:$(cat "${TMPDIR:-/tmp}/xvfb-display.$$")
+rm -f "${TMPDIR:-/tmp}/xvfb-display.$$"
 
 ./build/app/tapecalc >/dev/null 2>&1 &
 app=$!
