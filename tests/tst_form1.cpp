@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -85,6 +86,7 @@ class TestForm1 : public QObject {
     void tapeViewFiltersTypedCharacters();
     void saveListOpenDelete();
     void failedSaveTellsTheUser();
+    void saveRemakesARemovedDataFolder();
     void printing();
 };
 
@@ -529,6 +531,18 @@ void TestForm1::failedSaveTellsTheUser() {
     click(form, "Label32");
     QCOMPARE(platform.log.last(), QString("message:保存失败"));
     QVERIFY(form.calculator().currentTapeFile.empty());
+}
+
+void TestForm1::saveRemakesARemovedDataFolder() {
+    ProgramFolder folder;
+    RecordingPlatform platform;
+    Form1 form(platform, folder.path());
+    QVERIFY(QDir(form.dataFolder()).removeRecursively());
+    QTest::keyClicks(control(form, "Text1"), "5+");
+    click(form, "Label32");
+    QVERIFY(!platform.log.contains("message:保存失败"));
+    QCOMPARE(control<QListWidget>(form, "File1")->count(), 1);
+    QVERIFY(QFileInfo::exists(QString::fromStdString(form.calculator().currentTapeFile)));
 }
 
 void TestForm1::printing() {
