@@ -86,7 +86,6 @@ Form1::Form1(Platform &platform, const QString &programFolder, QWidget *parent)
     applyStackingOrder();
 
     move(0, 0);
-    m_calc.shown.label2 = operatorInfo(add)->name;
     refreshFileList();
     showState();
     m_text1->setFocus();
