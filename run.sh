@@ -8,11 +8,9 @@ tapecalc_install_missing
 tapecalc_build build
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-    export DISPLAY=:77
-    if ! xdotool getdisplaygeometry >/dev/null 2>&1; then
-        Xvfb "$DISPLAY" -screen 0 1280x1024x24 >/dev/null 2>&1 &
-        until xdotool getdisplaygeometry >/dev/null 2>&1; do sleep 0.05; done
-    fi
+    source tools/xvfb.sh
+    start_xvfb 1280x1024x24
+    trap - EXIT # the virtual display outlives this script: the calculator runs on it
     echo "No display: the calculator runs on the virtual display $DISPLAY."
 fi
 exec ./build/app/tapecalc "$@"

@@ -6,14 +6,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${RUNS:-15}
-exec 3>"${TMPDIR:-/tmp}/xvfb-display.$$"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 >/dev/null 2>&1 &
-xvfb=$!
-trap 'kill $xvfb 2>/dev/null' EXIT
-# Xvfb picks a free display and writes its number once it accepts connections.
-until [ -s "${TMPDIR:-/tmp}/xvfb-display.$$" ]; do sleep 0.05; done
-export DISPLAY=:$(cat "${TMPDIR:-/tmp}/xvfb-display.$$")
-rm -f "${TMPDIR:-/tmp}/xvfb-display.$$"
+source tools/xvfb.sh
+start_xvfb 1280x1024x24
 home=$(mktemp -d) # a fresh home, so neither program reads settings of earlier runs
 
 # Prints "milliseconds rss_kb" for one start of the command.

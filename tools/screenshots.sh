@@ -4,14 +4,8 @@
 # Needs: xvfb xdotool imagemagick fonts-noto-cjk, and a build in build/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-exec 3>"${TMPDIR:-/tmp}/xvfb-display.$$"
-Xvfb -displayfd 3 -screen 0 1024x768x24 >/dev/null 2>&1 &
-xvfb=$!
-trap 'kill $xvfb 2>/dev/null' EXIT
-# Xvfb picks a free display and writes its number once it accepts connections.
-until [ -s "${TMPDIR:-/tmp}/xvfb-display.$$" ]; do sleep 0.05; done
-export DISPLAY=:$(cat "${TMPDIR:-/tmp}/xvfb-display.$$")
-rm -f "${TMPDIR:-/tmp}/xvfb-display.$$"
+source tools/xvfb.sh
+start_xvfb 1024x768x24
 
 ./build/app/tapecalc >/dev/null 2>&1 &
 app=$!
