@@ -55,28 +55,29 @@ std::string_view symbolOf(int code) {
 
 } // namespace
 
-void applyOperator(Calculator &calc, int code, std::string_view entryText) {
-    MoneyResult result{};
+MoneyResult combine(Money total, int code, std::string_view entryText) {
     if (code == add || code == subtract) {
         const MoneyResult entry = parseMoney(entryText);
         if (!entry.ok())
-            return;
-        result = code == add ? addMoney(calc.runningTotal, entry.value)
-                             : subtractMoney(calc.runningTotal, entry.value);
-    } else if (code == multiply || code == divide) {
+            return entry;
+        return code == add ? addMoney(total, entry.value) : subtractMoney(total, entry.value);
+    }
+    if (code == multiply || code == divide) {
         const std::optional<double> x = parseNumber(entryText);
         if (!x)
-            return;
-        const double y = moneyToDouble(calc.runningTotal);
+            return {{}, MoneyError::conversion};
         if (code == divide && *x == 0.0)
-            return; // division by zero, 0 ÷ 0 included
+            return {{}, MoneyError::overflow}; // division by zero, 0 ÷ 0 included
         // A division with a total of 0 gives 0 for every other entry, so equals' rule of
         // not dividing a zero total needs no case of its own.
-        result = moneyFromDouble(code == multiply ? *x * y : y / *x);
-    } else {
-        return;
+        const double y = moneyToDouble(total);
+        return moneyFromDouble(code == multiply ? *x * y : y / *x);
     }
-    if (result.ok())
+    return {{}, MoneyError::conversion};
+}
+
+void applyOperator(Calculator &calc, int code, std::string_view entryText) {
+    if (const MoneyResult result = combine(calc.runningTotal, code, entryText); result.ok())
         calc.runningTotal = result.value;
 }
 

@@ -9,8 +9,12 @@
 
 namespace tapecalc {
 
-// The arithmetic step: runningTotal combined with the entry by the operator code.
-// A failure (no number, division by zero, overflow) leaves runningTotal unchanged.
+// A total combined with an entry by an operator code: + and - exact, × and ÷ through
+// double and rounded once. No number, division by zero, overflow or a code outside 1..4
+// is a failure.
+MoneyResult combine(Money total, int code, std::string_view entryText);
+
+// The arithmetic step: runningTotal combined with the entry; a failure leaves it unchanged.
 void applyOperator(Calculator &calc, int code, std::string_view entryText);
 
 // The tape text of slots 0..lineNumber (see tape/tapetext.h) into the tape view.

@@ -2,6 +2,7 @@
 // recomputed from the file's pairs, delete, and the tape view's key filter.
 #include "tapefiles.h"
 
+#include "core/actions.h"
 #include "tapetext.h"
 
 #include <QDir>
@@ -167,30 +168,14 @@ std::string_view leadingNumber(std::string_view entry) {
     return digit ? entry.substr(0, i) : std::string_view();
 }
 
-// One step of the recompute: the total combined with an entry by a line's symbol.
-// A failing step leaves the total as it was.
-Money combine(Money total, std::string_view symbol, std::string_view entry) {
+// One step of the recompute: the total combined with the entry's leading number (0 when
+// it has none) by a line's symbol. A failing step leaves the total as it was.
+Money combineLine(Money total, std::string_view symbol, std::string_view entry) {
     const OperatorInfo *op = operatorBySymbol(symbol);
     if (op == nullptr)
         return total;
     const std::string_view number = leadingNumber(entry);
-    MoneyResult result;
-    if (op->code == add || op->code == subtract) {
-        const MoneyResult value = number.empty() ? MoneyResult{} : parseMoney(number);
-        if (!value.ok())
-            return total;
-        result = op->code == add ? addMoney(total, value.value) : subtractMoney(total, value.value);
-    } else {
-        double x = 0.0;
-        if (!number.empty()) {
-            const std::optional<double> parsed = parseNumber(number);
-            if (!parsed)
-                return total;
-            x = *parsed;
-        }
-        const double y = moneyToDouble(total);
-        result = moneyFromDouble(op->code == multiply ? x * y : y / x);
-    }
+    const MoneyResult result = combine(total, op->code, number.empty() ? "0" : number);
     return result.ok() ? result.value : total;
 }
 
@@ -222,7 +207,7 @@ void loadPairs(Calculator &calc, std::string_view text) {
 
         const int line = calc.lineNumber;
         const Money before = line == 0 ? Money{} : total;
-        total = line == 0 ? firstValue(entry) : combine(total, previousSymbol, entry);
+        total = line == 0 ? firstValue(entry) : combineLine(total, previousSymbol, entry);
         // The line count goes on past the tape as the operator keys' does; only the
         // slots that exist are written.
         if (Calculator::inTape(line)) {
