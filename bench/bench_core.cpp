@@ -1,5 +1,5 @@
 // One operator action, including the rebuild of the tape view, with a full tape.
-#include "fulltape.h"
+#include "bench/fulltape.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,8 +1,8 @@
 // The window with a full tape of 30,001 lines: an operator key including the update of
 // the tape view on screen. Runs headless (offscreen) unless a display is chosen.
-#include "../tests/recordingplatform.h"
-#include "fulltape.h"
+#include "bench/fulltape.h"
 #include "tape/tapefiles.h"
+#include "tests/recordingplatform.h"
 #include "ui/form1.h"
 
 #include <QApplication>

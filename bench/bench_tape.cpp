@@ -1,5 +1,5 @@
 // Opening a tape of 30,001 lines with its recomputed total, and saving it.
-#include "fulltape.h"
+#include "bench/fulltape.h"
 #include "tape/tapefiles.h"
 
 #include <QDir>

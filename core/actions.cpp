@@ -1,9 +1,9 @@
 // The calculator's actions: number entry, operators, equals, clearing, function keys
 // and the read-out of a number.
-#include "actions.h"
+#include "core/actions.h"
 
-#include "numbertext.h"
-#include "tape/tapetext.h"
+#include "core/numbertext.h"
+#include "core/tapetext.h"
 
 #include <cmath>
 #include <string>

@@ -2,8 +2,8 @@
 // forms differ, the difference is a parameter.
 #pragma once
 
-#include "calculator.h"
-#include "requests.h"
+#include "core/calculator.h"
+#include "core/requests.h"
 
 #include <string_view>
 

@@ -1,5 +1,5 @@
 // The operator vocabulary and the calculator state's one helper.
-#include "calculator.h"
+#include "core/calculator.h"
 
 #include <algorithm>
 

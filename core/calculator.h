@@ -2,7 +2,7 @@
 // the tape of recorded lines, the line counters, and the texts of the displays.
 #pragma once
 
-#include "money.h"
+#include "core/money.h"
 
 #include <array>
 #include <optional>

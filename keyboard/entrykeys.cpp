@@ -1,10 +1,10 @@
 // The entry box's keyboard: key-down commands (Page Up, Page Down, Delete, End) and
 // the character handler that turns typed characters into calculator actions.
-#include "entrykeys.h"
+#include "keyboard/entrykeys.h"
 
 #include "core/actions.h"
+#include "core/tapetext.h"
 #include "tape/panel.h"
-#include "tape/tapetext.h"
 
 #include <algorithm>
 

@@ -2,8 +2,8 @@
 // and character (every key that produces one).
 #pragma once
 
-#include "../core/calculator.h"
-#include "../core/requests.h"
+#include "core/calculator.h"
+#include "core/requests.h"
 
 namespace tapecalc {
 

@@ -1,6 +1,6 @@
 // The expand key's six window sizes, the double-click's three layouts, and Page Up's
 // full window. Sizes are in 1/1440 inch.
-#include "panel.h"
+#include "tape/panel.h"
 
 namespace tapecalc {
 

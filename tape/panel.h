@@ -2,7 +2,7 @@
 // Held as state; the window applies it.
 #pragma once
 
-#include "../core/calculator.h"
+#include "core/calculator.h"
 
 namespace tapecalc {
 

@@ -1,8 +1,8 @@
 // The printed report as text lines: items at tab columns eight to a row, the rule and
 // the summary with total, count and moment.
-#include "report.h"
+#include "tape/report.h"
 
-#include "tapetext.h"
+#include "core/tapetext.h"
 
 #include <cstddef>
 

@@ -2,7 +2,7 @@
 // the summary line. Built as text lines; the platform prints them.
 #pragma once
 
-#include "../core/calculator.h"
+#include "core/calculator.h"
 
 #include <string>
 #include <string_view>

@@ -1,6 +1,6 @@
 // Tape review: the back and forward keys move the line cursor and rewind the total;
 // a click on the operator indicator cycles the pending operator.
-#include "review.h"
+#include "tape/review.h"
 
 #include <string>
 

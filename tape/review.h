@@ -1,7 +1,7 @@
 // Walking back and forth along the recorded lines, and cycling the pending operator.
 #pragma once
 
-#include "../core/calculator.h"
+#include "core/calculator.h"
 
 namespace tapecalc {
 

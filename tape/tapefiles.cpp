@@ -1,9 +1,9 @@
 // Tape files in the data folder: names, GBK encoding, atomic save, open with the total
 // recomputed from the file's pairs, delete, and the tape view's key filter.
-#include "tapefiles.h"
+#include "tape/tapefiles.h"
 
 #include "core/actions.h"
-#include "tapetext.h"
+#include "core/tapetext.h"
 
 #include <QDir>
 #include <QFile>

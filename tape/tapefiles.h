@@ -2,8 +2,8 @@
 // on disk on every platform; reading also takes valid UTF-8.
 #pragma once
 
-#include "../core/calculator.h"
-#include "../core/requests.h"
+#include "core/calculator.h"
+#include "core/requests.h"
 
 #include <QByteArray>
 #include <QDateTime>

@@ -3,10 +3,10 @@
 #pragma once
 
 #include "core/actions.h"
-#include "fetched.h"
 #include "keyboard/entrykeys.h"
-#include "recorder.h"
 #include "tape/review.h"
+#include "tests/fetched.h"
+#include "tests/recorder.h"
 
 #include <QTest>
 

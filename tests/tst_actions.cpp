@@ -1,6 +1,6 @@
 // The on-screen keys of the calculator: entry, operators, equals, clearing, function
 // keys and the read-out, driven as key sequences on the core state.
-#include "driver.h"
+#include "tests/driver.h"
 
 #include <QTest>
 

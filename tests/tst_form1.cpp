@@ -1,6 +1,6 @@
 // The real window, headless: clicks and keys on Form1 with a recording platform.
-#include "fetched.h"
-#include "recordingplatform.h"
+#include "tests/fetched.h"
+#include "tests/recordingplatform.h"
 #include "ui/form1.h"
 
 #include "tape/tapefiles.h"

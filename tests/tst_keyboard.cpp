@@ -1,6 +1,6 @@
 // The entry box's keyboard: characters typed, the commands of the key-down handler,
 // and the documented differences from the on-screen twins.
-#include "driver.h"
+#include "tests/driver.h"
 
 #include "tape/panel.h"
 

@@ -1,8 +1,8 @@
 // Printing on the real default printer: a report goes through CUPS to the cups-pdf
 // queue (tools/start-cups.sh) and is checked in the PDF that comes out.
 #include "core/actions.h"
-#include "recorder.h"
 #include "tape/report.h"
+#include "tests/recorder.h"
 #include "ui/printer.h"
 
 #include <QDateTime>

@@ -1,5 +1,5 @@
 // Tape review (back, forward, operator cycle) and the window sizes of the tape panel.
-#include "driver.h"
+#include "tests/driver.h"
 
 #include "tape/panel.h"
 

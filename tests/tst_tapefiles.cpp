@@ -1,8 +1,8 @@
 // Tape files on a real disk: names, GBK and UTF-8, save (new, back, failed, atomic),
 // open and recompute, hostile files, delete with its cues, the tape view's key filter.
 #include "core/actions.h"
-#include "recorder.h"
 #include "tape/tapefiles.h"
+#include "tests/recorder.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,5 @@
 // Pictures, key labels, the entry box and the tape view.
-#include "controls.h"
+#include "ui/controls.h"
 
 #include "keyboard/entrykeys.h"
 

@@ -1,6 +1,6 @@
 // The window: its controls laid out from the surface and key tables, the wiring of
 // clicks and keys to the calculator, dragging, help, the tape panel and tape files.
-#include "form1.h"
+#include "ui/form1.h"
 
 #include "keyboard/entrykeys.h"
 #include "tape/panel.h"

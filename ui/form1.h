@@ -2,11 +2,11 @@
 // key table, forwarding every click and key to the calculator and showing its state.
 #pragma once
 
-#include "controls.h"
 #include "core/calculator.h"
 #include "core/requests.h"
-#include "keytable.h"
-#include "platform.h"
+#include "ui/controls.h"
+#include "ui/keytable.h"
+#include "ui/platform.h"
 
 #include <QWidget>
 

@@ -1,5 +1,5 @@
 // The key table and the press pictures.
-#include "keytable.h"
+#include "ui/keytable.h"
 
 namespace tapecalc {
 

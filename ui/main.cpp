@@ -1,6 +1,6 @@
 // Starts the calculator: the real platform and the window, in the executable's folder.
-#include "form1.h"
-#include "realplatform.h"
+#include "ui/form1.h"
+#include "ui/realplatform.h"
 
 #include <QApplication>
 

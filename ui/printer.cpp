@@ -1,5 +1,5 @@
 // Printing text lines on the system's default printer with QPainter.
-#include "printer.h"
+#include "ui/printer.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

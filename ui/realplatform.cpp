@@ -1,7 +1,7 @@
 // The real platform services.
-#include "realplatform.h"
+#include "ui/realplatform.h"
 
-#include "printer.h"
+#include "ui/printer.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>

@@ -2,8 +2,8 @@
 // default printer, the user's browser, a message box, the system clock.
 #pragma once
 
-#include "cueplayer.h"
-#include "platform.h"
+#include "ui/cueplayer.h"
+#include "ui/platform.h"
 
 class QWidget;
 

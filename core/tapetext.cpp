@@ -1,5 +1,5 @@
 // The tape text of the tape in memory.
-#include "tapetext.h"
+#include "core/tapetext.h"
 
 namespace tapecalc {
 

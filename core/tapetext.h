@@ -2,7 +2,7 @@
 // It is the content of the tape view and of every tape file.
 #pragma once
 
-#include "../core/calculator.h"
+#include "core/calculator.h"
 
 #include <algorithm>
 #include <string>
