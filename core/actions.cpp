@@ -64,8 +64,8 @@ MoneyResult combine(Money total, int code, std::string_view entryText) {
     }
     if (code == multiply || code == divide) {
         const std::optional<double> x = parseNumber(entryText);
-        if (!x)
-            return {{}, MoneyError::conversion};
+        if (!x) // no number, or one beyond every double: the money parser tells which
+            return {{}, parseMoney(entryText).error};
         if (code == divide && *x == 0.0)
             return {{}, MoneyError::overflow}; // division by zero, 0 ÷ 0 included
         // A division with a total of 0 gives 0 for every other entry, so equals' rule of

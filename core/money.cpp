@@ -228,19 +228,31 @@ double moneyToDouble(Money value) {
 MoneyResult moneyFromDouble(double value) {
     if (!std::isfinite(value))
         return {{}, MoneyError::overflow};
-    // The product is taken in double on purpose: a double read from text such as 0.00025
-    // then gives exactly 2.5 and rounds as its text says, not as its binary error says.
-    const double product = value * static_cast<double>(Money::scale);
-    double rounded = std::floor(product);
-    // Exact: the fractional part of a double is always representable.
-    const double fraction = product - rounded;
-    if (fraction > 0.5 || (fraction == 0.5 && std::fmod(rounded, 2.0) != 0.0))
-        rounded += 1.0;
-    // Compare in double before converting, where the bounds -2^63 and 2^63 are exact.
-    constexpr double twoTo63 = 9223372036854775808.0;
-    if (!(rounded >= -twoTo63 && rounded < twoTo63))
-        return {{}, MoneyError::overflow};
-    return {{static_cast<std::int64_t>(rounded)}, MoneyError::none};
+    // The product value * 10000 is rounded once, from its exact value: a product taken
+    // in double would be rounded twice (922337203685476 * 10000 is not a double). As
+    // 10000 = 625 * 2^4, |value| * 10000 = (m * 625) * 2^(e + 4) for the 53-bit integer
+    // significand m, and m * 625 < 2^63 fits an unsigned 64-bit count.
+    int exponent = 0;
+    const double fraction = std::frexp(std::fabs(value), &exponent); // in [0.5, 1)
+    const auto significand = static_cast<std::uint64_t>(std::ldexp(fraction, 53));
+    const std::uint64_t scaled = significand * 625;
+    const int shift = exponent - 53 + 4; // |value| * 10000 = scaled * 2^shift
+
+    std::uint64_t magnitude = 0;
+    if (shift >= 0) {
+        // An integer already; beyond 2^63 it is out of range whatever the sign.
+        if (scaled != 0 && (shift >= 64 || scaled > (minMagnitude >> shift)))
+            return {{}, MoneyError::overflow};
+        magnitude = scaled << shift;
+    } else if (shift > -64) {
+        const int drop = -shift;
+        magnitude = scaled >> drop;
+        const std::uint64_t rest = scaled & ((std::uint64_t{1} << drop) - 1);
+        const std::uint64_t half = std::uint64_t{1} << (drop - 1);
+        if (rest > half || (rest == half && magnitude % 2 == 1))
+            ++magnitude;
+    } // else below 2^-1 of a unit: zero
+    return fromMagnitude(value < 0, magnitude);
 }
 
 std::optional<double> parseNumber(std::string_view text) {

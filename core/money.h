@@ -48,8 +48,8 @@ MoneyResult subtractMoney(Money a, Money b);
 // The double nearest to units / 10000.
 double moneyToDouble(Money value);
 
-// value * 10000 rounded to the nearest integer, ties to even; NaN, infinities and values
-// outside the range are an overflow failure.
+// value * 10000 rounded once, from its exact value, to the nearest integer, ties to even;
+// NaN, infinities and values outside the range are an overflow failure.
 MoneyResult moneyFromDouble(double value);
 
 // Text to double by the same syntax as parseMoney. Empty when the text is no number or

@@ -168,22 +168,28 @@ std::string_view leadingNumber(std::string_view entry) {
     return digit ? entry.substr(0, i) : std::string_view();
 }
 
-// One step of the recompute: the total combined with the entry's leading number (0 when
-// it has none) by a line's symbol. A failing step leaves the total as it was.
+// One step of the recompute, by the same step the keys take: an entry in exponent form
+// (a result of sin or exp) counts in full, and one that is no number ("." or "-" alone)
+// changes nothing. Only a text that is no number but starts with one, as in a file
+// edited elsewhere ("12abc"), counts by its leading number. A failing step leaves the
+// total as it was.
 Money combineLine(Money total, std::string_view symbol, std::string_view entry) {
     const OperatorInfo *op = operatorBySymbol(symbol);
     if (op == nullptr)
         return total;
-    const std::string_view number = leadingNumber(entry);
-    const MoneyResult result = combine(total, op->code, number.empty() ? "0" : number);
+    MoneyResult result = combine(total, op->code, entry);
+    if (result.error == MoneyError::conversion) {
+        const std::string_view number = leadingNumber(entry);
+        if (!number.empty())
+            result = combine(total, op->code, number);
+    }
     return result.ok() ? result.value : total;
 }
 
+// Line 0 is the first total as a whole: 0 when it is no number or out of range, as the
+// first entry added to a total of 0 would leave it.
 Money firstValue(std::string_view entry) {
-    const std::string_view number = leadingNumber(entry);
-    if (number.empty())
-        return {};
-    const MoneyResult value = parseMoney(number);
+    const MoneyResult value = parseMoney(entry);
     return value.ok() ? value.value : Money{};
 }
 

@@ -39,138 +39,37 @@ void TestActions::keySequences_data() {
     QTest::addColumn<QString>("label9");
     QTest::addColumn<QString>("tape");
 
-    QTest::newRow("first number is added to 0") << "5 加"
-                                                << "5"
-                                                << "5"
-                                                << "加"
-                                                << "1"
-                                                << "5|+|";
-    QTest::newRow("key symbol closes the entry") << "5 乘 3 加"
-                                                 << "15"
-                                                 << "15"
-                                                 << "加"
-                                                 << "2"
-                                                 << "5|×|3|+|";
-    QTest::newRow("empty entry changes the last symbol") << "5 乘 3 加 乘"
-                                                         << "15"
-                                                         << "15"
-                                                         << "乘"
-                                                         << "2"
-                                                         << "5|×|3|×|";
-    QTest::newRow("operator twice records once") << "5 加 加"
-                                                 << "5"
-                                                 << "5"
-                                                 << "加"
-                                                 << "1"
-                                                 << "5|+|";
-    QTest::newRow("division by zero keeps the total") << "5 除 0 加"
-                                                      << "5"
-                                                      << "5"
-                                                      << "加"
-                                                      << "2"
-                                                      << "5|÷|0|+|";
-    QTest::newRow("quotient rounded to four places") << "2 除 3 加"
-                                                     << "0.6667"
-                                                     << "0.6667"
-                                                     << "加"
-                                                     << "2"
-                                                     << "2|÷|3|+|";
-    QTest::newRow("product of fractions") << "1 . 5 乘 1 . 5 加"
-                                          << "2.25"
-                                          << "2.25"
-                                          << "加"
-                                          << "2"
-                                          << "1.5|×|1.5|+|";
-    QTest::newRow("sign alone is recorded, total kept") << "neg 加"
-                                                        << "0"
-                                                        << "0"
-                                                        << "加"
-                                                        << "1"
-                                                        << "-|+|";
-    QTest::newRow("product beyond the money range is skipped") << "1000000000 乘 1000000000 加"
-                                                               << "1000000000"
-                                                               << "1000000000"
-                                                               << "加"
-                                                               << "2"
-                                                               << "1000000000|×|1000000000|+|";
-    QTest::newRow("operator on a fresh start records nothing") << "减"
-                                                               << "0"
-                                                               << ""
-                                                               << "减"
-                                                               << ""
-                                                               << "";
-    QTest::newRow("leading zeros are kept on the tape") << "0 0 7 加"
-                                                        << "7"
-                                                        << "7"
-                                                        << "加"
-                                                        << "1"
-                                                        << "007|+|";
-    QTest::newRow("equals adds and records the applied operator") << "5 加 3 ="
-                                                                  << "8"
-                                                                  << "8"
-                                                                  << "加"
-                                                                  << "2"
-                                                                  << "5|+|3|+|";
-    QTest::newRow("equals records multiplication") << "5 乘 3 ="
-                                                   << "15"
-                                                   << "15"
-                                                   << "乘"
-                                                   << "2"
-                                                   << "5|×|3|×|";
-    QTest::newRow("equals keeps the pending operator") << "5 乘 3 = 2 加"
-                                                       << "30"
-                                                       << "30"
-                                                       << "加"
-                                                       << "3"
-                                                       << "5|×|3|×|2|+|";
-    QTest::newRow("equals division by zero") << "5 除 0 ="
-                                             << "5"
-                                             << "5"
-                                             << "除"
-                                             << "2"
-                                             << "5|÷|0|÷|";
-    QTest::newRow("equals with empty entry changes nothing") << "5 加 3 = ="
-                                                             << "8"
-                                                             << "8"
-                                                             << "加"
-                                                             << "2"
-                                                             << "5|+|3|+|";
-    QTest::newRow("clear-all then equals restores add") << "5 乘 AC ="
-                                                        << "0"
-                                                        << ""
-                                                        << "加"
-                                                        << ""
-                                                        << "";
-    QTest::newRow("clear-all blanks the indicator") << "5 乘 3 AC"
-                                                    << "0"
-                                                    << ""
-                                                    << ""
-                                                    << ""
-                                                    << "";
-    QTest::newRow("clear-entry keeps the calculation") << "5 加 3 CE"
-                                                       << "5"
-                                                       << "5"
-                                                       << "加"
-                                                       << "1"
-                                                       << "5|+|";
-    QTest::newRow("clear-entry then operator only changes the symbol") << "5 加 3 CE 减"
-                                                                       << "5"
-                                                                       << "5"
-                                                                       << "减"
-                                                                       << "1"
-                                                                       << "5|-|";
-    QTest::newRow("subtraction into negatives") << "3 减 5 减 . 5 ="
-                                                << "-2.5"
-                                                << "-2.5"
-                                                << "减"
-                                                << "3"
-                                                << "3|-|5|-|.5|-|";
-    QTest::newRow("negative entry") << "neg 4 乘 neg . 5 ="
-                                    << "2"
-                                    << "2"
-                                    << "乘"
-                                    << "2"
-                                    << "-4|×|-.5|×|";
+    // clang-format off
+    QTest::newRow("first number is added to 0") << "5 加" << "5" << "5" << "加" << "1" << "5|+|";
+    QTest::newRow("key symbol closes the entry") << "5 乘 3 加" << "15" << "15" << "加" << "2" << "5|×|3|+|";
+    QTest::newRow("empty entry changes the last symbol") << "5 乘 3 加 乘" << "15" << "15" << "乘" << "2" << "5|×|3|×|";
+    QTest::newRow("operator twice records once") << "5 加 加" << "5" << "5" << "加" << "1" << "5|+|";
+    QTest::newRow("division by zero keeps the total") << "5 除 0 加" << "5" << "5" << "加" << "2" << "5|÷|0|+|";
+    QTest::newRow("quotient rounded to four places") << "2 除 3 加" << "0.6667" << "0.6667" << "加" << "2" << "2|÷|3|+|";
+    QTest::newRow("product of fractions") << "1 . 5 乘 1 . 5 加" << "2.25" << "2.25" << "加" << "2" << "1.5|×|1.5|+|";
+    QTest::newRow("sign alone is recorded, total kept") << "neg 加" << "0" << "0" << "加" << "1" << "-|+|";
+    QTest::newRow("product beyond the money range is skipped") << "1000000000 乘 1000000000 加" << "1000000000" << "1000000000" << "加" << "2" << "1000000000|×|1000000000|+|";
+    QTest::newRow("operator on a fresh start records nothing") << "减" << "0" << "" << "减" << "" << "";
+    QTest::newRow("leading zeros are kept on the tape") << "0 0 7 加" << "7" << "7" << "加" << "1" << "007|+|";
+    QTest::newRow("equals adds and records the applied operator") << "5 加 3 =" << "8" << "8" << "加" << "2" << "5|+|3|+|";
+    QTest::newRow("equals records multiplication") << "5 乘 3 =" << "15" << "15" << "乘" << "2" << "5|×|3|×|";
+    QTest::newRow("equals keeps the pending operator") << "5 乘 3 = 2 加" << "30" << "30" << "加" << "3" << "5|×|3|×|2|+|";
+    QTest::newRow("equals division by zero") << "5 除 0 =" << "5" << "5" << "除" << "2" << "5|÷|0|÷|";
+    QTest::newRow("equals with empty entry changes nothing") << "5 加 3 = =" << "8" << "8" << "加" << "2" << "5|+|3|+|";
+    QTest::newRow("clear-all then equals restores add") << "5 乘 AC =" << "0" << "" << "加" << "" << "";
+    QTest::newRow("clear-all blanks the indicator") << "5 乘 3 AC" << "0" << "" << "" << "" << "";
+    QTest::newRow("clear-entry keeps the calculation") << "5 加 3 CE" << "5" << "5" << "加" << "1" << "5|+|";
+    QTest::newRow("clear-entry then operator only changes the symbol") << "5 加 3 CE 减" << "5" << "5" << "减" << "1" << "5|-|";
+    QTest::newRow("subtraction into negatives") << "3 减 5 减 . 5 =" << "-2.5" << "-2.5" << "减" << "3" << "3|-|5|-|.5|-|";
+    QTest::newRow("negative entry") << "neg 4 乘 neg . 5 =" << "2" << "2" << "乘" << "2" << "-4|×|-.5|×|";
+    QTest::newRow("product rounded once beyond 2^53 units") << "922337203685476 乘 1 加" << "922337203685476" << "922337203685476" << "加" << "2" << "922337203685476|×|1|+|";
+    QTest::newRow("product at the top of the range") << "1 乘 922337203685477 . 5 加" << "922337203685477.5" << "922337203685477.5" << "加" << "2" << "1|×|922337203685477.5|+|";
+    QTest::newRow("product keeps its last unit") << "1000000000000 . 0001 乘 1 加" << "1000000000000.0001" << "1000000000000.0001" << "加" << "2" << "1000000000000.0001|×|1|+|";
+    QTest::newRow("product with an eighth of a unit") << "900719925477 . 0625 乘 2 加" << "1801439850954.125" << "1801439850954.125" << "加" << "2" << "900719925477.0625|×|2|+|";
+    QTest::newRow("double just above a half unit rounds up") << "1 乘 . 00025 加" << "0.0003" << "0.0003" << "加" << "2" << "1|×|.00025|+|";
+    QTest::newRow("double of half a unit rounds up") << "1 乘 . 00005 加" << "0.0001" << "0.0001" << "加" << "2" << "1|×|.00005|+|";
+    QTest::newRow("product below the range fails") << "1 乘 neg 922337203685477 . 625 加" << "1" << "1" << "加" << "2" << "1|×|-922337203685477.625|+|";
+    // clang-format on
 }
 
 void TestActions::keySequences() {
@@ -190,24 +89,17 @@ void TestActions::keySequences() {
 void TestActions::entryKeys_data() {
     QTest::addColumn<QString>("keys");
     QTest::addColumn<QString>("entry");
-    QTest::newRow("leading zeros") << "0 0 7"
-                                   << "007";
-    QTest::newRow("point without a zero") << ". 5"
-                                          << ".5";
-    QTest::newRow("second point refused") << ". ."
-                                          << ".";
-    QTest::newRow("point after digits refused twice") << "5 . 2 ."
-                                                      << "5.2";
-    QTest::newRow("sign on empty entry") << "neg"
-                                         << "-";
-    QTest::newRow("sign after a digit refused") << "5 neg"
-                                                << "5";
-    QTest::newRow("sign twice") << "neg neg"
-                                << "-";
-    QTest::newRow("sign then point") << "neg ."
-                                     << "-.";
-    QTest::newRow("long entries are accepted") << "1234567890123456789012345678901234567890"
-                                               << "1234567890123456789012345678901234567890";
+    // clang-format off
+    QTest::newRow("leading zeros") << "0 0 7" << "007";
+    QTest::newRow("point without a zero") << ". 5" << ".5";
+    QTest::newRow("second point refused") << ". ." << ".";
+    QTest::newRow("point after digits refused twice") << "5 . 2 ." << "5.2";
+    QTest::newRow("sign on empty entry") << "neg" << "-";
+    QTest::newRow("sign after a digit refused") << "5 neg" << "5";
+    QTest::newRow("sign twice") << "neg neg" << "-";
+    QTest::newRow("sign then point") << "neg ." << "-.";
+    QTest::newRow("long entries are accepted") << "1234567890123456789012345678901234567890" << "1234567890123456789012345678901234567890";
+    // clang-format on
 }
 
 void TestActions::entryKeys() {
@@ -221,20 +113,15 @@ void TestActions::entryKeys() {
 void TestActions::cues_data() {
     QTest::addColumn<QString>("keys");
     QTest::addColumn<QString>("requests");
-    QTest::newRow("digits and operators") << "5 加 3 ="
-                                          << "cue:5.wav cue:加.wav cue:3.wav cue:等于.wav";
-    QTest::newRow("refused point still speaks") << "5 . ."
-                                                << "cue:5.wav cue:d.wav cue:d.wav";
-    QTest::newRow("refused sign is silent") << "5 neg"
-                                            << "cue:5.wav";
-    QTest::newRow("accepted sign") << "neg"
-                                   << "cue:负.wav";
-    QTest::newRow("every operator") << "减 乘 除 加"
-                                    << "cue:减.wav cue:乘.wav cue:除.wav cue:加.wav";
-    QTest::newRow("clearing") << "AC CE"
-                              << "cue:归零.wav cue:清除.wav";
-    QTest::newRow("function keys and review are silent") << "2 sqr pi cos back fwd cycle"
-                                                         << "cue:2.wav";
+    // clang-format off
+    QTest::newRow("digits and operators") << "5 加 3 =" << "cue:5.wav cue:加.wav cue:3.wav cue:等于.wav";
+    QTest::newRow("refused point still speaks") << "5 . ." << "cue:5.wav cue:d.wav cue:d.wav";
+    QTest::newRow("refused sign is silent") << "5 neg" << "cue:5.wav";
+    QTest::newRow("accepted sign") << "neg" << "cue:负.wav";
+    QTest::newRow("every operator") << "减 乘 除 加" << "cue:减.wav cue:乘.wav cue:除.wav cue:加.wav";
+    QTest::newRow("clearing") << "AC CE" << "cue:归零.wav cue:清除.wav";
+    QTest::newRow("function keys and review are silent") << "2 sqr pi cos back fwd cycle" << "cue:2.wav";
+    // clang-format on
 }
 
 void TestActions::cues() {
@@ -250,40 +137,25 @@ void TestActions::applyOperatorArithmetic_data() {
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("entry");
     QTest::addColumn<QString>("result");
-    QTest::newRow("add exact") << "0.1" << 1 << "0.2"
-                               << "0.3";
-    QTest::newRow("subtract exact") << "0.3" << 2 << "0.1"
-                                    << "0.2";
-    QTest::newRow("add rounds the entry half to even") << "0" << 1 << "0.00005"
-                                                       << "0";
-    QTest::newRow("add rounds up above half") << "0" << 1 << "0.000051"
-                                              << "0.0001";
-    QTest::newRow("multiply is entry times total") << "4" << 3 << "2.5"
-                                                   << "10";
-    QTest::newRow("tiny product becomes zero") << "0.0001" << 3 << "0.4"
-                                               << "0";
-    QTest::newRow("divide total by entry") << "1" << 4 << "3"
-                                           << "0.3333";
-    QTest::newRow("divide by zero fails") << "7" << 4 << "0"
-                                          << "7";
-    QTest::newRow("zero divided by zero fails") << "0" << 4 << "0"
-                                                << "0";
-    QTest::newRow("zero total divided") << "0" << 4 << "5"
-                                        << "0";
-    QTest::newRow("not a number fails") << "7" << 1 << "abc"
-                                        << "7";
-    QTest::newRow("point alone fails") << "7" << 3 << "."
-                                       << "7";
-    QTest::newRow("exponent entry") << "1" << 1 << "1e3"
-                                    << "1001";
-    QTest::newRow("add overflow fails") << "922337203685477.5807" << 1 << "0.0001"
-                                        << "922337203685477.5807";
-    QTest::newRow("subtract overflow fails") << "-922337203685477.5808" << 2 << "0.0001"
-                                             << "-922337203685477.5808";
-    QTest::newRow("unknown code does nothing") << "7" << 0 << "1"
-                                               << "7";
-    QTest::newRow("code five does nothing") << "7" << 5 << "1"
-                                            << "7";
+    // clang-format off
+    QTest::newRow("add exact") << "0.1" << 1 << "0.2" << "0.3";
+    QTest::newRow("subtract exact") << "0.3" << 2 << "0.1" << "0.2";
+    QTest::newRow("add rounds the entry half to even") << "0" << 1 << "0.00005" << "0";
+    QTest::newRow("add rounds up above half") << "0" << 1 << "0.000051" << "0.0001";
+    QTest::newRow("multiply is entry times total") << "4" << 3 << "2.5" << "10";
+    QTest::newRow("tiny product becomes zero") << "0.0001" << 3 << "0.4" << "0";
+    QTest::newRow("divide total by entry") << "1" << 4 << "3" << "0.3333";
+    QTest::newRow("divide by zero fails") << "7" << 4 << "0" << "7";
+    QTest::newRow("zero divided by zero fails") << "0" << 4 << "0" << "0";
+    QTest::newRow("zero total divided") << "0" << 4 << "5" << "0";
+    QTest::newRow("not a number fails") << "7" << 1 << "abc" << "7";
+    QTest::newRow("point alone fails") << "7" << 3 << "." << "7";
+    QTest::newRow("exponent entry") << "1" << 1 << "1e3" << "1001";
+    QTest::newRow("add overflow fails") << "922337203685477.5807" << 1 << "0.0001" << "922337203685477.5807";
+    QTest::newRow("subtract overflow fails") << "-922337203685477.5808" << 2 << "0.0001" << "-922337203685477.5808";
+    QTest::newRow("unknown code does nothing") << "7" << 0 << "1" << "7";
+    QTest::newRow("code five does nothing") << "7" << 5 << "1" << "7";
+    // clang-format on
 }
 
 void TestActions::applyOperatorArithmetic() {
@@ -396,90 +268,29 @@ void TestActions::functionKeys_data() {
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("result");
     QTest::addColumn<QString>("message");
-    QTest::newRow("pi on empty entry") << ""
-                                       << "pi"
-                                       << "3.14159265358979"
-                                       << "";
-    QTest::newRow("pi replaces any entry") << "12"
-                                           << "pi"
-                                           << "3.14159265358979"
-                                           << "";
-    QTest::newRow("percent") << "50"
-                             << "%"
-                             << "0.5"
-                             << "";
-    QTest::newRow("percent of zero keeps the text") << "0.0"
-                                                    << "%"
-                                                    << "0.0"
-                                                    << "";
-    QTest::newRow("square root has 15 digits") << "2"
-                                               << "sqr"
-                                               << "1.4142135623731"
-                                               << "";
-    QTest::newRow("square root of a negative") << "-4"
-                                               << "sqr"
-                                               << "-4"
-                                               << "负数不能开平方";
-    QTest::newRow("log of 1000") << "1000"
-                                 << "log"
-                                 << "3"
-                                 << "";
-    QTest::newRow("log of an exponent entry") << "1e3"
-                                              << "log"
-                                              << "3"
-                                              << "";
-    QTest::newRow("log of zero") << "0"
-                                 << "log"
-                                 << "0"
-                                 << "0不能求对数";
-    QTest::newRow("log of a negative") << "-1"
-                                       << "log"
-                                       << "-1"
-                                       << "负数不能求对数";
-    QTest::newRow("cos of zero") << "0"
-                                 << "cos"
-                                 << "1"
-                                 << "";
-    QTest::newRow("sin of zero keeps the text") << "0"
-                                                << "sin"
-                                                << "0"
-                                                << "";
-    QTest::newRow("sin of pi is tiny") << "3.14159265358979"
-                                       << "sin"
-                                       << "3.23108914886517E-15"
-                                       << "";
-    QTest::newRow("tan") << "1"
-                         << "tan"
-                         << "1.5574077246549"
-                         << "";
-    QTest::newRow("exp") << "1"
-                         << "exp"
-                         << "2.71828182845905"
-                         << "";
-    QTest::newRow("exp overflow keeps the entry") << "1000"
-                                                  << "exp"
-                                                  << "1000"
-                                                  << "";
-    QTest::newRow("empty entry, sqr") << ""
-                                      << "sqr"
-                                      << ""
-                                      << "";
-    QTest::newRow("empty entry, log") << ""
-                                      << "log"
-                                      << ""
-                                      << "";
-    QTest::newRow("sign alone") << "-"
-                                << "cos"
-                                << "-"
-                                << "";
-    QTest::newRow("pasted text") << "12abc"
-                                 << "sqr"
-                                 << "12abc"
-                                 << "";
-    QTest::newRow("huge entry overflows a double") << "1e400"
-                                                   << "sqr"
-                                                   << "1e400"
-                                                   << "";
+    // clang-format off
+    QTest::newRow("pi on empty entry") << "" << "pi" << "3.14159265358979" << "";
+    QTest::newRow("pi replaces any entry") << "12" << "pi" << "3.14159265358979" << "";
+    QTest::newRow("percent") << "50" << "%" << "0.5" << "";
+    QTest::newRow("percent of zero keeps the text") << "0.0" << "%" << "0.0" << "";
+    QTest::newRow("square root has 15 digits") << "2" << "sqr" << "1.4142135623731" << "";
+    QTest::newRow("square root of a negative") << "-4" << "sqr" << "-4" << "负数不能开平方";
+    QTest::newRow("log of 1000") << "1000" << "log" << "3" << "";
+    QTest::newRow("log of an exponent entry") << "1e3" << "log" << "3" << "";
+    QTest::newRow("log of zero") << "0" << "log" << "0" << "0不能求对数";
+    QTest::newRow("log of a negative") << "-1" << "log" << "-1" << "负数不能求对数";
+    QTest::newRow("cos of zero") << "0" << "cos" << "1" << "";
+    QTest::newRow("sin of zero keeps the text") << "0" << "sin" << "0" << "";
+    QTest::newRow("sin of pi is tiny") << "3.14159265358979" << "sin" << "3.23108914886517E-15" << "";
+    QTest::newRow("tan") << "1" << "tan" << "1.5574077246549" << "";
+    QTest::newRow("exp") << "1" << "exp" << "2.71828182845905" << "";
+    QTest::newRow("exp overflow keeps the entry") << "1000" << "exp" << "1000" << "";
+    QTest::newRow("empty entry, sqr") << "" << "sqr" << "" << "";
+    QTest::newRow("empty entry, log") << "" << "log" << "" << "";
+    QTest::newRow("sign alone") << "-" << "cos" << "-" << "";
+    QTest::newRow("pasted text") << "12abc" << "sqr" << "12abc" << "";
+    QTest::newRow("huge entry overflows a double") << "1e400" << "sqr" << "1e400" << "";
+    // clang-format on
 }
 
 void TestActions::functionKeys() {
@@ -509,12 +320,11 @@ void TestActions::functionResultsAreOrdinaryEntries() {
 void TestActions::readOut_data() {
     QTest::addColumn<QString>("total");
     QTest::addColumn<QString>("cues");
-    QTest::newRow("negative with a point") << "-12.5"
-                                           << "zsw 负 1 2 d 5";
-    QTest::newRow("zero") << "0"
-                          << "zsw 0";
-    QTest::newRow("fraction below one") << "0.0625"
-                                        << "zsw 0 d 0 6 2 5";
+    // clang-format off
+    QTest::newRow("negative with a point") << "-12.5" << "zsw 负 1 2 d 5";
+    QTest::newRow("zero") << "0" << "zsw 0";
+    QTest::newRow("fraction below one") << "0.0625" << "zsw 0 d 0 6 2 5";
+    // clang-format on
 }
 
 void TestActions::readOut() {

@@ -38,78 +38,20 @@ void TestKeyboard::typing_data() {
     QTest::addColumn<QString>("tape");
     QTest::addColumn<QString>("cues");
 
-    QTest::newRow("add and enter") << QByteArray("5+3\r") << ""
-                                   << "8"
-                                   << "加"
-                                   << "2"
-                                   << "5|+|3|+|"
-                                   << "5 加 3 等于";
-    QTest::newRow("second point swallowed") << QByteArray("12.5.") << "12.5"
-                                            << ""
-                                            << "加"
-                                            << ""
-                                            << ""
-                                            << "1 2 d 5 -";
-    QTest::newRow("equals keeps multiplying") << QByteArray("5*3\r2+") << ""
-                                              << "30"
-                                              << "加"
-                                              << "3"
-                                              << "5|×|3|×|2|+|"
-                                              << "5 乘 3 等于 2 加";
-    QTest::newRow("minus is always subtract") << QByteArray("-5\r") << ""
-                                              << "-5"
-                                              << "减"
-                                              << "1"
-                                              << "5|-|"
-                                              << "减 5 等于";
-    QTest::newRow("divide by zero keeps the total") << QByteArray("5/0\r") << ""
-                                                    << "5"
-                                                    << "除"
-                                                    << "2"
-                                                    << "5|÷|0|÷|"
-                                                    << "5 除 0 等于";
-    QTest::newRow("capitals, letters, = and , are swallowed") << QByteArray("5ACx=,") << "5"
-                                                              << ""
-                                                              << "加"
-                                                              << ""
-                                                              << ""
-                                                              << "5 - - - - -";
-    QTest::newRow("control characters are swallowed") << QByteArray("1\x03\x18\x16") << "1"
-                                                      << ""
-                                                      << "加"
-                                                      << ""
-                                                      << ""
-                                                      << "1 - - -";
-    QTest::newRow("a clears all and shows add") << QByteArray("5*3*a") << ""
-                                                << ""
-                                                << "加"
-                                                << ""
-                                                << ""
-                                                << "5 乘 3 乘 归零";
-    QTest::newRow("c clears the entry") << QByteArray("5+12c") << ""
-                                        << "5"
-                                        << "加"
-                                        << "1"
-                                        << "5|+|"
-                                        << "5 加 1 2 清除";
-    QTest::newRow("backspace deletes and speaks") << QByteArray("12\b") << "1"
-                                                  << ""
-                                                  << "加"
-                                                  << ""
-                                                  << ""
-                                                  << "1 2 删除";
-    QTest::newRow("enter on empty entry") << QByteArray("\r") << ""
-                                          << ""
-                                          << "加"
-                                          << ""
-                                          << ""
-                                          << "等于";
-    QTest::newRow("enter after clear-all") << QByteArray("a\r") << ""
-                                           << ""
-                                           << "加"
-                                           << ""
-                                           << ""
-                                           << "归零 等于";
+    // clang-format off
+    QTest::newRow("add and enter") << QByteArray("5+3\r") << "" << "8" << "加" << "2" << "5|+|3|+|" << "5 加 3 等于";
+    QTest::newRow("second point swallowed") << QByteArray("12.5.") << "12.5" << "" << "加" << "" << "" << "1 2 d 5 -";
+    QTest::newRow("equals keeps multiplying") << QByteArray("5*3\r2+") << "" << "30" << "加" << "3" << "5|×|3|×|2|+|" << "5 乘 3 等于 2 加";
+    QTest::newRow("minus is always subtract") << QByteArray("-5\r") << "" << "-5" << "减" << "1" << "5|-|" << "减 5 等于";
+    QTest::newRow("divide by zero keeps the total") << QByteArray("5/0\r") << "" << "5" << "除" << "2" << "5|÷|0|÷|" << "5 除 0 等于";
+    QTest::newRow("capitals, letters, = and , are swallowed") << QByteArray("5ACx=,") << "5" << "" << "加" << "" << "" << "5 - - - - -";
+    QTest::newRow("control characters are swallowed") << QByteArray("1\x03\x18\x16") << "1" << "" << "加" << "" << "" << "1 - - -";
+    QTest::newRow("a clears all and shows add") << QByteArray("5*3*a") << "" << "" << "加" << "" << "" << "5 乘 3 乘 归零";
+    QTest::newRow("c clears the entry") << QByteArray("5+12c") << "" << "5" << "加" << "1" << "5|+|" << "5 加 1 2 清除";
+    QTest::newRow("backspace deletes and speaks") << QByteArray("12\b") << "1" << "" << "加" << "" << "" << "1 2 删除";
+    QTest::newRow("enter on empty entry") << QByteArray("\r") << "" << "" << "加" << "" << "" << "等于";
+    QTest::newRow("enter after clear-all") << QByteArray("a\r") << "" << "" << "加" << "" << "" << "归零 等于";
+    // clang-format on
 }
 
 void TestKeyboard::typing() {
@@ -133,6 +75,7 @@ void TestKeyboard::characterCodes_data() {
     QTest::addColumn<QString>("entry");
     QTest::addColumn<int>("code");
     QTest::addColumn<int>("through");
+    // clang-format off
     QTest::newRow("digit") << "" << int('7') << int('7');
     QTest::newRow("first point") << "12" << int('.') << int('.');
     QTest::newRow("second point") << "1.2" << int('.') << 0;
@@ -146,6 +89,7 @@ void TestKeyboard::characterCodes_data() {
     QTest::newRow("slash below zero") << "" << int('/') << 0;
     QTest::newRow("chinese character") << "" << 0x4E00 << 0;
     QTest::newRow("tab") << "" << 9 << 0;
+    // clang-format on
 }
 
 void TestKeyboard::characterCodes() {
@@ -158,9 +102,11 @@ void TestKeyboard::characterCodes() {
 void TestKeyboard::digitsAreVoicedBelowThirtyCharacters_data() {
     QTest::addColumn<int>("length");
     QTest::addColumn<QString>("cue");
+    // clang-format off
     QTest::newRow("29 characters") << 29 << "cue:7.wav";
     QTest::newRow("30 characters") << 30 << "cue:";
     QTest::newRow("31 characters") << 31 << "cue:";
+    // clang-format on
 }
 
 void TestKeyboard::digitsAreVoicedBelowThirtyCharacters() {
@@ -252,25 +198,14 @@ void TestKeyboard::keyDown_data() {
     QTest::addColumn<QString>("label2");
     QTest::addColumn<int>("lines");
     QTest::addColumn<int>("width");
-    QTest::newRow("page up") << int(keyPageUp) << "blocking:"
-                             << "12.5"
-                             << "乘" << 1 << 9615;
-    QTest::newRow("delete clears all") << int(keyDelete) << "blocking:归零.wav"
-                                       << ""
-                                       << "加" << 0 << 5280;
-    QTest::newRow("end clears the entry") << int(keyEnd) << "blocking:清除.wav"
-                                          << ""
-                                          << "乘" << 1 << 5280;
-    QTest::newRow("page down reads out")
-        << int(keyPageDown) << "cue:zsw.wav blocking:zsw.wav cue:8.wav blocking:8.wav"
-        << "12.5"
-        << "乘" << 1 << 5280;
-    QTest::newRow("arrow key") << 37 << "blocking:"
-                               << "12.5"
-                               << "乘" << 1 << 5280;
-    QTest::newRow("digit key") << int('7') << "blocking:"
-                               << "12.5"
-                               << "乘" << 1 << 5280;
+    // clang-format off
+    QTest::newRow("page up") << int(keyPageUp) << "blocking:" << "12.5" << "乘" << 1 << 9615;
+    QTest::newRow("delete clears all") << int(keyDelete) << "blocking:归零.wav" << "" << "加" << 0 << 5280;
+    QTest::newRow("end clears the entry") << int(keyEnd) << "blocking:清除.wav" << "" << "乘" << 1 << 5280;
+    QTest::newRow("page down reads out") << int(keyPageDown) << "cue:zsw.wav blocking:zsw.wav cue:8.wav blocking:8.wav" << "12.5" << "乘" << 1 << 5280;
+    QTest::newRow("arrow key") << 37 << "blocking:" << "12.5" << "乘" << 1 << 5280;
+    QTest::newRow("digit key") << int('7') << "blocking:" << "12.5" << "乘" << 1 << 5280;
+    // clang-format on
 }
 
 void TestKeyboard::keyDown() {

@@ -13,6 +13,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <vector>
 
 using namespace tapecalc;
 
@@ -68,6 +69,7 @@ class TestMoney : public QObject {
     void fromDouble();
     void fromDoubleFailure_data();
     void fromDoubleFailure();
+    void fromDoubleMatchesExactDecimal();
     void parseNumberValues_data();
     void parseNumberValues();
     void parseNumberFailure_data();
@@ -81,6 +83,7 @@ void TestMoney::parseValid_data() {
     QTest::addColumn<std::string>("text");
     QTest::addColumn<qint64>("units");
 
+    // clang-format off
     QTest::newRow("integer") << std::string("5") << qint64(50000);
     QTest::newRow("zero") << std::string("0") << qint64(0);
     QTest::newRow("minus zero") << std::string("-0") << qint64(0);
@@ -115,36 +118,27 @@ void TestMoney::parseValid_data() {
     QTest::newRow("negative tie to even up") << std::string("-2.50015") << qint64(-25002);
     QTest::newRow("tie written by exponent") << std::string("25e-5") << qint64(2);
     QTest::newRow("below a tenth of a unit") << std::string("0.000009") << qint64(0);
-    QTest::newRow("digits beyond the integer part")
-        << std::string("123456789012345.6789") << qint64(1234567890123456789);
+    QTest::newRow("digits beyond the integer part") << std::string("123456789012345.6789") << qint64(1234567890123456789);
 
     // Both ends of the range, written plainly, by exponent, and rounded onto them.
     QTest::newRow("maximum") << std::string("922337203685477.5807") << qint64(maxUnits);
     QTest::newRow("minimum") << std::string("-922337203685477.5808") << qint64(minUnits);
-    QTest::newRow("maximum by exponent")
-        << std::string("9223372036854775807e-4") << qint64(maxUnits);
-    QTest::newRow("maximum rounded down onto")
-        << std::string("922337203685477.58074999") << qint64(maxUnits);
-    QTest::newRow("tie below maximum to even")
-        << std::string("922337203685477.58065") << qint64(maxUnits - 1);
-    QTest::newRow("tie beyond minimum to even")
-        << std::string("-922337203685477.58085") << qint64(minUnits);
+    QTest::newRow("maximum by exponent") << std::string("9223372036854775807e-4") << qint64(maxUnits);
+    QTest::newRow("maximum rounded down onto") << std::string("922337203685477.58074999") << qint64(maxUnits);
+    QTest::newRow("tie below maximum to even") << std::string("922337203685477.58065") << qint64(maxUnits - 1);
+    QTest::newRow("tie beyond minimum to even") << std::string("-922337203685477.58085") << qint64(minUnits);
 
     // Very long texts and huge exponents: these must neither hang nor overflow.
     QTest::newRow("zero to a huge exponent") << std::string("0e1000000000") << qint64(0);
-    QTest::newRow("zeros to an exponent beyond 64 bits")
-        << ("0.000e" + repeated('9', 1000)) << qint64(0);
+    QTest::newRow("zeros to an exponent beyond 64 bits") << ("0.000e" + repeated('9', 1000)) << qint64(0);
     QTest::newRow("one to a huge negative exponent") << std::string("1e-1000000000") << qint64(0);
-    QTest::newRow("one to an exponent of 1000 digits")
-        << ("1e-" + repeated('9', 1000)) << qint64(0);
+    QTest::newRow("one to an exponent of 1000 digits") << ("1e-" + repeated('9', 1000)) << qint64(0);
     QTest::newRow("100000 zeros then a one") << ("0." + repeated('0', 100000) + "1") << qint64(0);
-    QTest::newRow("one then 100000 zeros scaled back")
-        << ("1" + repeated('0', 100000) + "e-100000") << qint64(10000);
-    QTest::newRow("tie with 100000 trailing zeros")
-        << ("0.00005" + repeated('0', 100000)) << qint64(0);
-    QTest::newRow("tie broken after 100000 zeros")
-        << ("0.00005" + repeated('0', 100000) + "1") << qint64(1);
+    QTest::newRow("one then 100000 zeros scaled back") << ("1" + repeated('0', 100000) + "e-100000") << qint64(10000);
+    QTest::newRow("tie with 100000 trailing zeros") << ("0.00005" + repeated('0', 100000)) << qint64(0);
+    QTest::newRow("tie broken after 100000 zeros") << ("0.00005" + repeated('0', 100000) + "1") << qint64(1);
     QTest::newRow("100000 leading zeros") << (repeated('0', 100000) + "7.25") << qint64(72500);
+    // clang-format on
 }
 
 void TestMoney::parseValid() {
@@ -160,6 +154,7 @@ void TestMoney::parseFailure_data() {
     QTest::addColumn<MoneyError>("error");
 
     const MoneyError conversion = MoneyError::conversion;
+    // clang-format off
     QTest::newRow("empty") << std::string() << conversion;
     QTest::newRow("blanks only") << std::string(" \t ") << conversion;
     QTest::newRow("plus alone") << std::string("+") << conversion;
@@ -190,10 +185,8 @@ void TestMoney::parseFailure_data() {
     const MoneyError overflow = MoneyError::overflow;
     QTest::newRow("one unit above maximum") << std::string("922337203685477.5808") << overflow;
     QTest::newRow("one unit below minimum") << std::string("-922337203685477.5809") << overflow;
-    QTest::newRow("tie above maximum rounds to even beyond")
-        << std::string("922337203685477.58075") << overflow;
-    QTest::newRow("just past the tie below minimum")
-        << std::string("-922337203685477.580850001") << overflow;
+    QTest::newRow("tie above maximum rounds to even beyond") << std::string("922337203685477.58075") << overflow;
+    QTest::newRow("just past the tie below minimum") << std::string("-922337203685477.580850001") << overflow;
     QTest::newRow("2 to the 63 units") << std::string("9223372036854775808e-4") << overflow;
     QTest::newRow("ten to the 15") << std::string("1e15") << overflow;
     QTest::newRow("minus ten to the 15") << std::string("-1e15") << overflow;
@@ -201,8 +194,8 @@ void TestMoney::parseFailure_data() {
     QTest::newRow("huge exponent") << std::string("1e1000000000") << overflow;
     QTest::newRow("exponent of 1000 digits") << ("1e" + repeated('9', 1000)) << overflow;
     QTest::newRow("100000 digits") << ("1" + repeated('0', 99999)) << overflow;
-    QTest::newRow("100000 digits after a point")
-        << ("1." + repeated('3', 100000) + "e15") << overflow;
+    QTest::newRow("100000 digits after a point") << ("1." + repeated('3', 100000) + "e15") << overflow;
+    // clang-format on
 }
 
 void TestMoney::parseFailure() {
@@ -215,6 +208,7 @@ void TestMoney::moneyTextForms_data() {
     QTest::addColumn<qint64>("units");
     QTest::addColumn<std::string>("text");
 
+    // clang-format off
     QTest::newRow("zero") << qint64(0) << std::string("0");
     QTest::newRow("one unit") << qint64(1) << std::string("0.0001");
     QTest::newRow("minus one unit") << qint64(-1) << std::string("-0.0001");
@@ -227,8 +221,8 @@ void TestMoney::moneyTextForms_data() {
     QTest::newRow("round thousands") << qint64(100000000) << std::string("10000");
     QTest::newRow("maximum") << qint64(maxUnits) << std::string("922337203685477.5807");
     QTest::newRow("minimum") << qint64(minUnits) << std::string("-922337203685477.5808");
-    QTest::newRow("minimum plus one")
-        << qint64(minUnits + 1) << std::string("-922337203685477.5807");
+    QTest::newRow("minimum plus one") << qint64(minUnits + 1) << std::string("-922337203685477.5807");
+    // clang-format on
 }
 
 void TestMoney::moneyTextForms() {
@@ -258,26 +252,18 @@ void TestMoney::addSubtract_data() {
     QTest::addColumn<bool>("differenceOk");
     QTest::addColumn<qint64>("difference");
 
-    QTest::newRow("small values") << qint64(50000) << qint64(30000) << true << qint64(80000) << true
-                                  << qint64(20000);
-    QTest::newRow("maximum and one unit")
-        << qint64(maxUnits) << qint64(1) << false << qint64(0) << true << qint64(maxUnits - 1);
-    QTest::newRow("maximum and minus one unit")
-        << qint64(maxUnits) << qint64(-1) << true << qint64(maxUnits - 1) << false << qint64(0);
-    QTest::newRow("minimum and one unit")
-        << qint64(minUnits) << qint64(1) << true << qint64(minUnits + 1) << false << qint64(0);
-    QTest::newRow("minimum and minus one unit")
-        << qint64(minUnits) << qint64(-1) << false << qint64(0) << true << qint64(minUnits + 1);
-    QTest::newRow("maximum and minimum")
-        << qint64(maxUnits) << qint64(minUnits) << true << qint64(-1) << false << qint64(0);
-    QTest::newRow("minimum and itself")
-        << qint64(minUnits) << qint64(minUnits) << false << qint64(0) << true << qint64(0);
-    QTest::newRow("zero and minimum")
-        << qint64(0) << qint64(minUnits) << true << qint64(minUnits) << false << qint64(0);
-    QTest::newRow("minus one and minimum")
-        << qint64(-1) << qint64(minUnits) << false << qint64(0) << true << qint64(maxUnits);
-    QTest::newRow("maximum and itself")
-        << qint64(maxUnits) << qint64(maxUnits) << false << qint64(0) << true << qint64(0);
+    // clang-format off
+    QTest::newRow("small values") << qint64(50000) << qint64(30000) << true << qint64(80000) << true << qint64(20000);
+    QTest::newRow("maximum and one unit") << qint64(maxUnits) << qint64(1) << false << qint64(0) << true << qint64(maxUnits - 1);
+    QTest::newRow("maximum and minus one unit") << qint64(maxUnits) << qint64(-1) << true << qint64(maxUnits - 1) << false << qint64(0);
+    QTest::newRow("minimum and one unit") << qint64(minUnits) << qint64(1) << true << qint64(minUnits + 1) << false << qint64(0);
+    QTest::newRow("minimum and minus one unit") << qint64(minUnits) << qint64(-1) << false << qint64(0) << true << qint64(minUnits + 1);
+    QTest::newRow("maximum and minimum") << qint64(maxUnits) << qint64(minUnits) << true << qint64(-1) << false << qint64(0);
+    QTest::newRow("minimum and itself") << qint64(minUnits) << qint64(minUnits) << false << qint64(0) << true << qint64(0);
+    QTest::newRow("zero and minimum") << qint64(0) << qint64(minUnits) << true << qint64(minUnits) << false << qint64(0);
+    QTest::newRow("minus one and minimum") << qint64(-1) << qint64(minUnits) << false << qint64(0) << true << qint64(maxUnits);
+    QTest::newRow("maximum and itself") << qint64(maxUnits) << qint64(maxUnits) << false << qint64(0) << true << qint64(0);
+    // clang-format on
 }
 
 void TestMoney::addSubtract() {
@@ -302,6 +288,7 @@ void TestMoney::toDouble_data() {
     QTest::addColumn<qint64>("units");
     QTest::addColumn<double>("expected");
 
+    // clang-format off
     QTest::newRow("zero") << qint64(0) << 0.0;
     QTest::newRow("one unit") << qint64(1) << 0.0001;
     QTest::newRow("one half") << qint64(-5000) << -0.5;
@@ -309,10 +296,9 @@ void TestMoney::toDouble_data() {
     QTest::newRow("maximum") << qint64(maxUnits) << 922337203685477.5807;
     QTest::newRow("minimum") << qint64(minUnits) << -922337203685477.5808;
     // Converting the count to double first would round it to ...40 and give a whole number.
-    QTest::newRow("count not exact as a double")
-        << qint64(4611686018427400319) << 461168601842740.0319;
-    QTest::newRow("negative count not exact as a double")
-        << qint64(-4611686018427400319) << -461168601842740.0319;
+    QTest::newRow("count not exact as a double") << qint64(4611686018427400319) << 461168601842740.0319;
+    QTest::newRow("negative count not exact as a double") << qint64(-4611686018427400319) << -461168601842740.0319;
+    // clang-format on
 }
 
 void TestMoney::toDouble() {
@@ -338,6 +324,7 @@ void TestMoney::fromDouble_data() {
     QTest::addColumn<double>("value");
     QTest::addColumn<qint64>("units");
 
+    // clang-format off
     QTest::newRow("zero") << 0.0 << qint64(0);
     QTest::newRow("minus zero") << -0.0 << qint64(0);
     QTest::newRow("one half") << 0.5 << qint64(5000);
@@ -348,13 +335,19 @@ void TestMoney::fromDouble_data() {
     QTest::newRow("exact tie up to even") << 3.0 / 32 << qint64(938);
     QTest::newRow("negative exact tie") << -1.0 / 32 << qint64(-312);
     QTest::newRow("negative exact tie up") << -3.0 / 32 << qint64(-938);
-    // The product of these doubles is exactly 2.5 and 3.5 in double arithmetic.
-    QTest::newRow("decimal tie down") << 0.00025 << qint64(2);
-    QTest::newRow("decimal tie up") << 0.00035 << qint64(4);
+    // The doubles nearest 0.00025 and 0.00005 lie just above the tie, 0.00035 just below.
+    QTest::newRow("double just above a decimal tie") << 0.00025 << qint64(3);
+    QTest::newRow("double just below a decimal tie") << 0.00035 << qint64(3);
+    QTest::newRow("half a unit and a little more") << 0.00005 << qint64(1);
     QTest::newRow("below a half unit") << 0.00004 << qint64(0);
-    QTest::newRow("largest double below the maximum")
-        << 922337203685477.5 << qint64(9223372036854774784);
-    QTest::newRow("minimum exactly") << -922337203685477.625 << qint64(minUnits);
+    // A product taken in double would round these a second time.
+    QTest::newRow("largest double below the maximum") << 922337203685477.5 << qint64(9223372036854775000);
+    QTest::newRow("whole number beyond 2^53 units") << 922337203685476.0 << qint64(9223372036854760000);
+    QTest::newRow("last unit of a large value") << 1000000000000.0001 << qint64(10000000000000001);
+    QTest::newRow("eighth of a unit beyond 2^53 units") << 1801439850954.125 << qint64(18014398509541250);
+    QTest::newRow("nearest the minimum") << -922337203685477.5 << qint64(-9223372036854775000);
+    QTest::newRow("smallest subnormal") << std::numeric_limits<double>::denorm_min() << qint64(0);
+    // clang-format on
 }
 
 void TestMoney::fromDouble() {
@@ -368,14 +361,17 @@ void TestMoney::fromDouble() {
 void TestMoney::fromDoubleFailure_data() {
     QTest::addColumn<double>("value");
 
+    // clang-format off
     QTest::newRow("not a number") << std::numeric_limits<double>::quiet_NaN();
     QTest::newRow("infinity") << std::numeric_limits<double>::infinity();
     QTest::newRow("minus infinity") << -std::numeric_limits<double>::infinity();
     QTest::newRow("2 to the 63 units") << 922337203685477.625;
+    QTest::newRow("an eighth below the minimum") << -922337203685477.625;
     QTest::newRow("beyond the minimum") << -922337203685478.0;
     QTest::newRow("ten to the 15") << 1e15;
     QTest::newRow("largest double") << std::numeric_limits<double>::max();
     QTest::newRow("lowest double") << std::numeric_limits<double>::lowest();
+    // clang-format on
 }
 
 void TestMoney::fromDoubleFailure() {
@@ -383,11 +379,60 @@ void TestMoney::fromDoubleFailure() {
     QCOMPARE(moneyFromDouble(value).error, MoneyError::overflow);
 }
 
+// The oracle: a double's exact decimal expansion (to_chars with enough digits prints it
+// exactly) read by the exact decimal parser, which rounds ties to even. Doubles of every
+// scale, exact ties (odd multiples of 1/32), their neighbours and the products that × and
+// ÷ actually form.
+void TestMoney::fromDoubleMatchesExactDecimal() {
+    std::mt19937_64 random(11);
+    std::vector<char> buffer(1500);
+    const auto exactText = [&buffer](double d) {
+        const auto r = std::to_chars(buffer.data(), buffer.data() + buffer.size(), d,
+                                     std::chars_format::fixed, 1100);
+        return std::string(buffer.data(), r.ptr);
+    };
+    for (int i = 0; i < 300000; ++i) {
+        double value = 0;
+        switch (i % 4) {
+        case 0: // any significand, from far below a unit to beyond the range
+            value = std::ldexp(static_cast<double>(random() >> 11),
+                               static_cast<int>(random() % 90) - 100);
+            break;
+        case 1: // an exact tie, or one of its neighbours
+            value = static_cast<double>((random() >> (12 + random() % 40)) | 1) / 32;
+            if (random() % 3 == 1)
+                value = std::nextafter(value, 0.0);
+            else if (random() % 3 == 2)
+                value = std::nextafter(value, 1e300);
+            break;
+        case 2: // a product of two money values
+            value =
+                moneyToDouble(Money{static_cast<std::int64_t>(random() >> (random() % 64))}) *
+                moneyToDouble(Money{static_cast<std::int64_t>(random() >> (40 + random() % 24))});
+            break;
+        default: // a quotient of two money values
+            value =
+                moneyToDouble(Money{static_cast<std::int64_t>(random() >> (random() % 64))}) /
+                moneyToDouble(Money{static_cast<std::int64_t>(random() >> (random() % 64)) | 1});
+            break;
+        }
+        if (random() % 2)
+            value = -value;
+        const std::string text = exactText(value);
+        const MoneyResult expected = parseMoney(text);
+        const MoneyResult actual = moneyFromDouble(value);
+        QVERIFY2(actual.error == expected.error && actual.value == expected.value,
+                 QByteArray::number(value, 'g', 17) + " gave " +
+                     QByteArray::number(static_cast<qint64>(actual.value.units)));
+    }
+}
+
 void TestMoney::parseNumberValues_data() {
     QTest::addColumn<std::string>("text");
     QTest::addColumn<double>("value");
 
     const double tiny = std::numeric_limits<double>::denorm_min();
+    // clang-format off
     QTest::newRow("integer") << std::string("42") << 42.0;
     QTest::newRow("exponent") << std::string("1e3") << 1000.0;
     QTest::newRow("plus sign and blanks") << std::string(" +2.5 ") << 2.5;
@@ -395,21 +440,17 @@ void TestMoney::parseNumberValues_data() {
     QTest::newRow("point last") << std::string("7.") << 7.0;
     QTest::newRow("minus zero") << std::string("-0") << -0.0;
     QTest::newRow("exponent form of number text") << std::string("1.5E-07") << 1.5e-7;
-    QTest::newRow("largest double")
-        << std::string("1.7976931348623157e308") << std::numeric_limits<double>::max();
-    QTest::newRow("just below overflow")
-        << std::string("1.7976931348623158e308") << std::numeric_limits<double>::max();
+    QTest::newRow("largest double") << std::string("1.7976931348623157e308") << std::numeric_limits<double>::max();
+    QTest::newRow("just below overflow") << std::string("1.7976931348623158e308") << std::numeric_limits<double>::max();
     QTest::newRow("smallest subnormal") << std::string("4.9406564584124654e-324") << tiny;
     QTest::newRow("underflow to zero") << std::string("1e-400") << 0.0;
     QTest::newRow("underflow keeps the sign") << std::string("-1e-400") << -0.0;
     QTest::newRow("below half the smallest subnormal") << std::string("2e-324") << 0.0;
     QTest::newRow("huge negative exponent") << std::string("1e-1000000000") << 0.0;
     QTest::newRow("zero to a huge exponent") << std::string("0e1000000000") << 0.0;
-    QTest::newRow("one then 100000 zeros scaled back")
-        << ("1" + repeated('0', 100000) + "e-100000") << 1.0;
+    QTest::newRow("one then 100000 zeros scaled back") << ("1" + repeated('0', 100000) + "e-100000") << 1.0;
     QTest::newRow("100000 zeros then a one") << ("0." + repeated('0', 100000) + "1") << 0.0;
-    QTest::newRow("100000 digits of a third")
-        << ("0." + repeated('3', 100000)) << 0.33333333333333331;
+    QTest::newRow("100000 digits of a third") << ("0." + repeated('3', 100000)) << 0.33333333333333331;
     // Half of the smallest subnormal, written out exactly: a tie, to even zero. Any
     // nonzero digit after it, however far out, makes it round up.
     const std::string half =
@@ -424,6 +465,7 @@ void TestMoney::parseNumberValues_data() {
         "994968324049705821028513185451396213837722826145437693412532098591327667236328125";
     QTest::newRow("exact half of the smallest subnormal") << (half + "e-324") << 0.0;
     QTest::newRow("just past the half") << (half + repeated('0', 1000) + "1e-324") << tiny;
+    // clang-format on
 }
 
 void TestMoney::parseNumberValues() {
@@ -437,6 +479,7 @@ void TestMoney::parseNumberValues() {
 void TestMoney::parseNumberFailure_data() {
     QTest::addColumn<std::string>("text");
 
+    // clang-format off
     QTest::newRow("empty") << std::string();
     QTest::newRow("minus alone") << std::string("-");
     QTest::newRow("point alone") << std::string(".");
@@ -452,6 +495,7 @@ void TestMoney::parseNumberFailure_data() {
     QTest::newRow("huge exponent") << std::string("1e1000000000");
     QTest::newRow("exponent of 1000 digits") << ("1e" + repeated('9', 1000));
     QTest::newRow("100000 digits") << ("1" + repeated('0', 99999));
+    // clang-format on
 }
 
 void TestMoney::parseNumberFailure() {
@@ -463,6 +507,7 @@ void TestMoney::numberTextForms_data() {
     QTest::addColumn<double>("value");
     QTest::addColumn<std::string>("text");
 
+    // clang-format off
     QTest::newRow("square root of two") << std::sqrt(2.0) << std::string("1.4142135623731");
     QTest::newRow("pi key") << 3.14159265358979 << std::string("3.14159265358979");
     QTest::newRow("one half") << 0.5 << std::string("0.5");
@@ -485,23 +530,19 @@ void TestMoney::numberTextForms_data() {
     QTest::newRow("sine of pi") << 1.2246467991473532e-16 << std::string("1.22464679914735E-16");
     QTest::newRow("smallest plain") << 1e-5 << std::string("0.00001");
     QTest::newRow("smallest plain negative") << -1e-5 << std::string("-0.00001");
-    QTest::newRow("rounds up to smallest plain")
-        << 9.9999999999999957e-06 << std::string("0.00001");
-    QTest::newRow("largest exponent form below")
-        << 9.99999999999999e-6 << std::string("9.99999999999999E-06");
+    QTest::newRow("rounds up to smallest plain") << 9.9999999999999957e-06 << std::string("0.00001");
+    QTest::newRow("largest exponent form below") << 9.99999999999999e-6 << std::string("9.99999999999999E-06");
     QTest::newRow("small plain digits") << 0.000123 << std::string("0.000123");
     QTest::newRow("one and a half E-07") << 1.5e-7 << std::string("1.5E-07");
     QTest::newRow("ten to the minus 100") << 1e-100 << std::string("1E-100");
-    QTest::newRow("smallest subnormal")
-        << std::numeric_limits<double>::denorm_min() << std::string("4.94065645841247E-324");
+    QTest::newRow("smallest subnormal") << std::numeric_limits<double>::denorm_min() << std::string("4.94065645841247E-324");
     // Rounding DBL_MAX to 15 digits would step over it; the text stays readable.
-    QTest::newRow("largest double")
-        << std::numeric_limits<double>::max() << std::string("1.79769313486231E+308");
-    QTest::newRow("lowest double")
-        << std::numeric_limits<double>::lowest() << std::string("-1.79769313486231E+308");
+    QTest::newRow("largest double") << std::numeric_limits<double>::max() << std::string("1.79769313486231E+308");
+    QTest::newRow("lowest double") << std::numeric_limits<double>::lowest() << std::string("-1.79769313486231E+308");
     QTest::newRow("not a number") << std::numeric_limits<double>::quiet_NaN() << std::string();
     QTest::newRow("infinity") << std::numeric_limits<double>::infinity() << std::string();
     QTest::newRow("minus infinity") << -std::numeric_limits<double>::infinity() << std::string();
+    // clang-format on
 }
 
 void TestMoney::numberTextForms() {

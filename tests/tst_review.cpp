@@ -33,54 +33,16 @@ void TestReview::reviewSteps_data() {
     QTest::addColumn<QString>("total");
 
     // The tape under review: 5 +, 3 +, 2 × (total 10, pending multiply).
-    QTest::newRow("no step") << ""
-                             << ""
-                             << "10"
-                             << "乘"
-                             << "3"
-                             << "10";
-    QTest::newRow("back to line 2") << "back"
-                                    << "2"
-                                    << "8"
-                                    << "加"
-                                    << "2"
-                                    << "8";
-    QTest::newRow("back to line 1") << "back back"
-                                    << "3"
-                                    << "5"
-                                    << "加"
-                                    << "1"
-                                    << "5";
-    QTest::newRow("back to line 0 blanks the indicator") << "back back back"
-                                                         << "5"
-                                                         << "0"
-                                                         << ""
-                                                         << "0"
-                                                         << "0";
-    QTest::newRow("a fourth back does nothing") << "back back back back"
-                                                << "5"
-                                                << "0"
-                                                << ""
-                                                << "0"
-                                                << "0";
-    QTest::newRow("forward from line 0") << "back back back fwd"
-                                         << "3"
-                                         << "5"
-                                         << "加"
-                                         << "1"
-                                         << "5";
-    QTest::newRow("forward stops on the last line") << "back back back fwd fwd fwd fwd"
-                                                    << "2"
-                                                    << "8"
-                                                    << "加"
-                                                    << "2"
-                                                    << "8";
-    QTest::newRow("forward at the end does nothing") << "fwd"
-                                                     << ""
-                                                     << "10"
-                                                     << "乘"
-                                                     << "3"
-                                                     << "10";
+    // clang-format off
+    QTest::newRow("no step") << "" << "" << "10" << "乘" << "3" << "10";
+    QTest::newRow("back to line 2") << "back" << "2" << "8" << "加" << "2" << "8";
+    QTest::newRow("back to line 1") << "back back" << "3" << "5" << "加" << "1" << "5";
+    QTest::newRow("back to line 0 blanks the indicator") << "back back back" << "5" << "0" << "" << "0" << "0";
+    QTest::newRow("a fourth back does nothing") << "back back back back" << "5" << "0" << "" << "0" << "0";
+    QTest::newRow("forward from line 0") << "back back back fwd" << "3" << "5" << "加" << "1" << "5";
+    QTest::newRow("forward stops on the last line") << "back back back fwd fwd fwd fwd" << "2" << "8" << "加" << "2" << "8";
+    QTest::newRow("forward at the end does nothing") << "fwd" << "" << "10" << "乘" << "3" << "10";
+    // clang-format on
 }
 
 void TestReview::reviewSteps() {

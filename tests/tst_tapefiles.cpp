@@ -2,6 +2,7 @@
 // open and recompute, hostile files, delete with its cues, the tape view's key filter.
 #include "core/actions.h"
 #include "tape/tapefiles.h"
+#include "tests/driver.h"
 #include "tests/recorder.h"
 
 #include <QDir>
@@ -10,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <random>
 #include <sstream>
 
 using namespace tapecalc;
@@ -123,6 +125,9 @@ class TestTapeFiles : public QObject {
     void roundTripThroughEditedView();
     void programFileReopensWithSameTotal_data();
     void programFileReopensWithSameTotal();
+    void reopenedTotalIsTheShownTotal_data();
+    void reopenedTotalIsTheShownTotal();
+    void randomSessionsReopenWithTheShownTotal();
 
     void deleteTape_data();
     void deleteTape();
@@ -427,7 +432,7 @@ void TestTapeFiles::open_data() {
     QTest::newRow("quoted values") << QByteArray("\"5\"\r\n\"+\"\r\n\" 3 \"\r\n\"-\"\r\n")
                                    << QStringList{"5", "3"} << QStringList{"+", "-"} << "8";
     QTest::newRow("comma inside quotes") << QByteArray("\"1,5\"\r\n+\r\n2\r\n+\r\n")
-                                         << QStringList{"1,5", "2"} << QStringList{"+", "+"} << "3";
+                                         << QStringList{"1,5", "2"} << QStringList{"+", "+"} << "2";
     QTest::newRow("unclosed quote ends with its line")
         << QByteArray("\"5\r\n+\r\n2\r\n+\r\n") << QStringList{"5", "2"} << QStringList{"+", "+"}
         << "7";
@@ -456,9 +461,9 @@ void TestTapeFiles::open_data() {
     QTest::newRow("negative and fractions")
         << "-1.5\r\n" + gbkTimes + "\r\n2\r\n-\r\n0.25\r\n-\r\n"
         << QStringList{"-1.5", "2", "0.25"} << QStringList{times, "-", "-"} << "-3.25";
-    QTest::newRow("leading numeric part")
+    QTest::newRow("first line whole, later ones by their leading number")
         << QByteArray("12.5.3\r\n+\r\n1e3\r\n+\r\n2x\r\n+\r\n")
-        << QStringList{"12.5.3", "1e3", "2x"} << QStringList{"+", "+", "+"} << "15.5";
+        << QStringList{"12.5.3", "1e3", "2x"} << QStringList{"+", "+", "+"} << "1002";
     QTest::newRow("not a number reads as zero")
         << QByteArray("abc\r\n+\r\n4\r\n+\r\n-\r\n+\r\n.\r\n+\r\n")
         << QStringList{"abc", "4", "-", "."} << QStringList{"+", "+", "+", "+"} << "4";
@@ -770,6 +775,72 @@ void TestTapeFiles::programFileReopensWithSameTotal() {
     for (int i = 0; i < calc.lineNumber; ++i)
         QCOMPARE(opened.tapeTotals[static_cast<std::size_t>(i)],
                  calc.tapeTotals[static_cast<std::size_t>(i)]);
+}
+
+// Keys pressed on screen, saved, reopened: the total the window showed comes back.
+// Returns the reopened total's text, or fails the test.
+std::string reopenedTotal(Calculator &calc, const QString &data) {
+    const QString name = tapeFileName(moment);
+    QFile::remove(QDir(data).filePath(name));
+    calc.currentTapeFile.clear();
+    if (saveTape(calc, data, moment, QString()) != SaveOutcome::savedNew)
+        return "<not saved>";
+    Calculator opened;
+    openSelectedTape(opened, data, name);
+    return moneyText(opened.runningTotal);
+}
+
+void TestTapeFiles::reopenedTotalIsTheShownTotal_data() {
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QString>("total");
+    // clang-format off
+    QTest::newRow("function results count in full") << "pi sin 加 5 加 pi sin 加" << "5";
+    QTest::newRow("percent in exponent form") << "0 . 0001 % 加" << "0";
+    QTest::newRow("a point alone changes nothing") << "5 加 . 乘 2 加" << "10";
+    QTest::newRow("exponent entry beyond the range fails") << "5 加 9 9 exp 加 1 加" << "6";
+    // clang-format on
+}
+
+void TestTapeFiles::reopenedTotalIsTheShownTotal() {
+    QFETCH(QString, keys);
+    QFETCH(QString, total);
+    Calculator calc;
+    Recorder out;
+    pressKeys(calc, out, keys.toStdString());
+    QCOMPARE(QString::fromStdString(calc.shown.label1), total);
+    QCOMPARE(QString::fromStdString(reopenedTotal(calc, freshFolder("examples"))), total);
+}
+
+// Random sessions of digits, point, sign, the operators, equals, the function keys and
+// clearing. Two things a tape cannot carry are left out: an operator chosen on the
+// indicator, and one pressed before the first entry (after start or AC), since neither is
+// recorded; and review, after which a corrected entry's old tail still stands as the
+// file's last row.
+void TestTapeFiles::randomSessionsReopenWithTheShownTotal() {
+    static const char *const keys[] = {"0",   "1",   "2",   "3",   "4",   "5",   "6",
+                                       "7",   "8",   "9",   ".",   "neg", "加",  "减",
+                                       "乘",  "除",  "=",   "AC",  "CE",  "pi",  "%",
+                                       "sin", "cos", "tan", "exp", "sqr", "log", "99999999"};
+    const QString data = freshFolder("randomSessions");
+    std::mt19937 random(3);
+    for (int session = 0; session < 300; ++session) {
+        Calculator calc;
+        Recorder out;
+        std::string pressed;
+        const int length = 1 + static_cast<int>(random() % 40);
+        for (int k = 0; k < length; ++k) {
+            const std::string key = keys[random() % std::size(keys)];
+            const bool closesEntry = operatorByName(key) != nullptr || key == "=";
+            if (closesEntry && calc.lineNumber == 0 && calc.shown.text1.empty())
+                continue;
+            pressKey(calc, out, key);
+            pressed += key + ' ';
+        }
+        QVERIFY2(reopenedTotal(calc, data) == moneyText(calc.runningTotal),
+                 (pressed + "\n" + rows(calc.shown.text2) + "\n" + moneyText(calc.runningTotal) +
+                  " vs " + reopenedTotal(calc, data))
+                     .c_str());
+    }
 }
 
 void TestTapeFiles::deleteTape_data() {
