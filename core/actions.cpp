@@ -2,6 +2,7 @@
 // and the read-out of a number.
 #include "core/actions.h"
 
+#include "core/cues.h"
 #include "core/numbertext.h"
 #include "core/tapetext.h"
 
@@ -11,8 +12,6 @@
 namespace tapecalc {
 
 namespace {
-
-constexpr std::string_view equalsCue = "等于.wav";
 
 void setTapeView(Calculator &calc, std::string text) {
     calc.shown.text2 = std::move(text);
@@ -86,14 +85,12 @@ void rebuildTapeView(Calculator &calc) {
 }
 
 std::string_view characterCue(char c) {
-    static constexpr std::string_view digitCues[] = {"0.wav", "1.wav", "2.wav", "3.wav", "4.wav",
-                                                     "5.wav", "6.wav", "7.wav", "8.wav", "9.wav"};
     if (c >= '0' && c <= '9')
-        return digitCues[c - '0'];
+        return cues::digits[c - '0'];
     if (c == '.')
-        return "d.wav";
+        return cues::point;
     if (c == '-')
-        return "负.wav";
+        return cues::minus;
     return {};
 }
 
@@ -151,7 +148,7 @@ std::string_view equalsAction(Calculator &calc, EqualsForm form) {
         restoreBlankIndicator(calc);
     calc.currentTapeFile.clear();
     rebuildTapeView(calc);
-    return equalsCue;
+    return cues::equals;
 }
 
 void equalsKey(Calculator &calc, Requests &out) {
@@ -173,12 +170,12 @@ void clearAll(Calculator &calc, IndicatorAfterClear indicator) {
 
 void clearAllKey(Calculator &calc, Requests &out) {
     clearAll(calc, IndicatorAfterClear::blank);
-    out.playCue("归零.wav");
+    out.playCue(cues::clearAll);
 }
 
 void clearEntryKey(Calculator &calc, Requests &out) {
     calc.shown.text1.clear();
-    out.playCue("清除.wav");
+    out.playCue(cues::clearEntry);
 }
 
 void functionKey(Calculator &calc, Requests &out, Function f) {
@@ -214,18 +211,18 @@ void functionKey(Calculator &calc, Requests &out, Function f) {
         break;
     case Function::sqr:
         if (x < 0) {
-            out.showMessage("负数不能开平方");
+            out.showMessage(Message::squareRootOfNegative);
             return;
         }
         r = std::sqrt(x);
         break;
     case Function::log:
         if (x == 0) {
-            out.showMessage("0不能求对数");
+            out.showMessage(Message::logarithmOfZero);
             return;
         }
         if (x < 0) {
-            out.showMessage("负数不能求对数");
+            out.showMessage(Message::logarithmOfNegative);
             return;
         }
         r = std::log(x) / std::log(10.0);
@@ -243,7 +240,7 @@ void numberReadOut(Requests &out, Money value) {
         out.playCue(cue);
         out.playCueBlocking(cue);
     };
-    say("zsw.wav");
+    say(cues::total);
     for (char c : moneyText(value))
         say(characterCue(c));
 }

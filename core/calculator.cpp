@@ -1,16 +1,18 @@
 // The operator vocabulary and the calculator state's one helper.
 #include "core/calculator.h"
 
+#include "core/cues.h"
+
 #include <algorithm>
 
 namespace tapecalc {
 
 namespace {
 constexpr std::array<OperatorInfo, 4> operators{{
-    {add, "加", "+", "加.wav"},
-    {subtract, "减", "-", "减.wav"},
-    {multiply, "乘", "×", "乘.wav"},
-    {divide, "除", "÷", "除.wav"},
+    {add, "加", "+", cues::add},
+    {subtract, "减", "-", cues::subtract},
+    {multiply, "乘", "×", cues::multiply},
+    {divide, "除", "÷", cues::divide},
 }};
 
 template <typename Field> const OperatorInfo *findOperator(Field field, std::string_view value) {

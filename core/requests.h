@@ -6,6 +6,13 @@
 
 namespace tapecalc {
 
+// What the calculator tells the user; the window words it.
+enum class Message {
+    squareRootOfNegative, // the square root key with a negative entry
+    logarithmOfZero,      // the logarithm key with 0
+    logarithmOfNegative,  // the logarithm key with a negative entry
+};
+
 class Requests {
   public:
     virtual ~Requests() = default;
@@ -14,7 +21,7 @@ class Requests {
     // request too (it stops the sounding cue).
     virtual void playCue(std::string_view file) = 0; // returns at once, cuts the sounding cue
     virtual void playCueBlocking(std::string_view file) = 0; // returns when the cue has ended
-    virtual void showMessage(std::string_view text) = 0;     // modal, OK only
+    virtual void showMessage(Message message) = 0;           // modal, OK only
     virtual void endProgram() = 0;
 };
 

@@ -3,6 +3,7 @@
 #include "keyboard/entrykeys.h"
 
 #include "core/actions.h"
+#include "core/cues.h"
 #include "core/tapetext.h"
 #include "tape/panel.h"
 
@@ -54,11 +55,11 @@ void entryKeyDown(Calculator &calc, Requests &out, int keyCode) {
     }
     if (keyCode == keyDelete) {
         clearAll(calc, IndicatorAfterClear::add);
-        cue = "归零.wav";
+        cue = cues::clearAll;
     }
     if (keyCode == keyEnd) {
         calc.shown.text1.clear();
-        cue = "清除.wav";
+        cue = cues::clearEntry;
     }
     if (keyCode == keyPageDown) {
         numberReadOut(out, calc.runningTotal);
@@ -85,14 +86,14 @@ int entryCharacter(Calculator &calc, Requests &out, int code) {
     std::string_view cue; // a later choice replaces an earlier one
     if (code == letterA) {
         clearAll(calc, IndicatorAfterClear::add);
-        cue = "归零.wav";
+        cue = cues::clearAll;
     }
     if (code == backspace) {
-        cue = "删除.wav"; // the entry box deletes as usual
+        cue = cues::erase; // the entry box deletes as usual
     } else if (code == letterC) {
         calc.shown.text1.clear();
         code = 0;
-        cue = "清除.wav";
+        cue = cues::clearEntry;
     } else {
         if (code == enter)
             cue = equalsAction(calc, EqualsForm::keyboard);

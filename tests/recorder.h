@@ -16,8 +16,10 @@ struct Recorder : Requests {
     void playCueBlocking(std::string_view file) override {
         log.push_back("blocking:" + std::string(file));
     }
-    void showMessage(std::string_view text) override {
-        log.push_back("message:" + std::string(text));
+    void showMessage(Message message) override {
+        static const char *const names[] = {"squareRootOfNegative", "logarithmOfZero",
+                                            "logarithmOfNegative"};
+        log.push_back(std::string("message:") + names[static_cast<int>(message)]);
     }
     void endProgram() override { log.push_back("end"); }
 

@@ -274,11 +274,11 @@ void TestActions::functionKeys_data() {
     QTest::newRow("percent") << "50" << "%" << "0.5" << "";
     QTest::newRow("percent of zero keeps the text") << "0.0" << "%" << "0.0" << "";
     QTest::newRow("square root has 15 digits") << "2" << "sqr" << "1.4142135623731" << "";
-    QTest::newRow("square root of a negative") << "-4" << "sqr" << "-4" << "负数不能开平方";
+    QTest::newRow("square root of a negative") << "-4" << "sqr" << "-4" << "squareRootOfNegative";
     QTest::newRow("log of 1000") << "1000" << "log" << "3" << "";
     QTest::newRow("log of an exponent entry") << "1e3" << "log" << "3" << "";
-    QTest::newRow("log of zero") << "0" << "log" << "0" << "0不能求对数";
-    QTest::newRow("log of a negative") << "-1" << "log" << "-1" << "负数不能求对数";
+    QTest::newRow("log of zero") << "0" << "log" << "0" << "logarithmOfZero";
+    QTest::newRow("log of a negative") << "-1" << "log" << "-1" << "logarithmOfNegative";
     QTest::newRow("cos of zero") << "0" << "cos" << "1" << "";
     QTest::newRow("sin of zero keeps the text") << "0" << "sin" << "0" << "";
     QTest::newRow("sin of pi is tiny") << "3.14159265358979" << "sin" << "3.23108914886517E-15" << "";

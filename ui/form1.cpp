@@ -64,9 +64,15 @@ void Form1::Requester::playCue(std::string_view file) {
 void Form1::Requester::playCueBlocking(std::string_view file) {
     m_platform.playCueBlocking(cuePath(file));
 }
-void Form1::Requester::showMessage(std::string_view message) {
-    m_platform.showMessage(
-        QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size())));
+void Form1::Requester::showMessage(Message message) {
+    switch (message) {
+    case Message::squareRootOfNegative:
+        return m_platform.showMessage(QStringLiteral("负数不能开平方"));
+    case Message::logarithmOfZero:
+        return m_platform.showMessage(QStringLiteral("0不能求对数"));
+    case Message::logarithmOfNegative:
+        return m_platform.showMessage(QStringLiteral("负数不能求对数"));
+    }
 }
 void Form1::Requester::endProgram() {
     m_platform.endProgram();

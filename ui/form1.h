@@ -37,7 +37,7 @@ class Form1 : public QWidget {
         Requester(Platform &platform, QString soundFolder);
         void playCue(std::string_view file) override;
         void playCueBlocking(std::string_view file) override;
-        void showMessage(std::string_view text) override;
+        void showMessage(Message message) override;
         void endProgram() override;
 
       private:
