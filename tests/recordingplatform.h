@@ -5,6 +5,8 @@
 
 #include <QStringList>
 
+#include <functional>
+
 namespace tapecalc {
 
 struct RecordingPlatform : Platform {
@@ -12,9 +14,14 @@ struct RecordingPlatform : Platform {
     QStringList printed; // the last report handed to the printer
     bool printerPresent = true;
     QDateTime clock = QDateTime(QDate(2026, 12, 6), QTime(16, 58, 7));
+    std::function<void()> whileBlocked; // runs while a blocking cue holds the window
 
     void playCue(const QString &path) override { log << "cue:" + path; }
-    void playCueBlocking(const QString &path) override { log << "blocking:" + path; }
+    void playCueBlocking(const QString &path) override {
+        log << "blocking:" + path;
+        if (whileBlocked)
+            whileBlocked();
+    }
     QDateTime now() const override { return clock; }
     void openUrl(const QUrl &url) override { log << "url:" + url.toString(); }
     void showMessage(const QString &text) override { log << "message:" + text; }

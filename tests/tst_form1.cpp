@@ -5,15 +5,20 @@
 
 #include "tape/tapefiles.h"
 
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QMimeData>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 using namespace tapecalc;
 
@@ -60,6 +65,24 @@ class TestForm1 : public QObject {
         return control<QLabel>(form, label)->text();
     }
     QString tapeView(Form1 &form) { return control<QPlainTextEdit>(form, "Text2")->toPlainText(); }
+    // Right-clicks `w` and picks the item whose caption starts with `item`.
+    bool pickFromContextMenu(QWidget *w, const QString &item) {
+        bool picked = false;
+        QTimer::singleShot(0, w, [&] {
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            if (!menu)
+                return;
+            for (QAction *action : menu->actions())
+                if (!picked && action->isEnabled() && action->text().remove('&').startsWith(item)) {
+                    action->trigger();
+                    picked = true;
+                }
+            menu->close();
+        });
+        QContextMenuEvent e(QContextMenuEvent::Mouse, QPoint(2, 2), w->mapToGlobal(QPoint(2, 2)));
+        QApplication::sendEvent(w, &e);
+        return QTest::qWaitFor([&] { return picked; }, 2000);
+    }
 
   private Q_SLOTS:
     void startsTopmostBorderlessAtTheOrigin();
@@ -84,6 +107,9 @@ class TestForm1 : public QObject {
     void helpPanelAndBanner();
     void tapeViewFollowsTheTape();
     void tapeViewFiltersTypedCharacters();
+    void otherInputPaths_data();
+    void otherInputPaths();
+    void resultCopiesToTheClipboard();
     void saveListOpenDelete();
     void failedSaveTellsTheUser();
     void saveRemakesARemovedDataFolder();
@@ -310,12 +336,23 @@ void TestForm1::keyDownCommands() {
     auto *text1 = control<QLineEdit>(form, "Text1");
     QTest::keyClicks(text1, "8*12");
     platform.log.clear();
+    // The displays show the key's result while its cue still holds the window.
+    QStringList seenWhileBlocked;
+    platform.whileBlocked = [&] {
+        seenWhileBlocked << text1->text() + "|" + shown(form, "Label1") + "|" +
+                                shown(form, "Label2") + "|" + tapeView(form);
+    };
     QTest::keyClick(text1, static_cast<Qt::Key>(FETCHED(int, key)));
     QCOMPARE(text1->text(), FETCHED(QString, entry));
     QCOMPARE(shown(form, "Label1"), FETCHED(QString, label1));
     QCOMPARE(shown(form, "Label2"), FETCHED(QString, label2));
     QCOMPARE(form.size(), FETCHED(QSize, size));
     QCOMPARE(platform.cues(), FETCHED(QStringList, cues));
+    const QString after = text1->text() + "|" + shown(form, "Label1") + "|" +
+                          shown(form, "Label2") + "|" + tapeView(form);
+    QVERIFY(!seenWhileBlocked.isEmpty());
+    for (const QString &seen : seenWhileBlocked)
+        QCOMPARE(seen, after);
 }
 
 void TestForm1::escapeAndExitEndTheProgram() {
@@ -484,6 +521,101 @@ void TestForm1::tapeViewFiltersTypedCharacters() {
     QTest::keyClicks(text2, "12*3/4 a+-.x");
     QTest::keyClick(text2, Qt::Key_Return);
     QCOMPARE(text2->toPlainText(), QString("12×3÷4+-."));
+}
+
+void TestForm1::otherInputPaths_data() {
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("before");   // typed first
+    QTest::addColumn<QString>("arriving"); // committed, pasted or dropped
+    QTest::addColumn<QString>("after");    // the box's text
+    QTest::addColumn<QString>("label1");
+    QTest::addColumn<QStringList>("cues"); // asynchronous ones, after `before`
+    // clang-format off
+    QTest::newRow("commit: full-width digits and point") << "Text1" << "commit" << "" << "１２．５" << "12.5" << "" << QStringList{"cue:1.wav", "cue:2.wav", "cue:d.wav", "cue:5.wav"};
+    QTest::newRow("commit: Chinese point, second refused") << "Text1" << "commit" << "" << "1。5。" << "1.5" << "" << QStringList{"cue:1.wav", "cue:d.wav", "cue:5.wav", "cue:"};
+    QTest::newRow("commit: full-width plus is the operator") << "Text1" << "commit" << "" << "５＋３" << "3" << "5" << QStringList{"cue:5.wav", "cue:加.wav", "cue:3.wav"};
+    QTest::newRow("commit: letters are swallowed, c clears") << "Text1" << "commit" << "7" << "xc" << "" << "" << QStringList{"cue:", "cue:清除.wav"};
+    QTest::newRow("commit: tape view filter") << "Text2" << "commit" << "1" << "２＊３／a4" << "12×3÷4" << "" << QStringList{};
+    QTest::newRow("paste: exponent kept whole") << "Text1" << "shift+insert" << "" << "1.5E+20" << "1.5E+20" << "" << QStringList{};
+    QTest::newRow("paste: full-width, blanks trimmed") << "Text1" << "shift+insert" << "" << " －１２．５\n" << "-12.5" << "" << QStringList{};
+    QTest::newRow("paste: completes the entry") << "Text1" << "shift+insert" << "1." << "25" << "1.25" << "" << QStringList{};
+    QTest::newRow("paste: a second point refused") << "Text1" << "shift+insert" << "1." << "5." << "1." << "" << QStringList{};
+    QTest::newRow("paste: no action") << "Text1" << "shift+insert" << "7" << "+3" << "7" << "" << QStringList{};
+    QTest::newRow("paste: letters refused whole") << "Text1" << "shift+insert" << "" << "12a" << "" << "" << QStringList{};
+    QTest::newRow("paste: 40000 digits") << "Text1" << "shift+insert" << "" << QString(40000, '9') << QString(40000, '9') << "" << QStringList{};
+    QTest::newRow("paste: Ctrl+V is swallowed") << "Text1" << "ctrl+v" << "" << "12" << "" << "" << QStringList{"cue:"};
+    QTest::newRow("paste: menu") << "Text1" << "menu" << "12" << "34" << "1234" << "" << QStringList{};
+    QTest::newRow("paste: menu refuses") << "Text1" << "menu" << "12" << "3-4" << "12" << "" << QStringList{};
+    QTest::newRow("paste: middle button") << "Text1" << "middle" << "" << "８" << "8" << "" << QStringList{};
+    QTest::newRow("paste: tape view menu filters") << "Text2" << "menu" << "1" << "5*2\n/x" << "15×2÷" << "" << QStringList{};
+    QTest::newRow("paste: tape view keys filter") << "Text2" << "shift+insert" << "" << "× 7+" << "7+" << "" << QStringList{};
+    QTest::newRow("drop: number") << "Text1" << "drop" << "" << "0.25" << "0.25" << "" << QStringList{};
+    QTest::newRow("drop: no action") << "Text1" << "drop" << "" << "5+3" << "" << "" << QStringList{};
+    QTest::newRow("drop: tape view filter") << "Text2" << "drop" << "" << "8/2=" << "8÷2" << "" << QStringList{};
+    // clang-format on
+}
+
+void TestForm1::otherInputPaths() {
+    QFETCH(QString, path);
+    QFETCH(QString, arriving);
+    ProgramFolder folder;
+    RecordingPlatform platform;
+    Form1 form(platform, folder.path());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QWidget *box = control(form, FETCHED(QString, box));
+    auto *tape = qobject_cast<QPlainTextEdit *>(box);
+    QWidget *surface = tape ? tape->viewport() : box; // where the mouse and drops arrive
+    QVERIFY(!box->testAttribute(Qt::WA_InputMethodEnabled));
+    QTest::keyClicks(box, FETCHED(QString, before));
+    platform.log.clear();
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    const QPoint end(box->width() - 20, 10); // right of the text
+    if (path == "commit") {
+        QInputMethodEvent commit;
+        commit.setCommitString(arriving);
+        QApplication::sendEvent(box, &commit);
+    } else if (path == "drop") {
+        QMimeData data;
+        data.setText(arriving);
+        QDragEnterEvent enter(end, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(surface, &enter);
+        QDropEvent drop(end, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(surface, &drop);
+    } else if (path == "middle") {
+        if (!clipboard->supportsSelection())
+            QSKIP("this window system has no selection to paste");
+        clipboard->setText(arriving, QClipboard::Selection);
+        QTest::mouseClick(surface, Qt::MiddleButton, {}, end);
+    } else {
+        clipboard->setText(arriving);
+        if (path == "shift+insert") {
+            QTest::keyClick(box, Qt::Key_Insert, Qt::ShiftModifier);
+        } else if (path == "ctrl+v") { // with the character X11 and Windows give it
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_V, Qt::ControlModifier, "\x16");
+            QApplication::sendEvent(box, &press);
+        } else {
+            QVERIFY(pickFromContextMenu(surface, "Paste"));
+        }
+    }
+    QCOMPARE(tape ? tape->toPlainText() : control<QLineEdit>(form, "Text1")->text(),
+             FETCHED(QString, after));
+    QCOMPARE(shown(form, "Label1"), FETCHED(QString, label1));
+    QCOMPARE(platform.cues().filter(QRegularExpression("^cue:")), FETCHED(QStringList, cues));
+}
+
+void TestForm1::resultCopiesToTheClipboard() {
+    ProgramFolder folder;
+    RecordingPlatform platform;
+    Form1 form(platform, folder.path());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTest::keyClicks(control(form, "Text1"), "12.5-20\r");
+    QCOMPARE(shown(form, "Label1"), QString("-7.5"));
+    QGuiApplication::clipboard()->clear();
+    QVERIFY(pickFromContextMenu(control(form, "Label1"), "复制"));
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString("-7.5"));
 }
 
 void TestForm1::saveListOpenDelete() {

@@ -2,6 +2,7 @@
 // and the documented differences from the on-screen twins.
 #include "tests/driver.h"
 
+#include "keyboard/textgate.h"
 #include "tape/panel.h"
 
 #include <QTest>
@@ -27,6 +28,8 @@ class TestKeyboard : public QObject {
     void keyDown_data();
     void keyDown();
     void pageUpKeepsTheCycles();
+    void pastedIntoEntry_data();
+    void pastedIntoEntry();
 };
 
 void TestKeyboard::typing_data() {
@@ -238,6 +241,35 @@ void TestKeyboard::pageUpKeepsTheCycles() {
     windowDoubleClicked(calc.panel); // still the bar-to-normal step
     QCOMPARE(calc.panel.windowWidth, 5280);
     QCOMPARE(calc.panel.windowLayout, 0);
+}
+
+void TestKeyboard::pastedIntoEntry_data() {
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("pasted");
+    QTest::addColumn<QString>("after");
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<QString>("inserted");
+    // clang-format off
+    QTest::newRow("exponent kept whole") << "" << "1.5E+20" << "" << true << "1.5E+20";
+    QTest::newRow("too large to use, still a number") << "" << "1e99999" << "" << true << "1e99999";
+    QTest::newRow("between digits, full-width, blanks trimmed") << "1" << " ２\u3000\r\n" << "3" << true << "2";
+    QTest::newRow("only blanks into a number") << "12" << "\t\n" << "" << true << "";
+    QTest::newRow("only blanks into nothing") << "" << " " << "" << false << "";
+    QTest::newRow("blank inside") << "" << "1 2" << "" << false << "";
+    QTest::newRow("other digits") << "" << "\u0663" << "" << false << "";
+    QTest::newRow("second sign") << "-" << "-1" << "" << false << "";
+    QTest::newRow("second point") << "5" << "." << ".5" << false << "";
+    // clang-format on
+}
+
+void TestKeyboard::pastedIntoEntry() {
+    QFETCH(QString, inserted);
+    const auto kept = tapecalc::pastedIntoEntry(FETCHED(QString, before).toStdString(),
+                                                FETCHED(QString, pasted).toStdU32String(),
+                                                FETCHED(QString, after).toStdString());
+    QCOMPARE(kept.has_value(), FETCHED(bool, accepted));
+    if (kept)
+        QCOMPARE(QString::fromStdString(*kept), inserted);
 }
 
 QTEST_APPLESS_MAIN(TestKeyboard)

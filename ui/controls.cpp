@@ -2,12 +2,33 @@
 #include "ui/controls.h"
 
 #include "keyboard/entrykeys.h"
+#include "keyboard/textgate.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <limits>
+
 namespace tapecalc {
+
+namespace {
+
+constexpr int backspaceCode = 8;
+
+// Where right-to-left extensions are on, the standard menus offer a submenu that inserts
+// control characters past every rule; it goes.
+void withoutControlCharacters(QMenu *menu) {
+    for (QAction *action : menu->actions())
+        if (action->menu())
+            menu->removeAction(action);
+}
+
+} // namespace
 
 PictureBox::PictureBox(const QString &builtIn, bool backdrop, QWidget *parent)
     : QWidget(parent), m_picture(builtIn) {
@@ -87,7 +108,10 @@ int typedCharacter(const QKeyEvent &e) {
     return text.at(0).unicode();
 }
 
-EntryBox::EntryBox(QWidget *parent) : QLineEdit(parent) {}
+EntryBox::EntryBox(QWidget *parent) : QLineEdit(parent) {
+    setAttribute(Qt::WA_InputMethodEnabled, false); // a calculator needs none
+    setMaxLength(std::numeric_limits<int>::max());  // entries of any length
+}
 
 void EntryBox::keyPressEvent(QKeyEvent *e) {
     if (keyDown)
@@ -97,10 +121,94 @@ void EntryBox::keyPressEvent(QKeyEvent *e) {
         e->accept(); // swallowed: the box does nothing with it
         return;
     }
+    // Shift+Insert; Ctrl+V carries a control character, swallowed above.
+    if (e->matches(QKeySequence::Paste)) {
+        pasteChecked(QGuiApplication::clipboard()->text());
+        e->accept();
+        return;
+    }
     QLineEdit::keyPressEvent(e);
 }
 
-TapeView::TapeView(QWidget *parent) : QPlainTextEdit(parent) {}
+void EntryBox::inputMethodEvent(QInputMethodEvent *e) {
+    for (const char32_t c : e->commitString().toStdU32String()) {
+        const int code = static_cast<int>(asciiFromFullWidth(c));
+        const int through = character ? character(code) : code;
+        if (through == backspaceCode) {
+            backspace();
+        } else if (through != 0) {
+            const auto kept = static_cast<char32_t>(through);
+            insert(QString::fromUcs4(&kept, 1));
+        }
+    }
+    e->accept();
+}
+
+void EntryBox::contextMenuEvent(QContextMenuEvent *e) {
+    QMenu *menu = createStandardContextMenu();
+    withoutControlCharacters(menu);
+    // The paste item, known by the caption the line edit gives it in every language.
+    for (QAction *action : menu->actions()) {
+        if (action->text().section(u'\t', 0, 0) != QLineEdit::tr("&Paste"))
+            continue;
+        action->disconnect(this);
+        connect(action, &QAction::triggered, this,
+                [this] { pasteChecked(QGuiApplication::clipboard()->text()); });
+    }
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(e->globalPos());
+}
+
+void EntryBox::mouseReleaseEvent(QMouseEvent *e) {
+    // X11 pastes its selection with the middle button, at the place the press put the caret.
+    if (e->button() == Qt::MiddleButton && QGuiApplication::clipboard()->supportsSelection()) {
+        deselect();
+        pasteChecked(QGuiApplication::clipboard()->text(QClipboard::Selection));
+        e->accept();
+        return;
+    }
+    QLineEdit::mouseReleaseEvent(e);
+}
+
+void EntryBox::dragMoveEvent(QDragMoveEvent *e) {
+    QLineEdit::dragMoveEvent(e); // puts the caret at the drop place
+    if (!checkedPaste(e->mimeData()->text()))
+        e->ignore();
+}
+
+void EntryBox::dropEvent(QDropEvent *e) {
+    setCursorPosition(cursorPositionAt(e->position().toPoint()));
+    // The box drops what it is handed; without text it takes nothing.
+    QMimeData checked;
+    if (const auto kept = checkedPaste(e->mimeData()->text()))
+        checked.setText(*kept);
+    QDropEvent drop(e->position(), e->possibleActions(), &checked, e->buttons(), e->modifiers());
+    QLineEdit::dropEvent(&drop);
+    if (drop.isAccepted())
+        e->acceptProposedAction();
+    else
+        e->ignore();
+}
+
+std::optional<QString> EntryBox::checkedPaste(const QString &pasted) const {
+    const QString entry = text();
+    const int start = hasSelectedText() ? selectionStart() : cursorPosition();
+    const int end = hasSelectedText() ? selectionEnd() : start;
+    const auto kept = pastedIntoEntry(entry.left(start).toStdString(), pasted.toStdU32String(),
+                                      entry.mid(end).toStdString());
+    if (!kept)
+        return std::nullopt;
+    return QString::fromStdString(*kept);
+}
+
+void EntryBox::pasteChecked(const QString &pasted) {
+    if (const auto kept = checkedPaste(pasted))
+        insert(*kept);
+}
+
+TapeView::TapeView(QWidget *parent) : QPlainTextEdit(parent) {
+    setAttribute(Qt::WA_InputMethodEnabled, false);
+}
 
 void TapeView::keyPressEvent(QKeyEvent *e) {
     const int code = typedCharacter(*e);
@@ -117,6 +225,34 @@ void TapeView::keyPressEvent(QKeyEvent *e) {
     } else {
         QPlainTextEdit::keyPressEvent(e);
     }
+}
+
+void TapeView::inputMethodEvent(QInputMethodEvent *e) {
+    insertFiltered(e->commitString());
+    e->accept();
+}
+
+void TapeView::contextMenuEvent(QContextMenuEvent *e) {
+    QMenu *menu = createStandardContextMenu(e->pos());
+    withoutControlCharacters(menu);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(e->globalPos());
+}
+
+// Paste, middle-click and drop all come here.
+void TapeView::insertFromMimeData(const QMimeData *source) {
+    insertFiltered(source->text());
+}
+
+void TapeView::insertFiltered(const QString &text) {
+    QString kept;
+    for (const char32_t c : text.toStdU32String()) {
+        const int code = static_cast<int>(asciiFromFullWidth(c));
+        const auto through = static_cast<char32_t>(filter ? filter(code) : code);
+        if (through != 0 && through != backspaceCode) // text carries no key strokes
+            kept += QString::fromUcs4(&through, 1);
+    }
+    insertPlainText(kept);
 }
 
 } // namespace tapecalc

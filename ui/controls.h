@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 
 namespace tapecalc {
 
@@ -62,6 +63,8 @@ class KeyLabel : public QLabel {
 
 // The entry box. Every key goes to `keyDown` first; a key that produces a character
 // then goes to `character`, which returns the code to let through (0 swallows it).
+// Input methods are off; a commit that still arrives is typed character by character.
+// A paste or drop goes in only when the entry then reads as a number.
 class EntryBox : public QLineEdit {
     Q_OBJECT
 
@@ -72,10 +75,20 @@ class EntryBox : public QLineEdit {
 
   protected:
     void keyPressEvent(QKeyEvent *e) override;
+    void inputMethodEvent(QInputMethodEvent *e) override;
+    void contextMenuEvent(QContextMenuEvent *e) override;
+    void mouseReleaseEvent(QMouseEvent *e) override;
+    void dragMoveEvent(QDragMoveEvent *e) override;
+    void dropEvent(QDropEvent *e) override;
+
+  private:
+    // What a paste of `pasted` at the caret (over the selection) inserts; empty when refused.
+    std::optional<QString> checkedPaste(const QString &pasted) const;
+    void pasteChecked(const QString &pasted);
 };
 
-// The tape view: typed characters go through `filter` (0 discards, another code
-// replaces). Editing keys without a character work as usual.
+// The tape view: typed, committed, pasted and dropped characters go through `filter`
+// (0 discards, another code replaces). Editing keys without a character work as usual.
 class TapeView : public QPlainTextEdit {
     Q_OBJECT
 
@@ -85,6 +98,12 @@ class TapeView : public QPlainTextEdit {
 
   protected:
     void keyPressEvent(QKeyEvent *e) override;
+    void inputMethodEvent(QInputMethodEvent *e) override;
+    void contextMenuEvent(QContextMenuEvent *e) override;
+    void insertFromMimeData(const QMimeData *source) override;
+
+  private:
+    void insertFiltered(const QString &text);
 };
 
 // Maps Qt's keys to the key codes the entry box's handler knows (Page Up 33, Page Down

@@ -8,6 +8,8 @@
 #include "tape/review.h"
 #include "tape/tapefiles.h"
 
+#include <QAction>
+#include <QClipboard>
 #include <QDir>
 #include <QFrame>
 #include <QGuiApplication>
@@ -49,8 +51,8 @@ const QString stripPicture = QStringLiteral(":/art/strip.png");
 
 } // namespace
 
-Form1::Requester::Requester(Platform &platform, QString soundFolder)
-    : m_platform(platform), m_soundFolder(std::move(soundFolder)) {}
+Form1::Requester::Requester(Form1 &form, Platform &platform, QString soundFolder)
+    : m_form(form), m_platform(platform), m_soundFolder(std::move(soundFolder)) {}
 
 QString Form1::Requester::cuePath(std::string_view file) const {
     if (file.empty())
@@ -62,6 +64,7 @@ void Form1::Requester::playCue(std::string_view file) {
     m_platform.playCue(cuePath(file));
 }
 void Form1::Requester::playCueBlocking(std::string_view file) {
+    m_form.showState();
     m_platform.playCueBlocking(cuePath(file));
 }
 void Form1::Requester::showMessage(Message message) {
@@ -81,7 +84,8 @@ void Form1::Requester::endProgram() {
 Form1::Form1(Platform &platform, const QString &programFolder, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
       m_platform(platform), m_programFolder(QDir(programFolder).absolutePath()),
-      m_requests(platform, QDir(m_programFolder).filePath(QStringLiteral("shengyin")) + '/') {
+      m_requests(*this, platform,
+                 QDir(m_programFolder).filePath(QStringLiteral("shengyin")) + '/') {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(programTitle);
     // Tapes are kept here; a missing folder is made so the first save works.
@@ -126,6 +130,12 @@ void Form1::buildSurface() {
     m_label1 = addLabel("Label1", {}, 18, m_calc.panel.label1);
     m_label1->setStyleSheet(QStringLiteral("color: #FF0000"));
     m_label1->setAccessibleName(QStringLiteral("结果"));
+    // The total as shown, for other programs.
+    auto *copy = new QAction(QStringLiteral("复制"), m_label1);
+    connect(copy, &QAction::triggered, this,
+            [this] { QGuiApplication::clipboard()->setText(m_label1->text()); });
+    m_label1->addAction(copy);
+    m_label1->setContextMenuPolicy(Qt::ActionsContextMenu);
     m_label2 = addLabel("Label2", {}, 18, m_calc.panel.label2);
     m_label2->setStyleSheet(QStringLiteral("color: #000080"));
     m_label2->setAccessibleName(QStringLiteral("运算符"));

@@ -31,10 +31,11 @@ class Form1 : public QWidget {
     void mouseDoubleClickEvent(QMouseEvent *e) override;
 
   private:
-    // Hands the calculator's requests to the platform, with full cue paths.
+    // Hands the calculator's requests to the platform, with full cue paths. The window
+    // shows the state before a blocking cue holds it, so a key's result is seen at once.
     class Requester : public Requests {
       public:
-        Requester(Platform &platform, QString soundFolder);
+        Requester(Form1 &form, Platform &platform, QString soundFolder);
         void playCue(std::string_view file) override;
         void playCueBlocking(std::string_view file) override;
         void showMessage(Message message) override;
@@ -42,6 +43,7 @@ class Form1 : public QWidget {
 
       private:
         QString cuePath(std::string_view file) const;
+        Form1 &m_form;
         Platform &m_platform;
         QString m_soundFolder;
     };
