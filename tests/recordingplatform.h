@@ -11,6 +11,7 @@ struct RecordingPlatform : Platform {
     QStringList log;     // "cue:<path>", "blocking:<path>", "url:<url>", "message:<text>", "end"
     QStringList printed; // the last report handed to the printer
     bool printerPresent = true;
+    bool printerFails = false; // a printer that is there but fails the job
     QDateTime clock = QDateTime(QDate(2026, 12, 6), QTime(16, 58, 7));
 
     void playCue(const QString &path) override { log << "cue:" + path; }
@@ -25,6 +26,9 @@ struct RecordingPlatform : Platform {
         return true;
     }
     void endProgram() override { log << "end"; }
+    PrintOutcome printWithColumns(const PrintedReport &report) override {
+        return printerFails ? PrintOutcome::failed : Platform::printWithColumns(report);
+    }
 
     // The cue file names of the requests, without their folder: "cue:5.wav".
     QStringList cues() const {
