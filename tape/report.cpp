@@ -1,10 +1,10 @@
-// The printed report as text lines: items at tab columns eight to a row, the rule and
-// the summary with total, count and moment.
+// The printed report: items at tab columns eight to a row, the rule and the summary with
+// total, count and moment; as pieces at columns and as text.
 #include "tape/report.h"
 
 #include "core/tapetext.h"
 
-#include <cstddef>
+#include <algorithm>
 
 namespace tapecalc {
 
@@ -28,10 +28,9 @@ std::string printNumber(const std::string &text) {
 
 } // namespace
 
-std::vector<std::string> printReport(const Calculator &calc, std::string_view moment) {
-    std::vector<std::string> lines;
-    std::string line;
-    std::size_t position = 0; // in characters
+std::vector<ReportLine> reportLines(const Calculator &calc, std::string_view moment) {
+    std::vector<ReportLine> lines(1);
+    std::size_t position = 0; // in characters, where the current line's text ends
     int k = 0;
     for (int i = 0; i <= calc.lineNumber && Calculator::inTape(i); ++i) {
         const auto slot = static_cast<std::size_t>(i);
@@ -39,30 +38,43 @@ std::vector<std::string> printReport(const Calculator &calc, std::string_view mo
         if (entry.empty())
             continue;
         if (k >= itemsPerRow) {
-            lines.push_back(std::move(line));
-            line.clear();
+            lines.emplace_back();
             position = 0;
             k = 0;
         }
         const std::size_t target = tabPosition(columnStep * k);
         // A tab stop already passed is taken on the next line, as a printer's tab does.
-        if (position > target) {
-            lines.push_back(std::move(line));
-            line.clear();
-            position = 0;
-        }
-        line.append(target - position, ' ');
-        const std::string item = calc.tapeOperators[slot] + " " + entry;
-        line += item;
+        if (position > target)
+            lines.emplace_back();
+        std::string item = calc.tapeOperators[slot] + " " + entry;
         position = target + characterCount(item);
+        lines.back().push_back({target, std::move(item)});
         ++k;
     }
-    lines.push_back(std::move(line));
-    lines.emplace_back(ruleWidth, '-');
-    lines.push_back("    合计：" + printNumber(moneyText(calc.runningTotal)) + "      共计：" +
-                    printNumber(std::to_string(calc.lineNumber)) + "笔。" +
-                    "时间:" + std::string(moment) + "   ");
+    lines.push_back({{0, std::string(ruleWidth, '-')}});
+    lines.push_back({{0, "    合计：" + printNumber(moneyText(calc.runningTotal)) + "      共计：" +
+                             printNumber(std::to_string(calc.lineNumber)) + "笔。" +
+                             "时间:" + std::string(moment) + "   "}});
     return lines;
+}
+
+std::string lineText(const ReportLine &line) {
+    std::string text;
+    std::size_t position = 0;
+    for (const ReportPiece &piece : line) {
+        if (piece.column > position)
+            text.append(piece.column - position, ' ');
+        text += piece.text;
+        position = std::max(position, piece.column) + characterCount(piece.text);
+    }
+    return text;
+}
+
+std::vector<std::string> printReport(const Calculator &calc, std::string_view moment) {
+    std::vector<std::string> text;
+    for (const ReportLine &line : reportLines(calc, moment))
+        text.push_back(lineText(line));
+    return text;
 }
 
 } // namespace tapecalc

@@ -13,6 +13,7 @@ struct RecordingPlatform : Platform {
     QStringList log;     // "cue:<path>", "blocking:<path>", "url:<url>", "message:<text>", "end"
     QStringList printed; // the last report handed to the printer
     bool printerPresent = true;
+    bool printerFails = false; // a printer that is there but fails the job
     QDateTime clock = QDateTime(QDate(2026, 12, 6), QTime(16, 58, 7));
     std::function<void()> whileBlocked; // runs while a blocking cue holds the window
 
@@ -32,6 +33,9 @@ struct RecordingPlatform : Platform {
         return true;
     }
     void endProgram() override { log << "end"; }
+    PrintOutcome printWithColumns(const PrintedReport &report) override {
+        return printerFails ? PrintOutcome::failed : Platform::printWithColumns(report);
+    }
 
     // The cue file names of the requests, without their folder: "cue:5.wav".
     QStringList cues() const {

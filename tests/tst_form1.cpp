@@ -688,10 +688,30 @@ void TestForm1::printing() {
     QCOMPARE(platform.printed.at(1), QString(86, '-'));
     QCOMPARE(platform.printed.at(2),
              QString("    合计： 16       共计： 3 笔。时间:2026/12/6 16:58:07   "));
+
+    // Without a printer: a PDF beside the tapes, never over another file, and nothing
+    // else changes.
     platform.printerPresent = false;
+    platform.printed.clear();
+    const QString pdf = QDir(form.dataFolder()).filePath("20261206$16$58$07.pdf");
+    for (const QString &path : {pdf, QDir(form.dataFolder()).filePath("20261206$16$58$07-2.pdf")}) {
+        click(form, "Label30");
+        QCOMPARE(platform.log.last(),
+                 "message:没有找到打印机，已存为 PDF：" + QDir::toNativeSeparators(path));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll().startsWith("%PDF-"));
+    }
+    QCOMPARE(QDir(form.dataFolder()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    QCOMPARE(control<QListWidget>(form, "File1")->count(), 0);
+
+    // A printer that fails: no PDF, and the message says so.
+    platform.printerFails = true;
     click(form, "Label30");
-    QCOMPARE(platform.log.last(), QString("message:没有找到打印机"));
+    QCOMPARE(platform.log.last(), QString("message:打印失败"));
+    QCOMPARE(QDir(form.dataFolder()).entryList(QDir::Files | QDir::Hidden).size(), 2);
     QCOMPARE(shown(form, "Label1"), QString("16"));
+    QCOMPARE(form.calculator().lineNumber, 3);
 }
 
 QTEST_MAIN(TestForm1)

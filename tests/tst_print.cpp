@@ -1,9 +1,12 @@
-// Printing on the real default printer: a report goes through CUPS to the cups-pdf
-// queue (tools/start-cups.sh) and is checked in the PDF that comes out.
+// Printing for real: a report goes through CUPS to the cups-pdf queue TapePDF
+// (tools/start-cups.sh) and is checked in the PDF that comes out; without a printer the
+// window keeps it as a PDF of its own; columns on paper are measured in such a PDF.
 #include "core/actions.h"
 #include "tape/report.h"
 #include "tests/recorder.h"
+#include "ui/form1.h"
 #include "ui/printer.h"
+#include "ui/realplatform.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -14,6 +17,7 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QImage>
+#include <QLineEdit>
 #include <QPrinterInfo>
 #include <QProcess>
 #include <QRegularExpression>
@@ -27,6 +31,53 @@ using namespace tapecalc;
 namespace {
 
 constexpr char childVariable[] = "TAPECALC_PRINT_CHILD";
+
+// Sets an environment variable for one scope, as a print job's PRINTER is set.
+class ScopedVariable {
+  public:
+    ScopedVariable(const char *name, const QByteArray &value)
+        : m_name(name), m_wasSet(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name)) {
+        qputenv(name, value);
+    }
+    ~ScopedVariable() {
+        if (m_wasSet)
+            qputenv(m_name, m_old);
+        else
+            qunsetenv(m_name);
+    }
+    ScopedVariable(const ScopedVariable &) = delete;
+    ScopedVariable &operator=(const ScopedVariable &) = delete;
+
+  private:
+    const char *m_name;
+    bool m_wasSet;
+    QByteArray m_old;
+};
+
+// The real platform with a fixed clock, quiet cues and messages kept instead of shown.
+struct QuietPlatform : RealPlatform {
+    QStringList messages;
+    void playCue(const QString &) override {}
+    void playCueBlocking(const QString &) override {}
+    QDateTime now() const override { return QDateTime(QDate(2026, 12, 6), QTime(16, 58, 7)); }
+    void showMessage(const QString &text) override { messages << text; }
+};
+
+// A word of `pdftotext -bbox`, in points from the page's top left.
+struct Word {
+    QString text;
+    double xMin, yMin, xMax;
+};
+
+QList<Word> wordsOf(const QString &bbox) {
+    static const QRegularExpression word(
+        R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="[\d.]+">([^<]*)</word>)re");
+    QList<Word> words;
+    for (const QRegularExpressionMatch &m : word.globalMatch(bbox))
+        words.append({m.captured(4).replace("&amp;", "&"), m.captured(1).toDouble(),
+                      m.captured(2).toDouble(), m.captured(3).toDouble()});
+    return words;
+}
 
 // Where cups-pdf may put the job of this user (its "Out" setting, or the folder of
 // anonymous jobs); TAPECALC_PDF_DIR names another.
@@ -108,6 +159,8 @@ class TestPrint : public QObject {
     void printsReportToPdf();
     void longReportFillsSeveralPages();
     void withoutDefaultPrinterNothingIsPrinted();
+    void columnsOnTheDigitGrid();
+    void withoutPrinterTheReportIsKeptAsPdf();
     void childWithoutPrinter();
 
   private:
@@ -142,12 +195,10 @@ void TestPrint::reportFontIsFixedPitchWithChineseGlyphs() {
 }
 
 QString TestPrint::printAndFetch(const QStringList &lines) {
-    const QPrinterInfo printer = QPrinterInfo::defaultPrinter();
-    if (printer.isNull())
-        return "skip:no default printer; tools/start-cups.sh sets up the TapePDF queue";
-    // Never paper: only the PDF queue is used.
-    if (printer.printerName() != "TapePDF")
-        return "skip:the default printer is " + printer.printerName() + ", not TapePDF";
+    // Never paper: the job names the PDF queue, whatever the default printer is.
+    const ScopedVariable queue("PRINTER", "TapePDF");
+    if (reportPrinter().isNull())
+        return "skip:no TapePDF queue; tools/start-cups.sh sets it up";
     const QSet<QString> before = existingPdfs();
     if (!printLines(lines))
         return "fail:printLines reported a failed job";
@@ -251,6 +302,96 @@ void TestPrint::childWithoutPrinter() {
     if (!QPrinterInfo::defaultPrinter().isNull())
         QSKIP("a default printer is known without the CUPS scheduler");
     QVERIFY(!printLines(reportLines(smallTape())));
+    QCOMPARE(printPieces({{PrintPiece{0, "+ 5"}}}), PrintOutcome::noPrinter);
+}
+
+void TestPrint::columnsOnTheDigitGrid() {
+    if (QStandardPaths::findExecutable("pdftotext").isEmpty())
+        QSKIP("pdftotext (poppler-utils) is needed to find the words on the page");
+    // CJK fonts draw "×" and "÷" twice as wide as a digit; the items after them must not
+    // move. The first entry is long enough to measure the digit width on the page.
+    const QStringList items{"+ 1234567", "× 3",  "÷ 4.5", "× 66", "- 7",
+                            "÷ 8",       "× 99", "÷ 10",  "× 2"};
+    Calculator calc;
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        const QStringList parts = items.at(i).split(' ');
+        calc.tapeOperators[std::size_t(i)] = parts.at(0).toStdString();
+        calc.tapeEntries[std::size_t(i)] = parts.at(1).toStdString();
+    }
+    calc.lineNumber = int(items.size()) - 1;
+    const std::vector<ReportLine> report = reportLines(calc, "2026/12/6 16:58:07");
+    const QList<std::size_t> columns{0, 11, 23, 35, 47, 59, 71, 83};
+    QCOMPARE(report.at(0).size(), std::size_t(8));
+    for (int k = 0; k < 8; ++k)
+        QCOMPARE(report.at(0).at(std::size_t(k)).column, columns.at(k));
+
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const QString pdf = saveReportPdf(printedReport(report).pieces, folder.path(), "grid.pdf");
+    QVERIFY(!pdf.isEmpty());
+    const QList<Word> words = wordsOf(runTool("pdftotext", {"-bbox", pdf, "-"}));
+    // The two tape rows: the operators and entries alternate, each row on its own height.
+    QVERIFY2(words.size() >= 18, qPrintable(QString::number(words.size())));
+    QList<Word> row(words.begin(), words.begin() + 16);
+    std::sort(row.begin(), row.end(), [](const Word &a, const Word &b) { return a.xMin < b.xMin; });
+    const double cell = (row.at(1).xMax - row.at(1).xMin) / 7;
+    QVERIFY2(cell > 5 && cell < 8, qPrintable(QString::number(cell))); // 12 pt, fixed pitch
+    const double left = row.at(0).xMin;
+    for (int k = 0; k < 8; ++k) {
+        const Word &op = row.at(2 * k);
+        const Word &entry = row.at(2 * k + 1);
+        QCOMPARE(op.text + " " + entry.text, items.at(k));
+        QVERIFY2(std::abs(op.yMin - row.at(0).yMin) < 1, qPrintable(items.at(k)));
+        const QString where = QStringLiteral("%1 at %2 cells, wanted %3")
+                                  .arg(items.at(k))
+                                  .arg((op.xMin - left) / cell)
+                                  .arg(columns.at(k));
+        QVERIFY2(std::abs(op.xMin - left - double(columns.at(k)) * cell) < cell / 20,
+                 qPrintable(where));
+        QVERIFY2(std::abs(entry.xMin - op.xMin - 2 * cell) < cell / 20, qPrintable(where));
+    }
+    const Word &ninth = words.at(16);
+    QCOMPARE(ninth.text, QString("×"));
+    QVERIFY(ninth.yMin > row.at(0).yMin + 1);
+    QVERIFY(std::abs(ninth.xMin - left) < cell / 20);
+}
+
+void TestPrint::withoutPrinterTheReportIsKeptAsPdf() {
+    if (QStandardPaths::findExecutable("pdftotext").isEmpty() ||
+        QStandardPaths::findExecutable("pdffonts").isEmpty())
+        QSKIP("pdftotext and pdffonts (poppler-utils) are needed to read the PDF");
+    const ScopedVariable queue("PRINTER", "TapeCalcNoSuchQueue");
+    QTemporaryDir program;
+    QVERIFY(program.isValid());
+    QuietPlatform platform;
+    Form1 form(platform, program.path());
+    auto *text1 = form.findChild<QLineEdit *>("Text1");
+    QVERIFY(text1);
+    QTest::keyClicks(text1, "123.45*6/4-0.5\r");
+    const Calculator before = form.calculator();
+    QTest::mouseClick(form.findChild<QWidget *>("Label30"), Qt::LeftButton);
+
+    const QString pdf = QDir(form.dataFolder()).filePath("20261206$16$58$07.pdf");
+    QCOMPARE(platform.messages,
+             QStringList{"没有找到打印机，已存为 PDF：" + QDir::toNativeSeparators(pdf)});
+    QCOMPARE(form.calculator().runningTotal, before.runningTotal);
+    QCOMPARE(form.calculator().lineNumber, before.lineNumber);
+
+    // Real text: the words of the report come back out, in order.
+    const auto wordsIn = [](const QString &text) {
+        return text.split(QRegularExpression(R"(\s+)"), Qt::SkipEmptyParts);
+    };
+    QStringList expected;
+    for (const std::string &line : printReport(before, "2026/12/6 16:58:07"))
+        expected << wordsIn(QString::fromStdString(line));
+    QCOMPARE(wordsIn(runTool("pdftotext", {"-layout", pdf, "-"})), expected);
+
+    // Fonts embedded, so the PDF reads the same on a machine without them.
+    const QStringList fonts = runTool("pdffonts", {pdf}).split('\n', Qt::SkipEmptyParts);
+    QVERIFY2(fonts.size() >= 3, qPrintable(fonts.join('\n')));
+    const qsizetype emb = fonts.at(0).indexOf("emb");
+    for (const QString &font : fonts.mid(2))
+        QVERIFY2(font.mid(emb, 3) == "yes", qPrintable(fonts.join('\n')));
 }
 
 QTEST_MAIN(TestPrint)

@@ -106,9 +106,15 @@ void TestReport::rows() {
     QFETCH(QStringList, items);
     QFETCH(int, lineNumber);
     QFETCH(QStringList, rows);
-    const QStringList lines = toList(printReport(tapeOf(items, lineNumber), moment));
+    const Calculator calc = tapeOf(items, lineNumber);
+    const QStringList lines = toList(printReport(calc, moment));
     QCOMPARE(lines.mid(0, lines.size() - 2), rows);
     QCOMPARE(lines.at(lines.size() - 2).toStdString(), rule);
+    // The printer places each piece at its column: pieces must come in order, apart.
+    for (const ReportLine &line : reportLines(calc, moment))
+        for (std::size_t i = 1; i < line.size(); ++i)
+            QVERIFY(line[i].column >=
+                    line[i - 1].column + QString::fromStdString(line[i - 1].text).size());
 }
 
 void TestReport::emptyTape() {

@@ -7,10 +7,12 @@
 #include "tape/report.h"
 #include "tape/review.h"
 #include "tape/tapefiles.h"
+#include "ui/printer.h"
 
 #include <QAction>
 #include <QClipboard>
 #include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QListWidget>
@@ -402,13 +404,25 @@ void Form1::deleteClicked() {
 }
 
 void Form1::printClicked() {
-    const std::string moment =
-        m_platform.now().toString(QStringLiteral("yyyy/M/d H:mm:ss")).toStdString();
-    QStringList lines;
-    for (const std::string &line : printReport(m_calc, moment))
-        lines << text(line);
-    if (!m_platform.print(lines))
-        m_platform.showMessage(QStringLiteral("没有找到打印机"));
+    const QDateTime now = m_platform.now();
+    const std::string moment = now.toString(QStringLiteral("yyyy/M/d H:mm:ss")).toStdString();
+    const PrintedReport report = printedReport(reportLines(m_calc, moment));
+    switch (m_platform.printWithColumns(report)) {
+    case PrintOutcome::printed:
+        return;
+    case PrintOutcome::failed:
+        m_platform.showMessage(QStringLiteral("打印失败"));
+        return;
+    case PrintOutcome::noPrinter:
+        break;
+    }
+    // Without a printer the report is kept as a PDF beside the tapes, named like them.
+    const QString pdf =
+        saveReportPdf(report.pieces, dataFolder(),
+                      QFileInfo(tapeFileName(now)).completeBaseName() + QStringLiteral(".pdf"));
+    m_platform.showMessage(pdf.isEmpty() ? QStringLiteral("没有找到打印机，也无法存为 PDF")
+                                         : QStringLiteral("没有找到打印机，已存为 PDF：") +
+                                               QDir::toNativeSeparators(pdf));
 }
 
 void Form1::openTape(const QString &name) {

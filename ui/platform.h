@@ -4,11 +4,28 @@
 #pragma once
 
 #include <QDateTime>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
 
 namespace tapecalc {
+
+// Text that starts at a character column of a printed line (0 is the left edge).
+struct PrintPiece {
+    int column = 0;
+    QString text;
+};
+using PrintLines = QList<QList<PrintPiece>>;
+
+// A printed report: its text lines, and the same lines as pieces at their columns for a
+// printer that places each piece itself.
+struct PrintedReport {
+    QStringList lines;
+    PrintLines pieces;
+};
+
+enum class PrintOutcome { printed, noPrinter, failed };
 
 class Platform {
   public:
@@ -23,6 +40,11 @@ class Platform {
     virtual bool print(const QStringList &lines) = 0; // the printed report line by line; false when
                                                       // nothing was printed
     virtual void endProgram() = 0;
+    // The report with its columns kept on paper. By default the text lines go to print(),
+    // whose false counts as no printer.
+    virtual PrintOutcome printWithColumns(const PrintedReport &report) {
+        return print(report.lines) ? PrintOutcome::printed : PrintOutcome::noPrinter;
+    }
 };
 
 // Shown in message boxes and the task bar.

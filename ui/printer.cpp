@@ -1,12 +1,120 @@
-// Printing text lines on the system's default printer with QPainter.
+// The report on paper or in a PDF through QPrinter: pieces at their columns on a grid of
+// the font's digit width, whatever width the font gives "×" or "÷".
 #include "ui/printer.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QFontMetricsF>
+#include <QHash>
 #include <QPainter>
 #include <QPrinter>
-#include <QPrinterInfo>
+#include <QRandomGenerator>
+
+#include <algorithm>
+#include <cmath>
 
 namespace tapecalc {
+
+namespace {
+
+// Draws text on the report's grid from `origin`. Latin characters, the operators "×"
+// and "÷" among them, take one cell each, as the report counts them; CJK fonts draw
+// those two about twice as wide as a digit, so they are narrowed to their cell, which
+// keeps what follows in place and the space after them visible to text extraction.
+// Other scripts (合计 of the summary) keep their width rounded up to whole cells.
+class GridPen {
+  public:
+    GridPen(QPainter &painter, const QFontMetricsF &metrics)
+        : m_painter(painter), m_metrics(metrics),
+          m_cell(metrics.horizontalAdvance(QLatin1Char('0'))) {}
+
+    qreal cell() const { return m_cell; }
+
+    void draw(QPointF origin, const QString &text) {
+        qreal x = origin.x();
+        QString stretch; // characters whose own width is their cells, drawn in one call
+        qreal stretchX = x;
+        for (qsizetype i = 0; i < text.size();) {
+            const qsizetype length = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+            const QString character = text.mid(i, length);
+            i += length;
+            const qreal natural = width(character);
+            const bool latin = character.at(0).unicode() < 0x300;
+            const qreal advance =
+                latin ? m_cell : std::max(1.0, std::ceil(natural / m_cell - 0.01)) * m_cell;
+            if (std::abs(natural - advance) < m_cell / 100) {
+                if (stretch.isEmpty())
+                    stretchX = x;
+                stretch += character;
+            } else {
+                flush(stretch, QPointF(stretchX, origin.y()));
+                m_painter.save();
+                m_painter.translate(x, origin.y());
+                if (natural > advance)
+                    m_painter.scale(advance / natural, 1);
+                m_painter.drawText(QPointF(0, 0), character);
+                m_painter.restore();
+            }
+            x += advance;
+        }
+        flush(stretch, QPointF(stretchX, origin.y()));
+    }
+
+  private:
+    void flush(QString &stretch, QPointF at) {
+        if (!stretch.isEmpty())
+            m_painter.drawText(at, stretch);
+        stretch.clear();
+    }
+
+    // A long report repeats the same few characters; measuring each once keeps it quick.
+    qreal width(const QString &character) {
+        const auto found = m_widths.constFind(character);
+        if (found != m_widths.constEnd())
+            return *found;
+        const qreal measured = m_metrics.horizontalAdvance(character);
+        m_widths.insert(character, measured);
+        return measured;
+    }
+
+    QPainter &m_painter;
+    const QFontMetricsF &m_metrics;
+    const qreal m_cell;
+    QHash<QString, qreal> m_widths;
+};
+
+// The lines top to bottom, new pages as they fill. False when the device fails.
+bool paintLines(QPrinter &printer, const PrintLines &lines) {
+    QPainter painter;
+    if (!painter.begin(&printer))
+        return false;
+    // Points become device pixels through the printer's resolution.
+    const QFont font(reportFont(), &printer);
+    painter.setFont(font);
+    const QFontMetricsF metrics(font, &printer);
+    GridPen pen(painter, metrics);
+    const qreal pageHeight = printer.pageLayout().paintRectPixels(printer.resolution()).height();
+
+    qreal top = 0;
+    for (const QList<PrintPiece> &line : lines) {
+        if (top > 0 && top + metrics.height() > pageHeight) {
+            if (!printer.newPage()) {
+                painter.end();
+                return false;
+            }
+            top = 0;
+        }
+        for (const PrintPiece &piece : line)
+            pen.draw(QPointF(piece.column * pen.cell(), top + metrics.ascent()), piece.text);
+        top += metrics.lineSpacing();
+    }
+    const bool ended = painter.end();
+    return ended && printer.printerState() != QPrinter::Error &&
+           printer.printerState() != QPrinter::Aborted;
+}
+
+} // namespace
 
 QFont reportFont() {
     QFont font;
@@ -21,37 +129,76 @@ QFont reportFont() {
     return font;
 }
 
-bool printLines(const QStringList &lines) {
-    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
+PrintedReport printedReport(const std::vector<ReportLine> &lines) {
+    PrintedReport report;
+    for (const ReportLine &line : lines) {
+        report.lines << QString::fromStdString(lineText(line));
+        QList<PrintPiece> pieces;
+        for (const ReportPiece &piece : line)
+            pieces.append({static_cast<int>(piece.column), QString::fromStdString(piece.text)});
+        report.pieces.append(pieces);
+    }
+    return report;
+}
+
+QPrinterInfo reportPrinter() {
+    // The variables lp and lpr read, so a job can be sent to a queue without changing
+    // the system's default printer.
+    for (const char *variable : {"PRINTER", "LPDEST"}) {
+        const QString name = qEnvironmentVariable(variable).trimmed();
+        if (!name.isEmpty())
+            return QPrinterInfo::printerInfo(name);
+    }
+    return QPrinterInfo::defaultPrinter();
+}
+
+PrintOutcome printPieces(const PrintLines &lines) {
+    const QPrinterInfo info = reportPrinter();
     if (info.isNull())
-        return false;
+        return PrintOutcome::noPrinter;
     QPrinter printer(info, QPrinter::HighResolution);
     printer.setDocName(QStringLiteral("TapeCalc"));
+    return paintLines(printer, lines) ? PrintOutcome::printed : PrintOutcome::failed;
+}
 
-    QPainter painter;
-    if (!painter.begin(&printer))
-        return false;
-    // Points become device pixels through the printer's resolution.
-    const QFont font(reportFont(), &printer);
-    painter.setFont(font);
-    const QFontMetricsF metrics(font, &printer);
-    const qreal pageHeight = printer.pageLayout().paintRectPixels(printer.resolution()).height();
+bool printLines(const QStringList &lines) {
+    PrintLines pieces;
+    for (const QString &line : lines)
+        pieces.append({PrintPiece{0, line}});
+    return printPieces(pieces) == PrintOutcome::printed;
+}
 
-    qreal top = 0;
-    for (const QString &line : lines) {
-        if (top > 0 && top + metrics.height() > pageHeight) {
-            if (!printer.newPage()) {
-                painter.end();
-                return false;
-            }
-            top = 0;
-        }
-        painter.drawText(QPointF(0, top + metrics.ascent()), line);
-        top += metrics.lineSpacing();
+QString saveReportPdf(const PrintLines &lines, const QString &folder, const QString &name) {
+    if (!QDir().mkpath(folder))
+        return {};
+    // Written under a name of its own first, so a PDF name only ever holds a whole file.
+    const QString partial = QDir(folder).filePath(
+        QStringLiteral(".tapecalc-report-%1.part")
+            .arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0')));
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(partial);
+    printer.setDocName(QFileInfo(name).completeBaseName());
+    if (!paintLines(printer, lines)) {
+        QFile::remove(partial);
+        return {};
     }
-    const bool ended = painter.end();
-    return ended && printer.printerState() != QPrinter::Error &&
-           printer.printerState() != QPrinter::Aborted;
+
+    const QFileInfo wanted(name);
+    constexpr int attempts = 1000;
+    for (int n = 1; n <= attempts; ++n) {
+        const QString path = QDir(folder).filePath(
+            n == 1 ? name
+                   : wanted.completeBaseName() + QLatin1Char('-') + QString::number(n) +
+                         QLatin1Char('.') + wanted.suffix());
+        // A rename never replaces an existing file.
+        if (QFile::rename(partial, path))
+            return path;
+        if (!QFileInfo::exists(path))
+            break;
+    }
+    QFile::remove(partial);
+    return {};
 }
 
 } // namespace tapecalc

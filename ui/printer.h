@@ -1,17 +1,37 @@
-// Printing text lines on the system's default printer, in a fixed-pitch font that
-// holds Chinese characters.
+// Printing the report on a printer or into a PDF file, with every piece at its column on
+// a grid of the font's digit width.
 #pragma once
 
+#include "tape/report.h"
+#include "ui/platform.h"
+
 #include <QFont>
+#include <QPrinterInfo>
 #include <QStringList>
+
+#include <vector>
 
 namespace tapecalc {
 
 // The report's font: 12 pt, fixed pitch, with CJK glyphs where the system has them.
 QFont reportFont();
 
-// One text line per entry, new pages as they fill. False, with nothing printed, when
-// there is no default printer; false too when the job fails.
+// The report's lines in both forms the platform takes.
+PrintedReport printedReport(const std::vector<ReportLine> &lines);
+
+// The printer reports go to: the one named by the PRINTER environment variable, else by
+// LPDEST, else the system's default. Null when that printer does not exist.
+QPrinterInfo reportPrinter();
+
+// Prints on reportPrinter(), new pages as they fill.
+PrintOutcome printPieces(const PrintLines &lines);
+
+// Text lines, each from the left edge. False when nothing was printed.
 bool printLines(const QStringList &lines);
+
+// Writes the report as a PDF into `folder` under `name`, or under the same stem with
+// "-2", "-3", … when that is taken; an existing file is never replaced. The path of the
+// file, or empty when it could not be written.
+QString saveReportPdf(const PrintLines &lines, const QString &folder, const QString &name);
 
 } // namespace tapecalc

@@ -33,6 +33,10 @@ bool RealPlatform::print(const QStringList &lines) {
     return printLines(lines);
 }
 
+PrintOutcome RealPlatform::printWithColumns(const PrintedReport &report) {
+    return printPieces(report.pieces);
+}
+
 void RealPlatform::endProgram() {
     QCoreApplication::exit(0);
 }

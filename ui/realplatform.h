@@ -21,6 +21,7 @@ class RealPlatform : public Platform {
     void openUrl(const QUrl &url) override;
     void showMessage(const QString &text) override;
     bool print(const QStringList &lines) override;
+    PrintOutcome printWithColumns(const PrintedReport &report) override;
     void endProgram() override;
 
   private:
