@@ -133,7 +133,7 @@ void TestKillSoak::randomKills() {
         child.start(saveLoop, {folder.data(), QString::number(run)});
         QVERIFY(child.waitForStarted());
         // The child needs a few milliseconds to load; later moments fall among its saves.
-        QThread::msleep(random.bounded(2, 80));
+        QThread::msleep(random.bounded(2, 60));
         QVERIFY2(child.state() == QProcess::Running,
                  qPrintable("the save loop stopped: " + child.readAllStandardError()));
         child.kill();
