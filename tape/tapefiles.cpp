@@ -1,14 +1,14 @@
-// Tape files in the data folder: names, GBK encoding, atomic save, open with the total
-// recomputed from the file's pairs, delete, and the tape view's key filter.
+// Tape files in the data folder: names, GBK encoding, durable save, open with the total
+// recomputed from the file's pairs, delete to the trash, and the tape view's key filter.
 #include "tape/tapefiles.h"
 
 #include "core/actions.h"
 #include "core/tapetext.h"
+#include "tape/durablefile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -32,17 +32,6 @@ bool isPlainFileName(const QString &name) {
 
 QString pathInFolder(const QString &dataFolder, const QString &name) {
     return QDir(dataFolder).filePath(name);
-}
-
-bool writeAtomically(const QString &path, const QByteArray &bytes) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
 }
 
 // A text box hands over "\n" (or paragraph separators); files always hold CR LF.
@@ -74,27 +63,60 @@ QString savedBackText(const QString &view) {
     return withCrLf(view.mid(first, end - first)) + QLatin1String("\r\n");
 }
 
-// Reserves a name that no file has yet: the moment's name, else the same stem with
-// "-2", "-3", … Creating the file exclusively closes the gap between look and write.
-QString reserveNewTapeFile(const QString &dataFolder, const QDateTime &moment) {
+// Names for a new tape: the moment's name, then the same stem with "-2", "-3", …
+QString newTapeName(const QDateTime &moment, int n) {
     const QString first = tapeFileName(moment);
-    const QString stem = first.chopped(4); // without ".qtz"
+    if (n == 1)
+        return first;
+    return first.chopped(4) + QLatin1Char('-') + QString::number(n) + QLatin1String(".qtz");
+}
+
+// The content goes to a temporary first and reaches its final name only once it is on
+// the disk, so a save cut off at any moment leaves the whole tape or no tape file.
+QString saveNewFile(const QString &dataFolder, const QDateTime &moment, const QByteArray &bytes) {
+    const QString temporary = durable::writeTemporary(dataFolder, bytes);
+    if (temporary.isEmpty())
+        return {};
     constexpr int attempts = 1000;
     for (int n = 1; n <= attempts; ++n) {
-        const QString name =
-            n == 1 ? first : stem + QLatin1Char('-') + QString::number(n) + QLatin1String(".qtz");
-        const QString path = pathInFolder(dataFolder, name);
-        if (QFileInfo::exists(path))
-            continue;
-        QFile file(path);
-        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        const QString path = pathInFolder(dataFolder, newTapeName(moment, n));
+        const durable::Placed placed = durable::placeAsNew(temporary, path);
+        if (placed == durable::Placed::done) {
+            durable::syncFolder(dataFolder);
             return path;
-        // Only a name taken in the meantime is worth another try; a missing or
-        // read-only folder is not.
-        if (!QFileInfo::exists(path))
-            return {};
+        }
+        // Only a name taken in the meantime is worth another try.
+        if (placed == durable::Placed::failed)
+            break;
     }
+    QFile::remove(temporary);
     return {};
+}
+
+// The old content stays until the new one is on the disk, then is replaced in one step.
+bool saveBack(const QString &path, const QByteArray &bytes) {
+    const QFileInfo target(path);
+    const QString folder = target.absolutePath();
+    const QString temporary = durable::writeTemporary(folder, bytes);
+    if (temporary.isEmpty())
+        return false;
+    if (target.exists())
+        QFile::setPermissions(temporary, target.permissions());
+    if (!durable::replaceWith(temporary, path)) {
+        QFile::remove(temporary);
+        return false;
+    }
+    durable::syncFolder(folder);
+    return true;
+}
+
+// The desktop's trash keeps a tape deleted by mistake; where there is none (or it cannot
+// take the file), the file is removed for good.
+void discardFile(const QString &path) {
+    if (!QFileInfo(path).isFile())
+        return;
+    if (!QFile::moveToTrash(path))
+        QFile::remove(path);
 }
 
 // The reader of the file's values: a value ends at a comma or a line end; leading
@@ -275,19 +297,16 @@ SaveOutcome saveTape(Calculator &calc, const QString &dataFolder, const QDateTim
                      const QString &tapeView) {
     if (!calc.currentTapeFile.empty()) {
         const QString path = QString::fromStdString(calc.currentTapeFile);
-        if (!writeAtomically(path, encodeTapeText(savedBackText(tapeView))))
+        if (!saveBack(path, encodeTapeText(savedBackText(tapeView))))
             return SaveOutcome::failed;
         calc.tapeFromFile = 0;
         return SaveOutcome::savedBack;
     }
 
-    const QString path = reserveNewTapeFile(dataFolder, moment);
+    const QString path =
+        saveNewFile(dataFolder, moment, encodeTapeText(QString::fromStdString(tapeText(calc))));
     if (path.isEmpty())
         return SaveOutcome::failed;
-    if (!writeAtomically(path, encodeTapeText(QString::fromStdString(tapeText(calc))))) {
-        QFile::remove(path); // the empty file that held the name
-        return SaveOutcome::failed;
-    }
     calc.currentTapeFile = path.toStdString();
     return SaveOutcome::savedNew;
 }
@@ -335,19 +354,15 @@ bool deleteTape(Calculator &calc, Requests &out, const QString &dataFolder,
     if (calc.currentTapeFile.empty())
         return false;
     if (isPlainFileName(selectedName))
-        QFile::remove(pathInFolder(dataFolder, selectedName));
+        discardFile(pathInFolder(dataFolder, selectedName));
 
-    calc.shown.text1.clear();
-    calc.shown.text2.clear();
-    ++calc.shown.text2Writes;
-    calc.shown.label1.clear();
-    calc.shown.label2.clear();
-    calc.clearTape();
-    calc.pendingOperator = add;
-    calc.runningTotal = Money{};
-    calc.lineNumber = 0;
-    calc.lastLineNumber = 0;
-    if (calc.tapeFromFile == 1) {
+    const bool openedFromList = calc.tapeFromFile == 1;
+    clearAll(calc, IndicatorAfterClear::blank);
+    // The emptied tape belongs to no file: the next save makes a new one rather than
+    // writing nothing over (or re-creating) the file it came from.
+    calc.currentTapeFile.clear();
+    calc.tapeFromFile = 0;
+    if (openedFromList) {
         // The first request starts the cue, the blocking one holds the window until it
         // has been heard to its end.
         out.playCue("删除.wav");
@@ -355,10 +370,17 @@ bool deleteTape(Calculator &calc, Requests &out, const QString &dataFolder,
     } else {
         out.playCueBlocking("");
     }
-    calc.shown.label9.clear();
-    calc.shown.label2.clear();
     out.playCue("归零.wav");
     return true;
+}
+
+int removeLeftoverTemporaries(const QString &dataFolder) {
+    const QDir folder(dataFolder);
+    int removed = 0;
+    for (const QString &name : folder.entryList({QString::fromLatin1(durable::temporaryPattern)},
+                                                QDir::Files | QDir::Hidden | QDir::System))
+        removed += QFile::remove(folder.filePath(name)) ? 1 : 0;
+    return removed;
 }
 
 int tapeViewKeyFilter(int charCode) {

@@ -26,7 +26,8 @@ enum class SaveOutcome { savedNew, savedBack, failed };
 
 // The save key. With no current file: a new file named from `moment` that never
 // replaces an existing one, and the tape is tied to it. With one: the tape view
-// `tapeView` is written back to it. Written atomically; on failure nothing is tied.
+// `tapeView` is written back to it. Either way the file appears or changes only with
+// its whole content on the disk; on failure nothing is tied.
 SaveOutcome saveTape(Calculator &calc, const QString &dataFolder, const QDateTime &moment,
                      const QString &tapeView);
 
@@ -34,10 +35,15 @@ SaveOutcome saveTape(Calculator &calc, const QString &dataFolder, const QDateTim
 // and shows the file in the tape view. Does nothing for an empty name.
 void openSelectedTape(Calculator &calc, const QString &dataFolder, const QString &name);
 
-// The delete key: removes dataFolder/selectedName and clears the calculator, with its
-// cues. Does nothing when the tape has no file. Returns whether it acted.
+// The delete key: moves dataFolder/selectedName to the trash (removes it where there is
+// none), clears the calculator with its cues and unties the tape from its file. Does
+// nothing when the tape has no file. Returns whether it acted.
 bool deleteTape(Calculator &calc, Requests &out, const QString &dataFolder,
                 const QString &selectedName);
+
+// At start: removes the temporaries of saves that were cut off (only names of the
+// save's own temporary form). Returns how many were removed.
+int removeLeftoverTemporaries(const QString &dataFolder);
 
 // A character typed into the tape view: the code to insert, or 0 to discard it.
 int tapeViewKeyFilter(int charCode);

@@ -1,6 +1,7 @@
 // The real window, headless: clicks and keys on Form1 with a recording platform.
 #include "tests/fetched.h"
 #include "tests/recordingplatform.h"
+#include "tests/temporaryhome.h"
 #include "ui/form1.h"
 
 #include "tape/tapefiles.h"
@@ -48,6 +49,8 @@ class TestForm1 : public QObject {
     Q_OBJECT
 
   private:
+    TemporaryHome home_; // deleted tapes land in its trash, not the user's
+
     template <typename T = QWidget> T *control(Form1 &form, const QString &name) {
         T *w = form.findChild<T *>(name);
         if (!w)
@@ -111,6 +114,8 @@ class TestForm1 : public QObject {
     void otherInputPaths();
     void resultCopiesToTheClipboard();
     void saveListOpenDelete();
+    void deleteActsOnTheSelectedNameOnly();
+    void startRemovesLeftoverTemporaries();
     void failedSaveTellsTheUser();
     void saveRemakesARemovedDataFolder();
     void printing();
@@ -648,6 +653,69 @@ void TestForm1::saveListOpenDelete() {
     QCOMPARE(list->count(), 0);
     QVERIFY(shown(form, "Label1").isEmpty());
     QCOMPARE(platform.cues(), QStringList({"cue:删除.wav", "blocking:删除.wav", "cue:归零.wav"}));
+}
+
+void TestForm1::deleteActsOnTheSelectedNameOnly() {
+    home_.emptyTrash();
+    ProgramFolder folder;
+    RecordingPlatform platform;
+    Form1 form(platform, folder.path());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    auto *text1 = control<QLineEdit>(form, "Text1");
+    auto *list = control<QListWidget>(form, "File1");
+    const QDir data(form.dataFolder());
+    const QString name = "20261206$16$58$07.qtz";
+    QTest::keyClicks(text1, "5+3\r");
+    click(form, "Label32");
+    QCOMPARE(list->count(), 1);
+
+    // Taking the focus, the list makes its first row current without selecting it.
+    list->setFocus(Qt::TabFocusReason);
+    QTRY_VERIFY(list->hasFocus());
+    QVERIFY(list->currentItem() != nullptr);
+    QVERIFY(list->selectedItems().isEmpty());
+    click(form, "Label31");
+    QVERIFY(data.exists(name));
+    QCOMPARE(list->count(), 1);
+    QVERIFY(list->selectedItems().isEmpty());
+    QVERIFY(shown(form, "Label1").isEmpty()); // the calculator was cleared all the same
+
+    // Selected by a click (which opens it): the file goes to the trash, whole.
+    const QRect row = list->visualItemRect(list->item(0));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row.center());
+    QCOMPARE(shown(form, "Label1"), QString("8"));
+    click(form, "Label31");
+    QVERIFY(!data.exists(name));
+    QCOMPARE(list->count(), 0);
+    QFile trashed(QDir(home_.trashFiles()).filePath(name));
+    QVERIFY(trashed.open(QIODevice::ReadOnly));
+    QCOMPARE(trashed.readAll(), QByteArray("5\r\n+\r\n3\r\n+\r\n"));
+
+    // The delete untied the tape: a save makes a new file and the old name stays gone.
+    platform.clock = platform.clock.addSecs(3);
+    click(form, "Label32");
+    const QString later = "20261206$16$58$10.qtz";
+    QCOMPARE(data.entryList({"*.qtz"}), QStringList{later});
+    QCOMPARE(list->count(), 1);
+    QCOMPARE(QString::fromStdString(form.calculator().currentTapeFile), data.filePath(later));
+}
+
+void TestForm1::startRemovesLeftoverTemporaries() {
+    ProgramFolder folder;
+    const QDir data(QDir(folder.path()).filePath("shujucuncu"));
+    QVERIFY(data.mkpath("."));
+    for (const QString &name :
+         QStringList{".tapecalc-Ab12Cd.tmp", "20261206$16$58$07.qtz", "notes.tmp"}) {
+        QFile file(data.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("5\r\n");
+    }
+    RecordingPlatform platform;
+    Form1 form(platform, folder.path());
+    QCOMPARE(data.entryList(QDir::Files | QDir::Hidden, QDir::Name),
+             QStringList({"20261206$16$58$07.qtz", "notes.tmp"}));
+    QCOMPARE(control<QListWidget>(form, "File1")->count(), 1);
 }
 
 void TestForm1::failedSaveTellsTheUser() {

@@ -1,12 +1,15 @@
 // Tape files on a real disk: names, GBK and UTF-8, save (new, back, failed, atomic),
-// open and recompute, hostile files, delete with its cues, the tape view's key filter.
+// open and recompute, hostile files, delete to the trash with its cues, the leftovers
+// of cut-off saves, the tape view's key filter.
 #include "core/actions.h"
 #include "tape/tapefiles.h"
 #include "tests/driver.h"
 #include "tests/recorder.h"
+#include "tests/temporaryhome.h"
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -106,7 +109,8 @@ class TestTapeFiles : public QObject {
     void saveNewFails();
     void saveBackFails_data();
     void saveBackFails();
-    void failedSaveKeepsOldContentAndLeavesNoTemporary();
+    void saveBackOfLongNameLeavesNoTemporary();
+    void startRemovesOnlyLeftoverTemporaries();
 
     void open_data();
     void open();
@@ -134,12 +138,14 @@ class TestTapeFiles : public QObject {
     void deleteWithoutFileDoesNothing();
     void deleteWithMissingSelection_data();
     void deleteWithMissingSelection();
-    void saveAfterDeleteWritesEmptyFile();
+    void deleteWithoutTrashRemoves();
+    void saveAfterDeleteMakesNewFile();
 
     void keyFilter_data();
     void keyFilter();
 
   private:
+    TemporaryHome home_; // deleted tapes land in its trash
     QTemporaryDir dir_;
     QString folder() const { return dir_.path(); }
     QString freshFolder(const QString &name) {
@@ -375,27 +381,40 @@ void TestTapeFiles::saveBackFails() {
     QCOMPARE(folderEntries(QDir(base).filePath("aFolder")), QStringList{"inside"});
 }
 
-void TestTapeFiles::failedSaveKeepsOldContentAndLeavesNoTemporary() {
-    const QString data = freshFolder("atomic");
-    // A name of 250 characters leaves no room for the name of a temporary beside it, so
-    // the write fails late, after the new content was written out (even for root).
+void TestTapeFiles::saveBackOfLongNameLeavesNoTemporary() {
+    const QString data = freshFolder("longName");
+    // 250 characters: no room for a temporary named after the file, but the save's
+    // temporary has a short name of its own.
     const QString name = QString(246, QLatin1Char('7')) + ".qtz";
     const QString path = QDir(data).filePath(name);
-    const QByteArray old("5\r\n+\r\n3\r\n-\r\n");
-    writeBytes(path, old);
+    writeBytes(path, "5\r\n+\r\n3\r\n-\r\n");
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 
     Calculator calc;
     calc.currentTapeFile = path.toStdString();
     calc.tapeFromFile = 1;
-    const SaveOutcome outcome = saveTape(calc, data, moment, "7\n+\n");
-    if (outcome == SaveOutcome::savedBack) {
-        QCOMPARE(readBytes(path), "7\r\n+\r\n");
-        QSKIP("this file system takes the long temporary name; no failure to observe");
-    }
-    QCOMPARE(outcome, SaveOutcome::failed);
-    QCOMPARE(readBytes(path), old);
-    QCOMPARE(calc.tapeFromFile, 1);
+    QCOMPARE(saveTape(calc, data, moment, "7\n+\n"), SaveOutcome::savedBack);
+    QCOMPARE(readBytes(path), "7\r\n+\r\n");
+    QCOMPARE(calc.tapeFromFile, 0);
     QCOMPARE(folderEntries(data), QStringList{name});
+    // The file keeps its permissions, not those of a fresh temporary (readable by all).
+    const QFileDevice::Permissions kept = QFile::permissions(path);
+    QVERIFY(kept.testFlag(QFileDevice::WriteOwner));
+    QVERIFY(!kept.testFlag(QFileDevice::ReadGroup) && !kept.testFlag(QFileDevice::ReadOther));
+}
+
+void TestTapeFiles::startRemovesOnlyLeftoverTemporaries() {
+    const QString data = freshFolder("leftovers");
+    const QStringList leftovers{".tapecalc-a1B2c3.tmp", ".tapecalc-ZZZZZZ.tmp"};
+    const QStringList others{".tapecalc-12345.tmp", ".tapecalc-1234567.tmp", ".tapecalc-abcdef.qtz",
+                             "tapecalc-abcdef.tmp", "20261206$16$58$07.qtz", "notes.tmp"};
+    for (const QString &name : leftovers + others)
+        writeBytes(QDir(data).filePath(name), "5\r\n");
+    QDir().mkpath(QDir(data).filePath(".tapecalc-folder.tmp"));
+    QCOMPARE(removeLeftoverTemporaries(data), leftovers.size());
+    QStringList kept = others + QStringList{".tapecalc-folder.tmp"};
+    kept.sort();
+    QCOMPARE(folderEntries(data), kept);
 }
 
 void TestTapeFiles::open_data() {
@@ -854,6 +873,7 @@ void TestTapeFiles::deleteTape() {
     QFETCH(int, fromFile);
     QFETCH(QString, cues);
     const QString data = freshFolder("delete");
+    home_.emptyTrash();
     writeBytes(QDir(data).filePath("a.qtz"), "5\r\n+\r\n");
     writeBytes(QDir(data).filePath("b.qtz"), "6\r\n+\r\n");
 
@@ -866,9 +886,10 @@ void TestTapeFiles::deleteTape() {
     calc.tapeFromFile = fromFile;
     Recorder out;
 
-    // The selected name goes, even when the tape belongs to another file.
+    // The selected name goes to the trash, even when the tape belongs to another file.
     QVERIFY(tapecalc::deleteTape(calc, out, data, "a.qtz"));
     QCOMPARE(folderEntries(data), QStringList{"b.qtz"});
+    QCOMPARE(readBytes(QDir(home_.trashFiles()).filePath("a.qtz")), "5\r\n+\r\n");
     QCOMPARE(QString::fromStdString(out.joined()), cues);
     QCOMPARE(calc.lineNumber, 0);
     QCOMPARE(calc.lastLineNumber, 0);
@@ -879,8 +900,9 @@ void TestTapeFiles::deleteTape() {
     QVERIFY(calc.shown.text1.empty() && calc.shown.text2.empty());
     QVERIFY(calc.shown.label1.empty() && calc.shown.label2.empty() && calc.shown.label9.empty());
     QCOMPARE(calc.shown.text2Writes, 1ul);
-    QCOMPARE(QString::fromStdString(calc.currentTapeFile), QDir(data).filePath("b.qtz"));
-    QCOMPARE(calc.tapeFromFile, fromFile);
+    // Untied: the emptied tape is written over no file.
+    QVERIFY(calc.currentTapeFile.empty());
+    QCOMPARE(calc.tapeFromFile, 0);
 }
 
 void TestTapeFiles::deleteWithoutFileDoesNothing() {
@@ -926,7 +948,27 @@ void TestTapeFiles::deleteWithMissingSelection() {
     QCOMPARE(readBytes(QDir(base).filePath("outside.qtz")), "1\r\n");
 }
 
-void TestTapeFiles::saveAfterDeleteWritesEmptyFile() {
+void TestTapeFiles::deleteWithoutTrashRemoves() {
+    const QString data = freshFolder("deleteNoTrash");
+    writeBytes(QDir(data).filePath("a.qtz"), "5\r\n+\r\n");
+    // The place of the trash is taken by a file: no trash can be made there.
+    const QString blocked = QDir(folder()).filePath("noTrashHere");
+    writeBytes(blocked, "a file");
+    const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(blocked));
+    Calculator calc = tapeOf({{"5", "+"}});
+    calc.currentTapeFile = QDir(data).filePath("a.qtz").toStdString();
+    Recorder out;
+    QTest::ignoreMessage(QtWarningMsg,
+                         QRegularExpression("trash", QRegularExpression::CaseInsensitiveOption));
+    const bool acted = tapecalc::deleteTape(calc, out, data, "a.qtz");
+    qputenv("XDG_DATA_HOME", dataHome);
+    QVERIFY(acted);
+    QVERIFY(folderEntries(data).isEmpty());
+    QCOMPARE(readBytes(blocked), "a file");
+}
+
+void TestTapeFiles::saveAfterDeleteMakesNewFile() {
     const QString data = freshFolder("saveAfterDelete");
     Calculator calc;
     Recorder out;
@@ -935,10 +977,12 @@ void TestTapeFiles::saveAfterDeleteWritesEmptyFile() {
     QVERIFY(tapecalc::deleteTape(calc, out, data, tapeFileName(moment)));
     QVERIFY(folderEntries(data).isEmpty());
 
-    // Still tied to the path: the save writes the (empty) view back there.
-    QCOMPARE(saveTape(calc, data, moment, QString::fromStdString(calc.shown.text2)),
-             SaveOutcome::savedBack);
-    QCOMPARE(readBytes(QDir(data).filePath(tapeFileName(moment))), QByteArray());
+    // Untied: the save makes a new file of the empty tape; the deleted name stays gone.
+    const QDateTime later = moment.addSecs(5);
+    QCOMPARE(saveTape(calc, data, later, QString::fromStdString(calc.shown.text2)),
+             SaveOutcome::savedNew);
+    QCOMPARE(folderEntries(data), QStringList{tapeFileName(later)});
+    QCOMPARE(readBytes(QDir(data).filePath(tapeFileName(later))), QByteArray());
 }
 
 void TestTapeFiles::keyFilter_data() {

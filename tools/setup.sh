@@ -10,6 +10,8 @@ tapecalc_packages=(
     # real parts for the tests and for a machine without a display
     xvfb xauth xdotool pulseaudio pulseaudio-utils
     cups printer-driver-cups-pdf poppler-utils
+    # the kill soak stops a saving process at chosen system calls
+    strace
 )
 
 tapecalc_install_missing() {

@@ -92,6 +92,7 @@ Form1::Form1(Platform &platform, const QString &programFolder, QWidget *parent)
     setWindowTitle(programTitle);
     // Tapes are kept here; a missing folder is made so the first save works.
     QDir().mkpath(dataFolder());
+    removeLeftoverTemporaries(dataFolder());
 
     buildSurface();
     buildKeys();
@@ -397,9 +398,15 @@ void Form1::saveClicked() {
         m_platform.showMessage(QStringLiteral("保存失败"));
 }
 
+QString Form1::selectedFileName() const {
+    // Only a name the user selected: the list marks a row current, unselected, when it
+    // takes the focus, and that row must never be deleted.
+    const QList<QListWidgetItem *> selected = m_file1->selectedItems();
+    return selected.isEmpty() ? QString() : selected.first()->text();
+}
+
 void Form1::deleteClicked() {
-    const QListWidgetItem *selected = m_file1->currentItem();
-    if (deleteTape(m_calc, m_requests, dataFolder(), selected ? selected->text() : QString()))
+    if (deleteTape(m_calc, m_requests, dataFolder(), selectedFileName()))
         refreshFileList();
 }
 
@@ -432,14 +439,19 @@ void Form1::openTape(const QString &name) {
 }
 
 void Form1::refreshFileList() {
-    const QListWidgetItem *selected = m_file1->currentItem();
-    const QString keep = selected ? selected->text() : QString();
+    // The selected name stays selected and a merely current one stays merely current.
+    const QString selected = selectedFileName();
+    const QListWidgetItem *current = m_file1->currentItem();
+    const QString currentName = current ? current->text() : QString();
     m_file1->clear();
     m_file1->addItems(
         QDir(dataFolder()).entryList({QString::fromLatin1(tapePattern)}, QDir::Files, QDir::Name));
-    const auto again = m_file1->findItems(keep, Qt::MatchExactly);
-    if (!keep.isEmpty() && !again.isEmpty())
-        m_file1->setCurrentItem(again.first());
+    const auto again = m_file1->findItems(currentName, Qt::MatchExactly);
+    if (!currentName.isEmpty() && !again.isEmpty())
+        m_file1->setCurrentItem(again.first(), QItemSelectionModel::NoUpdate);
+    const auto reselect = m_file1->findItems(selected, Qt::MatchExactly);
+    if (!selected.isEmpty() && !reselect.isEmpty())
+        reselect.first()->setSelected(true);
 }
 
 void Form1::mousePressEvent(QMouseEvent *e) {

@@ -69,6 +69,7 @@ class Form1 : public QWidget {
     void printClicked();
     void openTape(const QString &name);
     void refreshFileList();
+    QString selectedFileName() const;
 
     Platform &m_platform;
     QString m_programFolder;
