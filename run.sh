@@ -9,7 +9,7 @@ packages=("${tapecalc_run_packages[@]}")
 headless=false
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     headless=true
-    packages+=(xvfb xauth)
+    packages+=(xvfb xauth procps)
 fi
 tapecalc_install_missing "${packages[@]}"
 
