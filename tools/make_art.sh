@@ -1,7 +1,9 @@
 #!/bin/bash
-# Makes the window's pictures: the built-in art (art/*.png, listed in ui/CMakeLists.txt)
-# and the key pictures loaded at run time (anniu/*.jpg).
-# Needs (Debian 12): imagemagick fonts-noto-cjk (font "Noto Serif CJK SC").
+# Makes the window's pictures: the built-in art (art/*.png, listed in ui/CMakeLists.txt),
+# the key pictures loaded at run time (anniu/*.jpg) and the program's icon (art/icons/).
+# `make_art.sh icons` makes only the icon.
+# Needs (Debian 12): imagemagick fonts-noto-cjk (font "Noto Serif CJK SC"); for the icon
+# librsvg2-bin.
 # Everything is drawn at twice the 96-dpi pixel size (1 px = 15 twips at 1x)
 # so it stays crisp on high-DPI screens. Fixed noise seed and stripped
 # metadata: running it again gives the same bytes.
@@ -10,7 +12,63 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 art="$here/art"
 keys="$here/anniu"
-mkdir -p "$art" "$keys"
+icons="$art/icons"
+mkdir -p "$art" "$keys" "$icons"
+
+# --- Icon: the gold calculator with its paper roll, in the colours of the keys and the
+# strip, drawn as SVG (installed as the scalable icon) and rendered at the sizes the icon
+# theme asks for.
+make_icon() {
+  cat >"$icons/tapecalc.svg" <<'SVG'
+<?xml version="1.0" encoding="UTF-8"?>
+<svg xmlns="http://www.w3.org/2000/svg" width="256" height="256" viewBox="0 0 256 256">
+  <defs>
+    <linearGradient id="gold" x1="0" y1="0" x2="0" y2="1">
+      <stop offset="0" stop-color="#fbe49a"/>
+      <stop offset="1" stop-color="#c39432"/>
+    </linearGradient>
+    <linearGradient id="key" x1="0" y1="0" x2="0" y2="1">
+      <stop offset="0" stop-color="#f7dc8c"/>
+      <stop offset="1" stop-color="#b98a2e"/>
+    </linearGradient>
+    <linearGradient id="paper" x1="0" y1="0" x2="1" y2="0">
+      <stop offset="0" stop-color="#dcdcdc"/>
+      <stop offset="0.3" stop-color="#ffffff"/>
+      <stop offset="1" stop-color="#e6e6e6"/>
+    </linearGradient>
+  </defs>
+  <!-- the paper roll leaving the machine, torn off at the top -->
+  <path d="M76 112 V20 l12 -10 l12 10 l12 -10 l12 10 l12 -10 l12 10 l12 -10 l12 10 l12 -10 l4 4 V112 Z"
+        fill="url(#paper)" stroke="#9a9a9a" stroke-width="3" stroke-linejoin="round"/>
+  <g stroke="#7a7a7a" stroke-width="6" stroke-linecap="round">
+    <path d="M96 40 H156 M96 60 H140 M96 80 H160"/>
+  </g>
+  <!-- the body -->
+  <rect x="20" y="92" width="216" height="152" rx="22" fill="url(#gold)"
+        stroke="#6e4f12" stroke-width="6"/>
+  <rect x="30" y="100" width="196" height="10" rx="5" fill="#fff3c4" opacity="0.7"/>
+  <!-- the result display -->
+  <rect x="40" y="116" width="176" height="34" rx="5" fill="#ffffff" stroke="#6e4f12"
+        stroke-width="4"/>
+  <rect x="150" y="124" width="52" height="18" rx="3" fill="#ff0000"/>
+  <!-- keys -->
+  <g fill="url(#key)" stroke="#6e4f12" stroke-width="4">
+    <rect x="40" y="164" width="48" height="28" rx="6"/>
+    <rect x="104" y="164" width="48" height="28" rx="6"/>
+    <rect x="168" y="164" width="48" height="28" rx="6"/>
+    <rect x="40" y="204" width="48" height="28" rx="6"/>
+    <rect x="104" y="204" width="48" height="28" rx="6"/>
+    <rect x="168" y="204" width="48" height="28" rx="6"/>
+  </g>
+</svg>
+SVG
+  local size
+  for size in 16 22 24 32 48 64 128 256; do
+    rsvg-convert -w "$size" -h "$size" "$icons/tapecalc.svg" -o "$icons/tapecalc-$size.png"
+  done
+}
+make_icon
+[ "${1:-}" = icons ] && exit 0
 
 font_title="Noto-Serif-CJK-SC-Bold"
 font_text="Noto-Serif-CJK-SC-Bold"
@@ -136,6 +194,6 @@ convert "$tmp/help.png" -raise 4x4 \
     "${draw[@]}" \
     "${PNG_OPTS[@]}" "$art/helppanel.png"
 
-for f in "$art"/*.png "$keys"/*.jpg; do
+for f in "$art"/*.png "$keys"/*.jpg "$icons"/*.png; do
   identify -format '%f %wx%h %b\n' "$f"
 done

@@ -1,23 +1,30 @@
-# Sourced by run.sh and test.sh: installs on Debian/Ubuntu whatever of the build and
-# test packages is missing. Needs root or sudo when something is missing.
+# Sourced by run.sh and test.sh: installs on Debian/Ubuntu whatever of the packages is
+# missing. Needs root or sudo when something is missing.
 
-tapecalc_packages=(
-    # build
+# What building and running the calculator needs.
+tapecalc_run_packages=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libgl-dev libbenchmark-dev
-    # run: Chinese fonts (cues play through Qt Multimedia's own PulseAudio output)
+    qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libgl-dev
+    # Chinese fonts (cues play through Qt Multimedia's own PulseAudio output)
     fonts-noto-cjk
-    # real parts for the tests and for a machine without a display
+)
+# What the tests need besides: benchmarks, real parts (a display, a sound server, a
+# printer queue) and the tools that check the installed tree and the package.
+tapecalc_test_packages=(
+    libbenchmark-dev
     xvfb xauth xdotool pulseaudio pulseaudio-utils
     cups printer-driver-cups-pdf poppler-utils
+    desktop-file-utils appstream lintian dpkg-dev file
     # the kill soak stops a saving process at chosen system calls
     strace
 )
 
-tapecalc_install_missing() {
+tapecalc_install_missing() { # package names; none: everything for building and testing
+    local wanted=("$@")
+    [ $# -gt 0 ] || wanted=("${tapecalc_run_packages[@]}" "${tapecalc_test_packages[@]}")
     local missing=()
     local pkg
-    for pkg in "${tapecalc_packages[@]}"; do
+    for pkg in "${wanted[@]}"; do
         dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' ||
             missing+=("$pkg")
     done

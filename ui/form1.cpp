@@ -85,13 +85,11 @@ void Form1::Requester::endProgram() {
 
 Form1::Form1(Platform &platform, const QString &programFolder, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
-      m_platform(platform), m_programFolder(QDir(programFolder).absolutePath()),
-      m_requests(*this, platform,
-                 QDir(m_programFolder).filePath(QStringLiteral("shengyin")) + '/') {
+      m_platform(platform), m_folders(findFolders(programFolder)),
+      m_requests(*this, platform, m_folders.sound + '/') {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(programTitle);
-    // Tapes are kept here; a missing folder is made so the first save works.
-    QDir().mkpath(dataFolder());
+    // A save that was cut off (the program killed mid-write) leaves its temporary file.
     removeLeftoverTemporaries(dataFolder());
 
     buildSurface();
@@ -105,7 +103,7 @@ Form1::Form1(Platform &platform, const QString &programFolder, QWidget *parent)
 }
 
 QString Form1::dataFolder() const {
-    return QDir(m_programFolder).filePath(QStringLiteral("shujucuncu"));
+    return m_folders.data;
 }
 
 PictureBox *Form1::addPicture(const char *name, const QString &builtIn, Rect rect, bool backdrop) {
@@ -172,7 +170,7 @@ void Form1::buildSurface() {
     banner->setAccessibleName(QStringLiteral("帮助网页"));
     connect(banner, &PictureBox::clicked, this, [this] {
         m_platform.openUrl(
-            QUrl::fromLocalFile(QDir(m_programFolder).filePath(QStringLiteral("help/index.html"))));
+            QUrl::fromLocalFile(QDir(m_folders.help).filePath(QStringLiteral("index.html"))));
     });
     m_image14 = addPicture("Image14", QStringLiteral(":/art/helppanel.png"),
                            {240, 6960, 4815, 2895}, false);
@@ -324,8 +322,7 @@ void Form1::keyFeedback(const KeySpec &key, bool pressed) {
     if (!file)
         return;
     if (auto *background = findChild<PictureBox *>(QString::fromLatin1(key.background)))
-        background->load(
-            QDir(m_programFolder).filePath(QStringLiteral("anniu/") + QString::fromLatin1(file)));
+        background->load(QDir(m_folders.pictures).filePath(QString::fromLatin1(file)));
 }
 
 void Form1::keyClicked(const KeySpec &key) {
@@ -389,7 +386,9 @@ void Form1::toggleHelpPanel() {
 }
 
 void Form1::saveClicked() {
-    QDir().mkpath(dataFolder()); // the folder may have been removed while the program ran
+    // Made here: the per-user folder only when a tape is first saved, and any folder that
+    // was removed while the program ran.
+    QDir().mkpath(dataFolder());
     const SaveOutcome outcome =
         saveTape(m_calc, dataFolder(), m_platform.now(), m_text2->toPlainText());
     if (outcome == SaveOutcome::savedNew)

@@ -5,6 +5,7 @@
 #include "core/calculator.h"
 #include "core/requests.h"
 #include "ui/controls.h"
+#include "ui/folders.h"
 #include "ui/keytable.h"
 #include "ui/platform.h"
 
@@ -72,7 +73,7 @@ class Form1 : public QWidget {
     QString selectedFileName() const;
 
     Platform &m_platform;
-    QString m_programFolder;
+    Folders m_folders;
     Requester m_requests;
     Calculator m_calc;
 

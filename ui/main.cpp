@@ -1,11 +1,44 @@
-// Starts the calculator: the real platform and the window, in the executable's folder.
+// Starts the calculator: answers --help and --version, or opens the window with the real
+// platform, finding its folders from the executable's folder.
 #include "ui/form1.h"
 #include "ui/realplatform.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 
 int main(int argc, char *argv[]) {
+    QCoreApplication::setApplicationName(QStringLiteral("tapecalc"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TAPECALC_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral(TAPECALC_APP_ID));
+
+    QCommandLineParser options;
+    options.setApplicationDescription(
+        tapecalc::programTitle +
+        QStringLiteral(" — a desktop adding machine with a paper tape. No options are needed."));
+    const QCommandLineOption help = options.addHelpOption();
+    const QCommandLineOption version = options.addVersionOption();
+
+    // Help and version are answered before a window system is asked for, so they work
+    // without a display. The window system's own options (-platform …) are not known here.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    options.parse(arguments);
+    const QString helpAll = QStringLiteral("help-all");
+    if (options.isSet(help) || options.isSet(helpAll) || options.isSet(version)) {
+        QCoreApplication answer(argc, argv);
+        if (options.isSet(helpAll))
+            options.process(answer); // lists the window system's options too, and exits
+        if (options.isSet(help))
+            options.showHelp();
+        options.showVersion();
+    }
+
     QApplication app(argc, argv);
+    options.process(app); // what the window system left over: unknown options end here
+    if (!options.positionalArguments().isEmpty())
+        options.showHelp(1);
+
     tapecalc::RealPlatform platform;
     tapecalc::Form1 window(platform, QCoreApplication::applicationDirPath());
     platform.setWindow(&window);

@@ -1,0 +1,58 @@
+// Finds the program's folders: each resource folder beside the program if it is there, else
+// the installed one; tapes beside the program when they can be written there, else per user.
+#include "ui/folders.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+
+namespace tapecalc {
+
+namespace {
+
+// Permission bits say nothing for an administrator, nor for access lists on Windows: only a
+// file actually made there tells whether the folder takes tapes.
+bool takesFiles(const QString &folder) {
+    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".probe-XXXXXX")));
+    return probe.open();
+}
+
+QString resourceFolder(const QDir &program, const QDir &shared, const QString &name) {
+    const QString beside = program.filePath(name);
+    if (QFileInfo(beside).isDir())
+        return beside;
+    const QString installed = shared.filePath(name);
+    // Neither: the folder beside the program, where a portable copy would have it.
+    return QFileInfo(installed).isDir() ? installed : beside;
+}
+
+} // namespace
+
+Folders findFolders(const QString &programFolder, const QString &sharedFolder,
+                    const QString &userData) {
+    const QDir program(QDir(programFolder).absolutePath());
+    const QDir shared(sharedFolder);
+    Folders folders;
+    folders.sound = resourceFolder(program, shared, QStringLiteral("shengyin"));
+    folders.pictures = resourceFolder(program, shared, QStringLiteral("anniu"));
+    folders.help = resourceFolder(program, shared, QStringLiteral("help"));
+
+    // An installed program never makes a folder among the programs, even where it could
+    // (an administrator, a prefix in the home folder); a folder already there is used.
+    const QString beside = program.filePath(QStringLiteral("shujucuncu"));
+    const bool installed = shared.exists();
+    const bool made = QFileInfo(beside).isDir() || (!installed && QDir().mkpath(beside));
+    folders.data = made && takesFiles(beside) ? beside : userData;
+    return folders;
+}
+
+Folders findFolders(const QString &programFolder) {
+    const QString shared =
+        QDir(programFolder).absoluteFilePath(QStringLiteral(TAPECALC_SHARED_FROM_PROGRAM));
+    const QString user = QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
+                             .filePath(QStringLiteral("shujucuncu"));
+    return findFolders(programFolder, QDir::cleanPath(shared), user);
+}
+
+} // namespace tapecalc
