@@ -10,6 +10,8 @@ tapecalc_packages=(
     # real parts for the tests and for a machine without a display
     xvfb xauth xdotool pulseaudio pulseaudio-utils
     cups printer-driver-cups-pdf poppler-utils
+    # a screen reader's view: a session bus, the AT-SPI bus and a client for it
+    dbus-daemon at-spi2-core python3-pyatspi
 )
 
 tapecalc_install_missing() {
