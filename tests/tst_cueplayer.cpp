@@ -163,8 +163,8 @@ bool captureSinkReachable(QString *why) {
     pactl.start("pactl", {"list", "short", "sinks"});
     if (!pactl.waitForFinished(5000) || pactl.exitStatus() != QProcess::NormalExit ||
         pactl.exitCode() != 0) {
-        *why = "no PulseAudio server reachable (run tools/start-pulse.sh and export "
-               "XDG_RUNTIME_DIR=/tmp/runtime-$(id -u))";
+        *why = "no PulseAudio server reachable (eval \"$(bash tools/start-pulse.sh)\" starts "
+               "one of the tests' own)";
         return false;
     }
     if (!pactl.readAllStandardOutput().contains("\tcapture\t")) {

@@ -17,6 +17,8 @@ tapecalc_test_packages=(
     desktop-file-utils appstream lintian dpkg-dev file
     # the kill soak stops a saving process at chosen system calls
     strace
+    # a screen reader's view: a session bus, the AT-SPI bus and a client for it
+    dbus-daemon at-spi2-core python3-pyatspi
 )
 
 tapecalc_install_missing() { # package names; none: everything for building and testing

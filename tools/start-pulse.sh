@@ -1,59 +1,91 @@
-#!/bin/bash
-# Starts a per-user PulseAudio server whose default sink is a null sink named "capture",
-# so the sound tests can record what the program plays on a machine without a sound card.
+#!/usr/bin/env bash
+# A PulseAudio server of the tests' own, with a null sink "capture" to record what the
+# program plays on a machine without a sound card. It lives in a fresh folder (socket,
+# pid file, cookie, state), so a server the developer runs is never touched: not its
+# sinks, not its default sink, not its files under ~/.config/pulse.
 #
-# Idempotent: a server that already runs is reused (the sink is added if it lacks it).
-# Works as root (PulseAudio warns and runs). Exits 0 without doing anything when
-# PulseAudio is not installed; the sound tests then skip their recording part.
+# Sourced (test.sh): `start_pulse` starts it and exports PULSE_SERVER and the paths
+# that point its clients at it; `stop_pulse` ends it and removes the folder.
+# Run by hand:  eval "$(bash tools/start-pulse.sh)"   …tests…   bash tools/start-pulse.sh --stop
+# (the second form reads TAPECALC_PULSE_DIR from the environment the first one set).
+# Without PulseAudio installed nothing starts and the sound tests skip their recording.
 # Needs (Debian 12): pulseaudio pulseaudio-utils (pactl, parec)
-#
-# Callers must use the same runtime folder; this script prints the line to eval:
-#   eval "$(bash tools/start-pulse.sh)"     or     export XDG_RUNTIME_DIR=/tmp/runtime-$(id -u)
-set -euo pipefail
 
-if ! command -v pulseaudio >/dev/null 2>&1 || ! command -v pactl >/dev/null 2>&1; then
-    echo "start-pulse: pulseaudio or pactl not installed; no sound server started" >&2
-    exit 0
-fi
+# Starts the server; returns 1 when it could not.
+start_pulse() {
+    if ! command -v pulseaudio >/dev/null 2>&1 || ! command -v pactl >/dev/null 2>&1; then
+        echo "start-pulse: pulseaudio or pactl not installed; no sound server started" >&2
+        return 1
+    fi
+    local dir
+    dir=$(mktemp -d "${TMPDIR:-/tmp}/tapecalc-pulse.XXXXXX") || return 1
+    : >"$dir/tapecalc-pulse" # stop_pulse removes only a folder that carries this mark
+    export TAPECALC_PULSE_DIR=$dir
+    export PULSE_RUNTIME_PATH=$dir/run PULSE_STATE_PATH=$dir/state PULSE_CONFIG_PATH=$dir/config
+    export PULSE_COOKIE=$dir/cookie PULSE_SERVER=unix:$dir/run/native
+    mkdir -m 700 "$PULSE_RUNTIME_PATH" "$PULSE_STATE_PATH" "$PULSE_CONFIG_PATH"
 
-export XDG_RUNTIME_DIR="/tmp/runtime-$(id -u)"
-mkdir -p "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
-
-server_up() { pactl info >/dev/null 2>&1; }
-
-if ! server_up; then
-    # A stale pid file from a server that died would make --daemonize refuse to start.
-    pulseaudio --check 2>/dev/null || rm -f "$XDG_RUNTIME_DIR/pulse/pid"
-    pulseaudio --daemonize=yes --exit-idle-time=-1 --system=no -n \
+    # -n: no default.pa, so nothing restores or switches devices; its only sink is the
+    # null sink, which makes it the default of this server and of no other. As root
+    # PulseAudio warns and runs.
+    if ! pulseaudio --daemonize=yes --use-pid-file=yes --exit-idle-time=-1 --system=no -n \
+        --log-target="file:$dir/pulseaudio.log" \
         --load="module-null-sink sink_name=capture" \
-        --load="module-native-protocol-unix" 2>/dev/null || true
-    for _ in $(seq 1 50); do
-        server_up && break
+        --load="module-native-protocol-unix socket=$dir/run/native auth-anonymous=1"; then
+        echo "start-pulse: the PulseAudio server did not start (see $dir/pulseaudio.log)" >&2
+        stop_pulse
+        return 1
+    fi
+    local tries=0
+    until pactl info >/dev/null 2>&1; do
+        tries=$((tries + 1))
+        if [ "$tries" -gt 50 ]; then
+            echo "start-pulse: the PulseAudio server does not answer" >&2
+            stop_pulse
+            return 1
+        fi
         sleep 0.1
     done
-fi
-if ! server_up; then
-    echo "start-pulse: the PulseAudio server did not come up" >&2
-    exit 1
-fi
 
-if ! pactl list short sinks | awk '{print $2}' | grep -qx capture; then
-    pactl load-module module-null-sink sink_name=capture >/dev/null
-fi
-pactl set-default-sink capture
-pactl suspend-sink capture 0 # a test that stalled the sink may have left it so
-
-# Without a client asking for low latency the null sink renders in 2-second blocks, so a
-# stream that joins it may wait that long before its first sample is taken, unlike any
-# real sound card. A quiet reader of the monitor keeps it in step with the clock.
-listener_pid="$XDG_RUNTIME_DIR/capture-listener.pid"
-if command -v parec >/dev/null 2>&1; then
-    pid="$(cat "$listener_pid" 2>/dev/null || true)"
-    if [ -z "$pid" ] || [ "$(ps -o comm= -p "$pid" 2>/dev/null)" != parec ]; then
+    # Without a client asking for low latency the null sink renders in 2-second blocks,
+    # so a stream that joins it may wait that long before its first sample is taken,
+    # unlike any real sound card. A quiet reader of the monitor keeps it in step.
+    if command -v parec >/dev/null 2>&1; then
         nohup parec -d capture.monitor --latency-msec=20 >/dev/null 2>&1 &
-        echo $! >"$listener_pid"
+        echo $! >"$dir/listener.pid"
     fi
-fi
+}
 
-echo "export XDG_RUNTIME_DIR=$XDG_RUNTIME_DIR"
+# Ends the server start_pulse started (its pid file and listener are in its folder)
+# and removes the folder. Safe to call twice or when nothing was started.
+stop_pulse() {
+    local dir=${TAPECALC_PULSE_DIR:-}
+    [ -n "$dir" ] && [ -f "$dir/tapecalc-pulse" ] || return 0
+    local pid
+    for pidfile in "$dir/listener.pid" "$dir/run/pid"; do
+        pid=$(head -n 1 "$pidfile" 2>/dev/null) || continue
+        [ -n "$pid" ] || continue
+        kill "$pid" 2>/dev/null || continue
+        for _ in $(seq 1 50); do
+            kill -0 "$pid" 2>/dev/null || break
+            sleep 0.1
+        done
+    done
+    rm -rf "$dir"
+    unset TAPECALC_PULSE_DIR PULSE_RUNTIME_PATH PULSE_STATE_PATH PULSE_CONFIG_PATH PULSE_COOKIE \
+        PULSE_SERVER
+}
+
+if [ "${BASH_SOURCE[0]}" = "$0" ]; then
+    set -euo pipefail
+    if [ "${1:-}" = "--stop" ]; then
+        stop_pulse
+        exit 0
+    fi
+    start_pulse >&2 || exit 1
+    for name in TAPECALC_PULSE_DIR PULSE_RUNTIME_PATH PULSE_STATE_PATH PULSE_CONFIG_PATH \
+        PULSE_COOKIE PULSE_SERVER; do
+        printf 'export %s=%q\n' "$name" "${!name}"
+    done
+    echo "start-pulse: stop it with: bash tools/start-pulse.sh --stop" >&2
+fi

@@ -4,13 +4,17 @@
 #include "keyboard/entrykeys.h"
 #include "keyboard/textgate.h"
 
+#include <QAccessibleWidget>
 #include <QClipboard>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMetaMethod>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
 
 #include <limits>
 
@@ -26,6 +30,104 @@ void withoutControlCharacters(QMenu *menu) {
     for (QAction *action : menu->actions())
         if (action->menu())
             menu->removeAction(action);
+}
+
+// How assistive technology sees a key label. A key is a button whose press action
+// clicks it; a display is read-only text under its fixed name, so a screen reader can
+// find "结果" and read the total.
+class KeyLabelAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
+  public:
+    explicit KeyLabelAccessible(KeyLabel *label)
+        : QAccessibleWidget(label, label->kind() == KeyLabel::Kind::key ? QAccessible::Button
+                                                                        : QAccessible::StaticText) {
+    }
+
+    void *interface_cast(QAccessible::InterfaceType t) override {
+        if (t == QAccessible::TextInterface && isDisplay())
+            return static_cast<QAccessibleTextInterface *>(this);
+        return QAccessibleWidget::interface_cast(t);
+    }
+
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Name) {
+            const QString name = label()->accessibleName();
+            return name.isEmpty() ? label()->text().simplified() : name;
+        }
+        if (t == QAccessible::Value)
+            return isDisplay() ? label()->text() : QString();
+        return QAccessibleWidget::text(t);
+    }
+
+    QStringList actionNames() const override {
+        QStringList names = QAccessibleWidget::actionNames();
+        if (label()->pressable())
+            names.prepend(pressAction());
+        return names;
+    }
+
+    void doAction(const QString &action) override {
+        if (action != pressAction() || !label()->pressable())
+            return QAccessibleWidget::doAction(action);
+        // Later, like a push button's animated click: a key that shows a message box or
+        // plays its cue to the end must not hold up the reply to the screen reader.
+        QMetaObject::invokeMethod(label(), &KeyLabel::click, Qt::QueuedConnection);
+    }
+
+    // Read-only text: no selection, the cursor stays at the start.
+    void selection(int, int *startOffset, int *endOffset) const override {
+        *startOffset = *endOffset = 0;
+    }
+    int selectionCount() const override { return 0; }
+    void addSelection(int, int) override {}
+    void removeSelection(int) override {}
+    void setSelection(int, int, int) override {}
+    int cursorPosition() const override { return 0; }
+    void setCursorPosition(int) override {}
+    QString text(int startOffset, int endOffset) const override {
+        return label()->text().mid(startOffset, endOffset - startOffset);
+    }
+    int characterCount() const override { return static_cast<int>(label()->text().size()); }
+    void scrollToSubstring(int, int) override {}
+    QString attributes(int, int *startOffset, int *endOffset) const override {
+        *startOffset = 0;
+        *endOffset = characterCount();
+        return {};
+    }
+
+    // Screen coordinates, for a reader that follows the text with a magnifier.
+    QRect characterRect(int offset) const override {
+        const QString shown = label()->text();
+        if (offset < 0 || offset >= shown.size())
+            return {};
+        const QFontMetrics metrics(label()->font());
+        const QRect line = QStyle::alignedRect(label()->layoutDirection(), label()->alignment(),
+                                               {metrics.horizontalAdvance(shown), metrics.height()},
+                                               label()->contentsRect());
+        const QPoint topLeft(line.left() + metrics.horizontalAdvance(shown.left(offset)),
+                             line.top());
+        return {label()->mapToGlobal(topLeft),
+                QSize(metrics.horizontalAdvance(shown.mid(offset, 1)), line.height())};
+    }
+    int offsetAtPoint(const QPoint &point) const override {
+        for (int i = 0; i < characterCount(); ++i)
+            if (characterRect(i).contains(point))
+                return i;
+        return -1;
+    }
+
+  private:
+    KeyLabel *label() const { return static_cast<KeyLabel *>(widget()); }
+    bool isDisplay() const { return label()->kind() == KeyLabel::Kind::display; }
+};
+
+// Asked for the most derived class first; a caption answers nothing here and gets
+// Qt's own description of a label.
+QAccessibleInterface *keyLabelAccessible(const QString &className, QObject *object) {
+    auto *label = qobject_cast<KeyLabel *>(object);
+    if (!label || label->kind() == KeyLabel::Kind::caption ||
+        className != QLatin1String(KeyLabel::staticMetaObject.className()))
+        return nullptr;
+    return new KeyLabelAccessible(label);
 }
 
 } // namespace
@@ -64,9 +166,31 @@ void PictureBox::mouseReleaseEvent(QMouseEvent *e) {
         Q_EMIT clicked();
 }
 
-KeyLabel::KeyLabel(QWidget *parent) : QLabel(parent) {
+KeyLabel::KeyLabel(QWidget *parent, Kind kind) : QLabel(parent), m_kind(kind) {
+    static const bool described = [] {
+        QAccessible::installFactory(keyLabelAccessible);
+        return true;
+    }();
+    Q_UNUSED(described);
     setAttribute(Qt::WA_TranslucentBackground);
     setAutoFillBackground(false);
+}
+
+bool KeyLabel::pressable() const {
+    return isSignalConnected(QMetaMethod::fromSignal(&KeyLabel::clicked));
+}
+
+void KeyLabel::setDisplayText(const QString &shown) {
+    const QString before = text();
+    if (shown == before)
+        return;
+    setText(shown);
+    QAccessibleTextUpdateEvent changed(this, 0, before, shown);
+    QAccessible::updateAccessibility(&changed);
+}
+
+void KeyLabel::click() {
+    Q_EMIT clicked();
 }
 
 void KeyLabel::mousePressEvent(QMouseEvent *e) {

@@ -44,11 +44,22 @@ class PictureBox : public QWidget {
 // presses it; the release goes to the label the press began on, and a release over
 // it is a click. A double-click counts as a second press, so two quick clicks on a key
 // are two key strokes.
+//
+// Assistive technology sees a key as a button whose press action clicks it, and a
+// display as text under a fixed name ("结果") whose changes it is told of.
 class KeyLabel : public QLabel {
     Q_OBJECT
 
   public:
-    explicit KeyLabel(QWidget *parent);
+    enum class Kind { caption, display, key };
+    explicit KeyLabel(QWidget *parent, Kind kind = Kind::caption);
+    Kind kind() const { return m_kind; }
+    // Whether a click does anything, so that a press action is worth offering.
+    bool pressable() const;
+    // Shows a display's text; assistive technology hears of the change.
+    void setDisplayText(const QString &shown);
+    // What a click with the mouse does, without the press and release pictures.
+    void click();
 
   Q_SIGNALS:
     void pressed();
@@ -59,6 +70,9 @@ class KeyLabel : public QLabel {
     void mousePressEvent(QMouseEvent *e) override;
     void mouseReleaseEvent(QMouseEvent *e) override;
     void mouseDoubleClickEvent(QMouseEvent *e) override;
+
+  private:
+    Kind m_kind;
 };
 
 // The entry box. Every key goes to `keyDown` first; a key that produces a character

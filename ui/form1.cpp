@@ -113,8 +113,9 @@ PictureBox *Form1::addPicture(const char *name, const QString &builtIn, Rect rec
     return picture;
 }
 
-KeyLabel *Form1::addLabel(const char *name, const QString &caption, double points, Rect rect) {
-    auto *label = new KeyLabel(this);
+KeyLabel *Form1::addLabel(const char *name, const QString &caption, double points, Rect rect,
+                          KeyLabel::Kind kind) {
+    auto *label = new KeyLabel(this, kind);
     label->setObjectName(QString::fromLatin1(name));
     label->setText(caption);
     label->setFont(songFont(points));
@@ -128,7 +129,7 @@ void Form1::buildSurface() {
     m_image3 = addPicture("Image3", stripPicture, m_calc.panel.image3, true);
     addPicture("Image4", stripPicture, {240, 1680, 2295, 495}, false);
 
-    m_label1 = addLabel("Label1", {}, 18, m_calc.panel.label1);
+    m_label1 = addLabel("Label1", {}, 18, m_calc.panel.label1, KeyLabel::Kind::display);
     m_label1->setStyleSheet(QStringLiteral("color: #FF0000"));
     m_label1->setAccessibleName(QStringLiteral("结果"));
     // The total as shown, for other programs.
@@ -137,7 +138,7 @@ void Form1::buildSurface() {
             [this] { QGuiApplication::clipboard()->setText(m_label1->text()); });
     m_label1->addAction(copy);
     m_label1->setContextMenuPolicy(Qt::ActionsContextMenu);
-    m_label2 = addLabel("Label2", {}, 18, m_calc.panel.label2);
+    m_label2 = addLabel("Label2", {}, 18, m_calc.panel.label2, KeyLabel::Kind::display);
     m_label2->setStyleSheet(QStringLiteral("color: #000080"));
     m_label2->setAccessibleName(QStringLiteral("运算符"));
     connect(m_label2, &KeyLabel::clicked, this, [this] {
@@ -146,7 +147,7 @@ void Form1::buildSurface() {
         showState();
     });
     addLabel("Label3", QStringLiteral("序号"), 10.5, {360, 1800, 495, 345});
-    m_label9 = addLabel("Label9", {}, 12, {840, 1800, 1695, 360});
+    m_label9 = addLabel("Label9", {}, 12, {840, 1800, 1695, 360}, KeyLabel::Kind::display);
     m_label9->setAccessibleName(QStringLiteral("序号"));
 
     m_text1 = new EntryBox(this);
@@ -215,8 +216,8 @@ void Form1::buildKeys() {
         Rect labelRect = key.labelRect;
         if (key.action == KeyAction::digit)
             labelRect.left = key.backgroundRect.left + 80; // each digit sits 80 inside its tile
-        KeyLabel *label =
-            addLabel(key.label, QString::fromUtf8(key.caption), key.points, labelRect);
+        KeyLabel *label = addLabel(key.label, QString::fromUtf8(key.caption), key.points, labelRect,
+                                   KeyLabel::Kind::key);
         label->setAccessibleName(QString::fromUtf8(key.accessibleName));
         connect(label, &KeyLabel::pressed, this, [this, &key] { keyFeedback(key, true); });
         connect(label, &KeyLabel::released, this, [this, &key] { keyFeedback(key, false); });
@@ -265,9 +266,9 @@ void Form1::showState() {
     const Displays &shown = m_calc.shown;
     if (m_text1->text().toStdString() != shown.text1)
         m_text1->setText(text(shown.text1));
-    m_label1->setText(text(shown.label1));
-    m_label2->setText(text(shown.label2));
-    m_label9->setText(text(shown.label9));
+    m_label1->setDisplayText(text(shown.label1));
+    m_label2->setDisplayText(text(shown.label2));
+    m_label9->setDisplayText(text(shown.label9));
     showTapeView();
     applyPanel();
 }

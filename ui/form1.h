@@ -53,7 +53,8 @@ class Form1 : public QWidget {
     void buildKeys();
     void applyStackingOrder();
     PictureBox *addPicture(const char *name, const QString &builtIn, Rect rect, bool backdrop);
-    KeyLabel *addLabel(const char *name, const QString &text, double points, Rect rect);
+    KeyLabel *addLabel(const char *name, const QString &text, double points, Rect rect,
+                       KeyLabel::Kind kind = KeyLabel::Kind::caption);
 
     // Every action runs between these two: the entry box's text goes in, every display
     // comes back out.
