@@ -2,6 +2,8 @@
 // the font's digit width, whatever width the font gives "×" or "÷".
 #include "ui/printer.h"
 
+#include "tape/durablefile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -9,7 +11,7 @@
 #include <QHash>
 #include <QPainter>
 #include <QPrinter>
-#include <QRandomGenerator>
+#include <QTemporaryFile>
 
 #include <algorithm>
 #include <cmath>
@@ -171,10 +173,14 @@ bool printLines(const QStringList &lines) {
 QString saveReportPdf(const PrintLines &lines, const QString &folder, const QString &name) {
     if (!QDir().mkpath(folder))
         return {};
-    // Written under a name of its own first, so a PDF name only ever holds a whole file.
-    const QString partial = QDir(folder).filePath(
-        QStringLiteral(".tapecalc-report-%1.part")
-            .arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0')));
+    // Written under a temporary name of the tape saves' pattern first, so a PDF name only
+    // ever holds a whole file and the next start removes what a killed print left.
+    QTemporaryFile reserved(QDir(folder).filePath(QLatin1String(durable::temporaryTemplate)));
+    if (!reserved.open())
+        return {};
+    reserved.setAutoRemove(false);
+    const QString partial = reserved.fileName();
+    reserved.close();
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(partial);
