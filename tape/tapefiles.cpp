@@ -3,6 +3,7 @@
 #include "tape/tapefiles.h"
 
 #include "core/actions.h"
+#include "core/cues.h"
 #include "core/tapetext.h"
 #include "tape/durablefile.h"
 
@@ -365,12 +366,12 @@ bool deleteTape(Calculator &calc, Requests &out, const QString &dataFolder,
     if (openedFromList) {
         // The first request starts the cue, the blocking one holds the window until it
         // has been heard to its end.
-        out.playCue("删除.wav");
-        out.playCueBlocking("删除.wav");
+        out.playCue(cues::erase);
+        out.playCueBlocking(cues::erase);
     } else {
         out.playCueBlocking("");
     }
-    out.playCue("归零.wav");
+    out.playCue(cues::clearAll);
     return true;
 }
 
