@@ -7,6 +7,7 @@
 #include "tape/report.h"
 #include "tape/review.h"
 #include "tape/tapefiles.h"
+#include "ui/programfont.h"
 
 #include <QDir>
 #include <QFrame>
@@ -30,11 +31,7 @@ QRect pixels(Rect r) {
 }
 
 QFont songFont(double points) {
-    QFont font;
-    font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"),
-                      QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Noto Sans CJK SC")});
-    font.setPointSizeF(points);
-    return font;
+    return programFont(points);
 }
 
 QString text(const std::string &utf8) {

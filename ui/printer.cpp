@@ -1,6 +1,8 @@
 // Printing text lines on the system's default printer with QPainter.
 #include "ui/printer.h"
 
+#include "ui/programfont.h"
+
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPrinter>
@@ -12,9 +14,10 @@ QFont reportFont() {
     QFont font;
     // The first family the system has wins; all of them carry Chinese glyphs, so the
     // summary's 合计 and 共计 do not fall back to a proportional face.
-    font.setFamilies({QStringLiteral("Noto Sans Mono CJK SC"), QStringLiteral("NSimSun"),
-                      QStringLiteral("SimSun"), QStringLiteral("MS Gothic"),
-                      QStringLiteral("Osaka-Mono"), QStringLiteral("monospace")});
+    font.setFamilies({programFontFamily(), QStringLiteral("Noto Sans Mono CJK SC"),
+                      QStringLiteral("NSimSun"), QStringLiteral("SimSun"),
+                      QStringLiteral("MS Gothic"), QStringLiteral("Osaka-Mono"),
+                      QStringLiteral("monospace")});
     font.setStyleHint(QFont::Monospace);
     font.setFixedPitch(true);
     font.setPointSizeF(12.0);
