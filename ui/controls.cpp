@@ -10,7 +10,7 @@
 namespace tapecalc {
 
 PictureBox::PictureBox(const QString &builtIn, bool backdrop, QWidget *parent)
-    : QWidget(parent), m_picture(builtIn) {
+    : QWidget(parent), m_builtIn(builtIn) {
     setAttribute(Qt::WA_TransparentForMouseEvents, backdrop);
 }
 
@@ -25,6 +25,8 @@ bool PictureBox::load(const QString &path) {
 }
 
 void PictureBox::paintEvent(QPaintEvent *) {
+    if (m_picture.isNull())
+        m_picture = QPixmap(m_builtIn);
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawPixmap(rect(), m_picture);
