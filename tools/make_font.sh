@@ -46,7 +46,7 @@ for name in sorted(sys.argv[1:]):
         elif c == 'R' and src.startswith('R"', i) and (i == 0 or not (src[i-1].isalnum() or src[i-1] == '_')):
             delim = src[i + 2:src.index("(", i)]
             end = src.index(")" + delim + '"', i)
-            chars.update(src[src.index("(", i) + 1:end])
+            chars.update(ch for ch in src[src.index("(", i) + 1:end] if ord(ch) > 0x7E)
             i = end + len(delim) + 2
         elif c in "\"'" and not (c == "'" and re.search(r"\b[0-9][0-9A-Za-z_']*$", src[:i])):
             j = i + 1
