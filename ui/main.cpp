@@ -8,7 +8,9 @@
 int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     // Message boxes, like the window, use the built-in face.
-    QApplication::setFont(tapecalc::programFont(QApplication::font().pointSizeF()));
+    QFont font = QApplication::font();
+    font.setFamilies({tapecalc::programFontFamily()});
+    QApplication::setFont(font);
     tapecalc::RealPlatform platform;
     tapecalc::Form1 window(platform, QCoreApplication::applicationDirPath());
     platform.setWindow(&window);
