@@ -138,7 +138,6 @@ class TestTapeFiles : public QObject {
     void deleteWithoutFileDoesNothing();
     void deleteWithMissingSelection_data();
     void deleteWithMissingSelection();
-    void deleteWithoutTrashRemoves();
     void saveAfterDeleteMakesNewFile();
 
     void keyFilter_data();
@@ -946,26 +945,6 @@ void TestTapeFiles::deleteWithMissingSelection() {
     QCOMPARE(QString::fromStdString(out.joined()), "blocking: cue:归零.wav");
     QCOMPARE(folderEntries(data), QStringList({"folder.qtz", "kept.qtz"}));
     QCOMPARE(readBytes(QDir(base).filePath("outside.qtz")), "1\r\n");
-}
-
-void TestTapeFiles::deleteWithoutTrashRemoves() {
-    const QString data = freshFolder("deleteNoTrash");
-    writeBytes(QDir(data).filePath("a.qtz"), "5\r\n+\r\n");
-    // The place of the trash is taken by a file: no trash can be made there.
-    const QString blocked = QDir(folder()).filePath("noTrashHere");
-    writeBytes(blocked, "a file");
-    const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
-    qputenv("XDG_DATA_HOME", QFile::encodeName(blocked));
-    Calculator calc = tapeOf({{"5", "+"}});
-    calc.currentTapeFile = QDir(data).filePath("a.qtz").toStdString();
-    Recorder out;
-    QTest::ignoreMessage(QtWarningMsg,
-                         QRegularExpression("trash", QRegularExpression::CaseInsensitiveOption));
-    const bool acted = tapecalc::deleteTape(calc, out, data, "a.qtz");
-    qputenv("XDG_DATA_HOME", dataHome);
-    QVERIFY(acted);
-    QVERIFY(folderEntries(data).isEmpty());
-    QCOMPARE(readBytes(blocked), "a file");
 }
 
 void TestTapeFiles::saveAfterDeleteMakesNewFile() {

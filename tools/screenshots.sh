@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Makes the README's screenshots under Xvfb: the calculator after a short calculation,
 # and the widened window with the tape view and the file list.
-# Needs: xvfb xdotool imagemagick fonts-noto-cjk, and a build in build/.
+# Needs: xvfb xdotool imagemagick, and a build in build/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/xvfb.sh

@@ -5,8 +5,6 @@
 tapecalc_run_packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libgl-dev
-    # Chinese fonts (cues play through Qt Multimedia's own PulseAudio output)
-    fonts-noto-cjk
 )
 # What the tests need besides: benchmarks, real parts (a display, a sound server, a
 # printer queue) and the tools that check the installed tree and the package.

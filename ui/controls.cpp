@@ -133,7 +133,7 @@ QAccessibleInterface *keyLabelAccessible(const QString &className, QObject *obje
 } // namespace
 
 PictureBox::PictureBox(const QString &builtIn, bool backdrop, QWidget *parent)
-    : QWidget(parent), m_picture(builtIn) {
+    : QWidget(parent), m_builtIn(builtIn) {
     setAttribute(Qt::WA_TransparentForMouseEvents, backdrop);
 }
 
@@ -148,6 +148,8 @@ bool PictureBox::load(const QString &path) {
 }
 
 void PictureBox::paintEvent(QPaintEvent *) {
+    if (m_picture.isNull())
+        m_picture = QPixmap(m_builtIn);
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawPixmap(rect(), m_picture);

@@ -15,7 +15,9 @@ namespace tapecalc {
 
 // A picture stretched to its rectangle. `source` is the file it last loaded from disk,
 // empty while it shows its built-in picture. A backdrop takes no mouse input, so a
-// press on it is a press on the window's surface.
+// press on it is a press on the window's surface. The built-in picture is decoded when
+// it is first painted: one that starts outside the window (the help panel, the tape
+// panel's keys) costs nothing until it is shown.
 class PictureBox : public QWidget {
     Q_OBJECT
     Q_PROPERTY(QString source READ source)
@@ -36,7 +38,8 @@ class PictureBox : public QWidget {
     void mouseDoubleClickEvent(QMouseEvent *e) override;
 
   private:
-    QPixmap m_picture;
+    QString m_builtIn;
+    QPixmap m_picture; // null until the first paint or load()
     QString m_source;
 };
 

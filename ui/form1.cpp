@@ -8,6 +8,7 @@
 #include "tape/review.h"
 #include "tape/tapefiles.h"
 #include "ui/printer.h"
+#include "ui/programfont.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -34,11 +35,7 @@ QRect pixels(Rect r) {
 }
 
 QFont songFont(double points) {
-    QFont font;
-    font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"),
-                      QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Noto Sans CJK SC")});
-    font.setPointSizeF(points);
-    return font;
+    return programFont(points);
 }
 
 QString text(const std::string &utf8) {

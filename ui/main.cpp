@@ -1,6 +1,7 @@
 // Starts the calculator: answers --help and --version, or opens the window with the real
 // platform, finding its folders from the executable's folder.
 #include "ui/form1.h"
+#include "ui/programfont.h"
 #include "ui/realplatform.h"
 
 #include <QApplication>
@@ -38,6 +39,11 @@ int main(int argc, char *argv[]) {
     options.process(app); // what the window system left over: unknown options end here
     if (!options.positionalArguments().isEmpty())
         options.showHelp(1);
+
+    // Message boxes, like the window, use the built-in face.
+    QFont font = QApplication::font();
+    font.setFamilies({tapecalc::programFontFamily()});
+    QApplication::setFont(font);
 
     tapecalc::RealPlatform platform;
     tapecalc::Form1 window(platform, QCoreApplication::applicationDirPath());

@@ -3,6 +3,7 @@
 #include "ui/printer.h"
 
 #include "tape/durablefile.h"
+#include "ui/programfont.h"
 
 #include <QDir>
 #include <QFile>
@@ -119,14 +120,9 @@ bool paintLines(QPrinter &printer, const PrintLines &lines) {
 } // namespace
 
 QFont reportFont() {
-    QFont font;
-    // The first family the system has wins; all of them carry Chinese glyphs, so the
-    // summary's 合计 and 共计 do not fall back to a proportional face.
-    font.setFamilies({QStringLiteral("Noto Sans Mono CJK SC"), QStringLiteral("NSimSun"),
-                      QStringLiteral("SimSun"), QStringLiteral("MS Gothic"),
-                      QStringLiteral("Osaka-Mono"), QStringLiteral("monospace")});
-    font.setStyleHint(QFont::Monospace);
-    font.setFixedPitch(true);
+    // The program's own face holds every character a report prints; the pieces stand on a
+    // grid of its digit width, so it need not be fixed-pitch.
+    QFont font(programFontFamily());
     font.setPointSizeF(12.0);
     return font;
 }

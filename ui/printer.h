@@ -13,7 +13,7 @@
 
 namespace tapecalc {
 
-// The report's font: 12 pt, fixed pitch, with CJK glyphs where the system has them.
+// The report's font: the program's own face at 12 pt.
 QFont reportFont();
 
 // The report's lines in both forms the platform takes.
