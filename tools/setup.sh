@@ -5,6 +5,8 @@ tapecalc_packages=(
     # build
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libgl-dev libbenchmark-dev
+    # the fuzz targets: clang and its libFuzzer runtime
+    clang libclang-rt-dev
     # run: Chinese fonts (cues play through Qt Multimedia's own PulseAudio output)
     fonts-noto-cjk
     # real parts for the tests and for a machine without a display
