@@ -59,10 +59,10 @@ for target in "${targets[@]}"; do
         tail -n 40 "$log"
     fi
     execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
-    rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")
+    took=$(sed -n 's/^Done .* runs in \([0-9]*\) second.*/\1/p' "$log")
     corpus=$(find "$work" -type f | wc -l)
-    summary+=("$(printf '%-16s %-7s %12s execs %8s/s  %6s new inputs' \
-        "$target" "$result" "${execs:-?}" "${rate:-?}" "$corpus")")
+    summary+=("$(printf '%-16s %-7s %12s execs in %5s s  %6s inputs in %s' \
+        "$target" "$result" "${execs:-?}" "${took:-?}" "$corpus" "$work")")
 done
 printf '%s\n' "${summary[@]}"
 exit $status
