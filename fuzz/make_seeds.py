@@ -27,7 +27,7 @@ for name, text in money.items():
 doubles = {
     "tenth": [0.1, -0.1], "plain-edges": [1e15, 999999999999999.4, 1e-5, 9.99999999999999e-6],
     "extremes": [1.7976931348623157e308, 5e-324, 2.2250738585072014e-308, -0.0],
-    "money": [922337203685477.5807, 123456789012345.6, 0.00025], "specials": [math.inf, math.nan],
+    "money": [922337203685477.5807, 123456789012345.6, 0.00025], "non-finite": [math.inf, math.nan],
 }
 for name, values in doubles.items():
     write("fuzz_numbertext", name, b"".join(struct.pack("<d", v) for v in values))
