@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test headless: the whole suite with
-# a real sound server and printer queue, then the core tests under ASan and UBSan.
+# a real sound server and printer queue, then all of it under ASan and UBSan, and the fuzzers.
 set -euo pipefail
 cd "$(dirname "$0")"
 source tools/setup.sh
@@ -23,5 +23,12 @@ start_cups || true
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build --output-on-failure --timeout 300
 
-tapecalc_build build-sanitize -DTAPECALC_CORE_ONLY=ON -DTAPECALC_SANITIZE=ON
-ctest --test-dir build-sanitize --output-on-failure --timeout 300 -L core
+# --- sanitizers and fuzzing: begin ---
+# Every suite of our code again under ASan and UBSan (the sound and print suites with the
+# servers above); any report fails its test. The install and package checks test the
+# tree and the .deb with the packagers' tools, not code, and are left to the build above. Then each fuzz target: its seeds once, and a short
+# run from a fixed random seed (tools/fuzz.sh SECONDS for longer runs).
+tapecalc_build build-sanitize -DTAPECALC_SANITIZE=ON -DTAPECALC_CORE_ONLY=OFF -DTAPECALC_BENCH=OFF
+ctest --test-dir build-sanitize --output-on-failure --timeout 300 -LE "install|package"
+bash tools/fuzz.sh --check
+# --- sanitizers and fuzzing: end ---

@@ -312,22 +312,46 @@ SaveOutcome saveTape(Calculator &calc, const QString &dataFolder, const QDateTim
     return SaveOutcome::savedNew;
 }
 
-void openSelectedTape(Calculator &calc, const QString &dataFolder, const QString &name) {
-    if (name.isEmpty())
-        return;
+namespace {
+
+// What every open starts from, whether the file can be read or not.
+void startOpen(Calculator &calc) {
     calc.tapeFromFile = 1;
     calc.lineNumber = 0;
     calc.shown.text1.clear();
     calc.runningTotal = Money{};
     calc.shown.label1.clear();
     calc.clearTape();
+}
 
-    QString content;
+void loadOpened(Calculator &calc, const QByteArray &bytes) {
+    const std::string text = decodeTapeText(bytes).toStdString();
+    loadPairs(calc, text);
+    calc.lastLineNumber = calc.lineNumber;
+    calc.shown.label1 = moneyText(calc.runningTotal);
+    calc.shown.text2 = text; // the file as stored, not a rebuilt tape text
+    ++calc.shown.text2Writes;
+}
+
+} // namespace
+
+void loadTapeBytes(Calculator &calc, const QByteArray &bytes) {
+    startOpen(calc);
+    loadOpened(calc, bytes);
+    calc.currentTapeFile.clear();
+}
+
+void openSelectedTape(Calculator &calc, const QString &dataFolder, const QString &name) {
+    if (name.isEmpty())
+        return;
+    startOpen(calc);
+
+    QByteArray bytes;
     bool readable = false;
     if (isPlainFileName(name)) {
         QFile file(pathInFolder(dataFolder, name));
         if (file.open(QIODevice::ReadOnly)) {
-            content = decodeTapeText(file.readAll());
+            bytes = file.readAll();
             readable = file.error() == QFileDevice::NoError;
         }
     }
@@ -340,14 +364,8 @@ void openSelectedTape(Calculator &calc, const QString &dataFolder, const QString
         ++calc.shown.text2Writes;
         return;
     }
-
-    const std::string text = content.toStdString();
-    loadPairs(calc, text);
-    calc.lastLineNumber = calc.lineNumber;
-    calc.shown.label1 = moneyText(calc.runningTotal);
+    loadOpened(calc, bytes);
     calc.currentTapeFile = pathInFolder(dataFolder, name).toStdString();
-    calc.shown.text2 = text; // the file as stored, not a rebuilt tape text
-    ++calc.shown.text2Writes;
 }
 
 bool deleteTape(Calculator &calc, Requests &out, const QString &dataFolder,

@@ -31,6 +31,10 @@ enum class SaveOutcome { savedNew, savedBack, failed };
 SaveOutcome saveTape(Calculator &calc, const QString &dataFolder, const QDateTime &moment,
                      const QString &tapeView);
 
+// What openSelectedTape does with the file's bytes, without the file: the tape, its
+// total and the tape view from `bytes`, tied to no file.
+void loadTapeBytes(Calculator &calc, const QByteArray &bytes);
+
 // Opens dataFolder/name: loads the pairs, recomputes the total and its per-line totals,
 // and shows the file in the tape view. Does nothing for an empty name.
 void openSelectedTape(Calculator &calc, const QString &dataFolder, const QString &name);

@@ -10,6 +10,8 @@ tapecalc_run_packages=(
 # printer queue) and the tools that check the installed tree and the package.
 tapecalc_test_packages=(
     libbenchmark-dev
+    # the fuzz targets: clang and its libFuzzer runtime
+    clang libclang-rt-dev
     xvfb xauth xdotool pulseaudio pulseaudio-utils
     cups printer-driver-cups-pdf poppler-utils
     desktop-file-utils appstream lintian dpkg-dev file

@@ -10,11 +10,6 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QMediaDevices>
-#include <QtEndian>
-
-#include <algorithm>
-#include <cmath>
-#include <cstring>
 
 namespace tapecalc {
 
@@ -27,51 +22,6 @@ constexpr qint64 kMaxFileBytes = 64 * 1024 * 1024;
 // may take before the cue is ended anyway: room for a slow output (Bluetooth) without
 // letting a stalled one hold the window.
 constexpr int kDeadlineMarginMs = 500;
-
-quint16 le16(const char *p) {
-    return qFromLittleEndian<quint16>(p);
-}
-quint32 le32(const char *p) {
-    return qFromLittleEndian<quint32>(p);
-}
-
-float sampleAt(const char *p, QAudioFormat::SampleFormat format) {
-    switch (format) {
-    case QAudioFormat::UInt8:
-        return (static_cast<float>(static_cast<quint8>(*p)) - 128.0f) / 128.0f;
-    case QAudioFormat::Int16:
-        return static_cast<float>(qFromLittleEndian<qint16>(p)) / 32768.0f;
-    case QAudioFormat::Int32:
-        return static_cast<float>(static_cast<double>(qFromLittleEndian<qint32>(p)) / 2147483648.0);
-    case QAudioFormat::Float: {
-        float v;
-        std::memcpy(&v, p, sizeof v);
-        return std::isfinite(v) ? v : 0.0f;
-    }
-    default:
-        return 0.0f;
-    }
-}
-
-void putSample(char *p, float v, QAudioFormat::SampleFormat format) {
-    v = std::clamp(v, -1.0f, 1.0f);
-    switch (format) {
-    case QAudioFormat::UInt8:
-        *p = static_cast<char>(static_cast<quint8>(std::lround(v * 127.0f) + 128));
-        break;
-    case QAudioFormat::Int16:
-        qToLittleEndian<qint16>(static_cast<qint16>(std::lround(v * 32767.0f)), p);
-        break;
-    case QAudioFormat::Int32:
-        qToLittleEndian<qint32>(static_cast<qint32>(std::llround(double(v) * 2147483647.0)), p);
-        break;
-    case QAudioFormat::Float:
-        std::memcpy(p, &v, sizeof v);
-        break;
-    default:
-        break;
-    }
-}
 
 bool isHeldInput(QEvent::Type type) {
     switch (type) {
@@ -101,6 +51,51 @@ bool isHeldInput(QEvent::Type type) {
     }
 }
 
+// QAudioFormat and the reader's format name the same four sample layouts.
+QAudioFormat toAudioFormat(const PcmFormat &format) {
+    QAudioFormat out;
+    out.setSampleRate(format.rate);
+    out.setChannelCount(format.channels);
+    switch (format.sample) {
+    case PcmSample::UInt8:
+        out.setSampleFormat(QAudioFormat::UInt8);
+        break;
+    case PcmSample::Int16:
+        out.setSampleFormat(QAudioFormat::Int16);
+        break;
+    case PcmSample::Int32:
+        out.setSampleFormat(QAudioFormat::Int32);
+        break;
+    case PcmSample::Float:
+        out.setSampleFormat(QAudioFormat::Float);
+        break;
+    }
+    return out;
+}
+
+std::optional<PcmFormat> toPcmFormat(const QAudioFormat &format) {
+    PcmFormat out{PcmSample::Int16, format.sampleRate(), format.channelCount()};
+    switch (format.sampleFormat()) {
+    case QAudioFormat::UInt8:
+        out.sample = PcmSample::UInt8;
+        break;
+    case QAudioFormat::Int16:
+        out.sample = PcmSample::Int16;
+        break;
+    case QAudioFormat::Int32:
+        out.sample = PcmSample::Int32;
+        break;
+    case QAudioFormat::Float:
+        out.sample = PcmSample::Float;
+        break;
+    default:
+        return std::nullopt;
+    }
+    if (out.rate < 1 || out.channels < 1 || out.channels > 8)
+        return std::nullopt;
+    return out;
+}
+
 } // namespace
 
 qint64 CueSound::durationUs() const {
@@ -112,122 +107,20 @@ qint64 CueSound::durationUs() const {
 }
 
 std::optional<CueSound> parseWav(const QByteArray &bytes) {
-    const char *base = bytes.constData();
-    const qint64 size = bytes.size();
-    if (size < 12 || std::memcmp(base, "RIFF", 4) != 0 || std::memcmp(base + 8, "WAVE", 4) != 0)
+    std::optional<PcmSound> sound = readWav(bytes);
+    if (!sound)
         return std::nullopt;
-
-    bool haveFormat = false;
-    quint16 tag = 0, channels = 0, blockAlign = 0, bits = 0;
-    quint32 rate = 0;
-    const char *data = nullptr;
-    qint64 dataBytes = 0;
-
-    // The RIFF size field is often wrong in files written by streaming tools, so the
-    // chunks are walked up to the real end of the bytes instead.
-    qint64 pos = 12;
-    while (pos + 8 <= size) {
-        const char *chunk = base + pos;
-        const qint64 claimed = le32(chunk + 4);
-        const qint64 body = std::min(claimed, size - pos - 8);
-        if (std::memcmp(chunk, "fmt ", 4) == 0 && body >= 16) {
-            tag = le16(chunk + 8);
-            channels = le16(chunk + 10);
-            rate = le32(chunk + 12);
-            blockAlign = le16(chunk + 20);
-            bits = le16(chunk + 22);
-            // WAVE_FORMAT_EXTENSIBLE keeps the real format in the first two bytes of its
-            // sub-format GUID.
-            if (tag == 0xFFFE && body >= 40)
-                tag = le16(chunk + 32);
-            haveFormat = true;
-        } else if (std::memcmp(chunk, "data", 4) == 0 && !data) {
-            data = chunk + 8;
-            dataBytes = body;
-        }
-        pos += 8 + claimed + (claimed & 1);
-    }
-    if (!haveFormat || !data)
-        return std::nullopt;
-    if (channels < 1 || channels > 8 || rate < 4000 || rate > 384000)
-        return std::nullopt;
-    if (blockAlign != channels * ((bits + 7) / 8))
-        return std::nullopt;
-
-    QAudioFormat::SampleFormat sampleFormat = QAudioFormat::Unknown;
-    if (tag == 1 && bits == 8)
-        sampleFormat = QAudioFormat::UInt8;
-    else if (tag == 1 && bits == 16)
-        sampleFormat = QAudioFormat::Int16;
-    else if (tag == 1 && (bits == 24 || bits == 32))
-        sampleFormat = QAudioFormat::Int32;
-    else if (tag == 3 && bits == 32)
-        sampleFormat = QAudioFormat::Float;
-    else
-        return std::nullopt;
-
-    const qint64 frames = dataBytes / blockAlign;
-    if (frames == 0)
-        return std::nullopt;
-
-    CueSound sound;
-    sound.format.setSampleRate(static_cast<int>(rate));
-    sound.format.setChannelCount(channels);
-    sound.format.setSampleFormat(sampleFormat);
-    if (bits == 24) {
-        const qint64 samples = frames * channels;
-        sound.pcm.resize(samples * 4);
-        for (qint64 i = 0; i < samples; ++i) {
-            const auto *s = reinterpret_cast<const uchar *>(data + i * 3);
-            const quint32 widened =
-                (quint32(s[0]) << 8) | (quint32(s[1]) << 16) | (quint32(s[2]) << 24);
-            qToLittleEndian<quint32>(widened, sound.pcm.data() + i * 4);
-        }
-    } else {
-        sound.pcm = QByteArray(data, frames * blockAlign);
-    }
-    return sound;
+    return CueSound{toAudioFormat(sound->format), std::move(sound->pcm)};
 }
 
 CueSound convertSound(const CueSound &sound, const QAudioFormat &to) {
-    const QAudioFormat &from = sound.format;
-    const int inChannels = from.channelCount();
-    const int outChannels = to.channelCount();
-    const int inBytes = from.bytesPerSample();
-    const int outBytes = to.bytesPerSample();
-    const qint64 inFrames = sound.pcm.size() / from.bytesPerFrame();
-    const qint64 outFrames = std::max<qint64>(
-        1, (inFrames * to.sampleRate() + from.sampleRate() - 1) / from.sampleRate());
-
-    auto frameValue = [&](qint64 frame, int channel) {
-        const char *p = sound.pcm.constData() + frame * from.bytesPerFrame();
-        if (inChannels == 1)
-            return sampleAt(p, from.sampleFormat());
-        if (outChannels == 1) {
-            float sum = 0.0f;
-            for (int c = 0; c < inChannels; ++c)
-                sum += sampleAt(p + c * inBytes, from.sampleFormat());
-            return sum / static_cast<float>(inChannels);
-        }
-        return sampleAt(p + std::min(channel, inChannels - 1) * inBytes, from.sampleFormat());
-    };
-
-    CueSound out;
-    out.format = to;
-    out.pcm.resize(outFrames * to.bytesPerFrame());
-    const double step = double(from.sampleRate()) / double(to.sampleRate());
-    for (qint64 f = 0; f < outFrames; ++f) {
-        const double at = double(f) * step;
-        const qint64 i = std::min<qint64>(static_cast<qint64>(at), inFrames - 1);
-        const qint64 j = std::min<qint64>(i + 1, inFrames - 1);
-        const float t = static_cast<float>(at - double(i));
-        char *p = out.pcm.data() + f * to.bytesPerFrame();
-        for (int c = 0; c < outChannels; ++c) {
-            const float v = frameValue(i, c) * (1.0f - t) + frameValue(j, c) * t;
-            putSample(p + c * outBytes, v, to.sampleFormat());
-        }
-    }
-    return out;
+    const std::optional<PcmFormat> from = toPcmFormat(sound.format);
+    const std::optional<PcmFormat> target = toPcmFormat(to);
+    // A format without a layout we know is no target: the sound stays as it is.
+    if (!from || !target)
+        return sound;
+    const PcmSound converted = convertPcm(PcmSound{*from, sound.pcm}, *target);
+    return CueSound{to, converted.pcm};
 }
 
 CuePlayer::CuePlayer(QObject *parent) : QObject(parent) {

@@ -2,6 +2,8 @@
 // either in the background or holding the window until the cue has ended.
 #pragma once
 
+#include "ui/wavreader.h"
+
 #include <QAudioFormat>
 #include <QByteArray>
 #include <QObject>
@@ -26,13 +28,11 @@ struct CueSound {
     qint64 durationUs() const;
 };
 
-// Reads a RIFF WAV holding integer PCM (8, 16, 24 or 32 bits) or 32-bit float, 1 to 8
-// channels, 4 to 384 kHz. 24-bit samples come back widened to 32 bits, since audio
-// devices do not take them. A data chunk that claims more bytes than the file holds is
-// cut to what is there. Anything else, or a file without a single frame, gives nullopt.
+// readWav, in the audio sink's terms.
 std::optional<CueSound> parseWav(const QByteArray &bytes);
 
-// Remixes and resamples (linearly) for a device that refuses the file's own format.
+// Remixes and resamples (linearly) for a device that refuses the file's own format; a
+// target without a sample layout the reader knows leaves the sound as it is.
 CueSound convertSound(const CueSound &sound, const QAudioFormat &to);
 
 class CuePlayer : public QObject {
