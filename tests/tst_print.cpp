@@ -324,11 +324,17 @@ void TestPrint::columnsOnTheDigitGrid() {
     const QList<Word> words = wordsOf(runTool("pdftotext", {"-bbox", pdf, "-"}));
     // The two tape rows: the operators and entries alternate, each row on its own height.
     QVERIFY2(words.size() >= 18, qPrintable(QString::number(words.size())));
-    QList<Word> row(words.begin(), words.begin() + 16);
+    QList<Word> row;
+    for (const Word &word : words)
+        if (std::abs(word.yMin - words.at(0).yMin) < 1)
+            row.append(word);
     std::sort(row.begin(), row.end(), [](const Word &a, const Word &b) { return a.xMin < b.xMin; });
-    const double cell = (row.at(1).xMax - row.at(1).xMin) / 7;
-    QVERIFY2(cell > 5 && cell < 8, qPrintable(QString::number(cell))); // 12 pt, fixed pitch
+    QCOMPARE(row.size(), 16);
+    // The cell from the first and the last item of the row; every item between must then
+    // stand on the same grid, which a wide "×" before it would break.
     const double left = row.at(0).xMin;
+    const double cell = (row.at(14).xMin - left) / double(columns.at(7));
+    QVERIFY2(cell > 5 && cell < 8, qPrintable(QString::number(cell))); // a digit at 12 pt
     for (int k = 0; k < 8; ++k) {
         const Word &op = row.at(2 * k);
         const Word &entry = row.at(2 * k + 1);

@@ -21,11 +21,11 @@ namespace tapecalc {
 
 namespace {
 
-// Draws text on the report's grid from `origin`. Latin characters, the operators "×"
-// and "÷" among them, take one cell each, as the report counts them; CJK fonts draw
-// those two about twice as wide as a digit, so they are narrowed to their cell, which
-// keeps what follows in place and the space after them visible to text extraction.
-// Other scripts (合计 of the summary) keep their width rounded up to whole cells.
+// Draws a piece of the report from its column's x. The report counts an operator symbol
+// and the space after it as one column each, but a CJK face draws "×" and "÷" about twice
+// as wide as a digit and "+", "-" and the space narrower: each takes exactly one cell of
+// the digit width ("×" and "÷" narrowed to it), so the entry after it starts where the
+// report counts it. Everything else keeps its own width, so "4.5" stays one word.
 class GridPen {
   public:
     GridPen(QPainter &painter, const QFontMetricsF &metrics)
@@ -36,30 +36,28 @@ class GridPen {
 
     void draw(QPointF origin, const QString &text) {
         qreal x = origin.x();
-        QString stretch; // characters whose own width is their cells, drawn in one call
+        QString stretch; // characters in their own width, drawn in one call
         qreal stretchX = x;
-        for (qsizetype i = 0; i < text.size();) {
-            const qsizetype length = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-            const QString character = text.mid(i, length);
-            i += length;
-            const qreal natural = width(character);
-            const bool latin = character.at(0).unicode() < 0x300;
-            const qreal advance =
-                latin ? m_cell : std::max(1.0, std::ceil(natural / m_cell - 0.01)) * m_cell;
-            if (std::abs(natural - advance) < m_cell / 100) {
+        for (const QChar c : text) {
+            const bool oneCell = QStringView(u" +-\u00D7\u00F7").contains(c);
+            if (!oneCell) {
                 if (stretch.isEmpty())
                     stretchX = x;
-                stretch += character;
-            } else {
-                flush(stretch, QPointF(stretchX, origin.y()));
+                stretch += c;
+                x += width(c);
+                continue;
+            }
+            flush(stretch, QPointF(stretchX, origin.y()));
+            const qreal natural = width(c);
+            if (c != QLatin1Char(' ')) {
                 m_painter.save();
                 m_painter.translate(x, origin.y());
-                if (natural > advance)
-                    m_painter.scale(advance / natural, 1);
-                m_painter.drawText(QPointF(0, 0), character);
+                if (natural > m_cell)
+                    m_painter.scale(m_cell / natural, 1);
+                m_painter.drawText(QPointF(0, 0), QString(c));
                 m_painter.restore();
             }
-            x += advance;
+            x += m_cell;
         }
         flush(stretch, QPointF(stretchX, origin.y()));
     }
@@ -72,7 +70,7 @@ class GridPen {
     }
 
     // A long report repeats the same few characters; measuring each once keeps it quick.
-    qreal width(const QString &character) {
+    qreal width(QChar character) {
         const auto found = m_widths.constFind(character);
         if (found != m_widths.constEnd())
             return *found;
@@ -84,7 +82,7 @@ class GridPen {
     QPainter &m_painter;
     const QFontMetricsF &m_metrics;
     const qreal m_cell;
-    QHash<QString, qreal> m_widths;
+    QHash<QChar, qreal> m_widths;
 };
 
 // The lines top to bottom, new pages as they fill. False when the device fails.
