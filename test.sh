@@ -29,6 +29,6 @@ ctest --test-dir build --output-on-failure --timeout 300
 # tree and the .deb with the packagers' tools, not code, and are left to the build above. Then each fuzz target: its seeds once, and a short
 # run from a fixed random seed (tools/fuzz.sh SECONDS for longer runs).
 tapecalc_build build-sanitize -DTAPECALC_SANITIZE=ON -DTAPECALC_CORE_ONLY=OFF -DTAPECALC_BENCH=OFF
-ctest --test-dir build-sanitize --output-on-failure --timeout 300 -LE "install|package"
+ctest --test-dir build-sanitize --output-on-failure --timeout 300 -E "^(install|package)$"
 bash tools/fuzz.sh --check
 # --- sanitizers and fuzzing: end ---

@@ -284,18 +284,12 @@ void TestCuePlayer::parseWav_data() {
     QTest::addColumn<int>("sampleFormat");
 
     const QByteArray s16 = toneSamples(100, 440, 0.5); // 2205 frames
-    QTest::newRow("16-bit mono 22050")
-        << toneWav(100) << true << qint64(2205) << int(QAudioFormat::Int16);
-    QTest::newRow("8-bit stereo") << riff(fmtChunk(1, 2, 8000, 8) + dataChunk(QByteArray(100, 'x')))
-                                  << true << qint64(50) << int(QAudioFormat::UInt8);
-    QTest::newRow("32-bit float") << riff(fmtChunk(3, 1, 48000, 32) + dataChunk(QByteArray(40, 0)))
-                                  << true << qint64(10) << int(QAudioFormat::Float);
-    QTest::newRow("32-bit integer")
-        << riff(fmtChunk(1, 1, 48000, 32) + dataChunk(QByteArray(40, 0))) << true << qint64(10)
-        << int(QAudioFormat::Int32);
-    QTest::newRow("24-bit widened")
-        << riff(fmtChunk(1, 1, 44100, 24) + dataChunk(QByteArray(30, 0))) << true << qint64(10)
-        << int(QAudioFormat::Int32);
+    // clang-format off
+    QTest::newRow("16-bit mono 22050") << toneWav(100) << true << qint64(2205) << int(QAudioFormat::Int16);
+    QTest::newRow("8-bit stereo") << riff(fmtChunk(1, 2, 8000, 8) + dataChunk(QByteArray(100, 'x'))) << true << qint64(50) << int(QAudioFormat::UInt8);
+    QTest::newRow("32-bit float") << riff(fmtChunk(3, 1, 48000, 32) + dataChunk(QByteArray(40, 0))) << true << qint64(10) << int(QAudioFormat::Float);
+    QTest::newRow("32-bit integer") << riff(fmtChunk(1, 1, 48000, 32) + dataChunk(QByteArray(40, 0))) << true << qint64(10) << int(QAudioFormat::Int32);
+    QTest::newRow("24-bit widened") << riff(fmtChunk(1, 1, 44100, 24) + dataChunk(QByteArray(30, 0))) << true << qint64(10) << int(QAudioFormat::Int32);
     {
         // WAVE_FORMAT_EXTENSIBLE with the PCM sub-format.
         QByteArray fmt("fmt ");
@@ -311,8 +305,7 @@ void TestCuePlayer::parseWav_data() {
         put32(fmt, 3);
         put16(fmt, 1);
         fmt += QByteArray::fromHex("000000001000800000aa00389b71");
-        QTest::newRow("extensible PCM") << riff(fmt + dataChunk(QByteArray(40, 0))) << true
-                                        << qint64(10) << int(QAudioFormat::Int16);
+        QTest::newRow("extensible PCM") << riff(fmt + dataChunk(QByteArray(40, 0))) << true << qint64(10) << int(QAudioFormat::Int16);
     }
     {
         // An odd-sized chunk is padded to an even length before the next one.
@@ -320,49 +313,30 @@ void TestCuePlayer::parseWav_data() {
         put32(list, 3);
         list += "abc";
         list += '\0';
-        QTest::newRow("odd chunk before fmt")
-            << riff(list + fmtChunk(1, 1, 22050, 16) + dataChunk(s16)) << true << qint64(2205)
-            << int(QAudioFormat::Int16);
+        QTest::newRow("odd chunk before fmt") << riff(list + fmtChunk(1, 1, 22050, 16) + dataChunk(s16)) << true << qint64(2205) << int(QAudioFormat::Int16);
     }
-    QTest::newRow("data before fmt") << riff(dataChunk(s16) + fmtChunk(1, 1, 22050, 16)) << true
-                                     << qint64(2205) << int(QAudioFormat::Int16);
-    QTest::newRow("data claims 2 GB, holds 100 ms")
-        << riff(fmtChunk(1, 1, 22050, 16) + dataChunk(s16, 0x7FFFFFF0u)) << true << qint64(2205)
-        << int(QAudioFormat::Int16);
-    QTest::newRow("trailing half frame dropped")
-        << riff(fmtChunk(1, 1, 22050, 16) + dataChunk(s16 + 'x')) << true << qint64(2205)
-        << int(QAudioFormat::Int16);
+    QTest::newRow("data before fmt") << riff(dataChunk(s16) + fmtChunk(1, 1, 22050, 16)) << true << qint64(2205) << int(QAudioFormat::Int16);
+    QTest::newRow("data claims 2 GB, holds 100 ms") << riff(fmtChunk(1, 1, 22050, 16) + dataChunk(s16, 0x7FFFFFF0u)) << true << qint64(2205) << int(QAudioFormat::Int16);
+    QTest::newRow("trailing half frame dropped") << riff(fmtChunk(1, 1, 22050, 16) + dataChunk(s16 + 'x')) << true << qint64(2205) << int(QAudioFormat::Int16);
 
     const int none = int(QAudioFormat::Unknown);
     QTest::newRow("empty") << QByteArray() << false << qint64(0) << none;
-    QTest::newRow("random bytes") << QByteArray::fromHex("8f03a9e4c2d1007f5566aa01ff") << false
-                                  << qint64(0) << none;
-    QTest::newRow("RIFF but AVI") << riff(fmtChunk(1, 1, 22050, 16) + dataChunk(s16), "AVI ")
-                                  << false << qint64(0) << none;
+    QTest::newRow("random bytes") << QByteArray::fromHex("8f03a9e4c2d1007f5566aa01ff") << false << qint64(0) << none;
+    QTest::newRow("RIFF but AVI") << riff(fmtChunk(1, 1, 22050, 16) + dataChunk(s16), "AVI ") << false << qint64(0) << none;
     QTest::newRow("no fmt") << riff(dataChunk(s16)) << false << qint64(0) << none;
     QTest::newRow("no data") << riff(fmtChunk(1, 1, 22050, 16)) << false << qint64(0) << none;
-    QTest::newRow("zero frames") << riff(fmtChunk(1, 1, 22050, 16) + dataChunk({})) << false
-                                 << qint64(0) << none;
-    QTest::newRow("one byte of 16-bit data")
-        << riff(fmtChunk(1, 1, 22050, 16) + dataChunk("x")) << false << qint64(0) << none;
-    QTest::newRow("fmt cut short")
-        << riff(fmtChunk(1, 1, 22050, 16).left(20)) << false << qint64(0) << none;
-    QTest::newRow("header only, cut in data size")
-        << riff(fmtChunk(1, 1, 22050, 16) + "data\x10") << false << qint64(0) << none;
-    QTest::newRow("ADPCM") << riff(fmtChunk(2, 1, 22050, 4, 1) + dataChunk(s16)) << false
-                           << qint64(0) << none;
-    QTest::newRow("12-bit") << riff(fmtChunk(1, 1, 22050, 12) + dataChunk(s16)) << false
-                            << qint64(0) << none;
-    QTest::newRow("0 channels") << riff(fmtChunk(1, 0, 22050, 16, 2) + dataChunk(s16)) << false
-                                << qint64(0) << none;
-    QTest::newRow("9 channels") << riff(fmtChunk(1, 9, 22050, 16) + dataChunk(s16)) << false
-                                << qint64(0) << none;
-    QTest::newRow("rate 0") << riff(fmtChunk(1, 1, 0, 16) + dataChunk(s16)) << false << qint64(0)
-                            << none;
-    QTest::newRow("rate 1 Hz") << riff(fmtChunk(1, 1, 1, 16) + dataChunk(s16)) << false << qint64(0)
-                               << none;
-    QTest::newRow("block align disagrees")
-        << riff(fmtChunk(1, 1, 22050, 16, 4) + dataChunk(s16)) << false << qint64(0) << none;
+    QTest::newRow("zero frames") << riff(fmtChunk(1, 1, 22050, 16) + dataChunk({})) << false << qint64(0) << none;
+    QTest::newRow("one byte of 16-bit data") << riff(fmtChunk(1, 1, 22050, 16) + dataChunk("x")) << false << qint64(0) << none;
+    QTest::newRow("fmt cut short") << riff(fmtChunk(1, 1, 22050, 16).left(20)) << false << qint64(0) << none;
+    QTest::newRow("header only, cut in data size") << riff(fmtChunk(1, 1, 22050, 16) + "data\x10") << false << qint64(0) << none;
+    QTest::newRow("ADPCM") << riff(fmtChunk(2, 1, 22050, 4, 1) + dataChunk(s16)) << false << qint64(0) << none;
+    QTest::newRow("12-bit") << riff(fmtChunk(1, 1, 22050, 12) + dataChunk(s16)) << false << qint64(0) << none;
+    QTest::newRow("0 channels") << riff(fmtChunk(1, 0, 22050, 16, 2) + dataChunk(s16)) << false << qint64(0) << none;
+    QTest::newRow("9 channels") << riff(fmtChunk(1, 9, 22050, 16) + dataChunk(s16)) << false << qint64(0) << none;
+    QTest::newRow("rate 0") << riff(fmtChunk(1, 1, 0, 16) + dataChunk(s16)) << false << qint64(0) << none;
+    QTest::newRow("rate 1 Hz") << riff(fmtChunk(1, 1, 1, 16) + dataChunk(s16)) << false << qint64(0) << none;
+    QTest::newRow("block align disagrees") << riff(fmtChunk(1, 1, 22050, 16, 4) + dataChunk(s16)) << false << qint64(0) << none;
+    // clang-format on
 }
 
 void TestCuePlayer::parseWav() {
@@ -446,14 +420,15 @@ void TestCuePlayer::playBlocking_unplayable_data() {
     QRandomGenerator rng(20240607);
     for (char &c : noise)
         c = char(rng.bounded(256));
+    // clang-format off
     QTest::newRow("missing file") << "missing.wav" << QByteArray() << false;
     QTest::newRow("missing folder") << "no/such/folder/1.wav" << QByteArray() << false;
     QTest::newRow("empty file") << "empty.wav" << QByteArray() << true;
     QTest::newRow("random bytes") << "noise.wav" << noise << true;
     QTest::newRow("text") << "text.wav" << QByteArray("not a sound\n") << true;
-    QTest::newRow("header without samples")
-        << "header.wav" << riff(fmtChunk(1, 1, 22050, 16) + dataChunk({}, 0x7FFFFFF0u)) << true;
+    QTest::newRow("header without samples") << "header.wav" << riff(fmtChunk(1, 1, 22050, 16) + dataChunk({}, 0x7FFFFFF0u)) << true;
     QTest::newRow("folder named like a cue") << "folder.wav" << QByteArray() << true;
+    // clang-format on
 }
 
 void TestCuePlayer::playBlocking_unplayable() {

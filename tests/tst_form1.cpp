@@ -206,27 +206,15 @@ void TestForm1::pressFeedback_data() {
     QTest::addColumn<int>("button");
     QTest::addColumn<QString>("pressedFile");
     QTest::addColumn<QString>("releasedFile");
-    QTest::newRow("digit") << "Label5(4)"
-                           << "Image1(4)" << int(Qt::LeftButton) << "0x.jpg"
-                           << "1.jpg";
-    QTest::newRow("digit, right button") << "Label5(9)"
-                                         << "Image1(9)" << int(Qt::RightButton) << "0x.jpg"
-                                         << "1.jpg";
-    QTest::newRow("AC") << "Label13"
-                        << "Image1(16)" << int(Qt::LeftButton) << "beijingq.jpg"
-                        << "beijingz.jpg";
-    QTest::newRow("CE") << "Label33"
-                        << "Image12" << int(Qt::LeftButton) << "beijingq.jpg"
-                        << "beijingz.jpg";
-    QTest::newRow("save") << "Label32"
-                          << "Image8" << int(Qt::LeftButton) << "beijingq.jpg"
-                          << "beijingz.jpg";
-    QTest::newRow("add has no feedback") << "Label8"
-                                         << "Image1(15)" << int(Qt::LeftButton) << ""
-                                         << "";
-    QTest::newRow("point has no feedback") << "Label7"
-                                           << "Image1(11)" << int(Qt::LeftButton) << ""
-                                           << "";
+    // clang-format off
+    QTest::newRow("digit") << "Label5(4)" << "Image1(4)" << int(Qt::LeftButton) << "0x.jpg" << "1.jpg";
+    QTest::newRow("digit, right button") << "Label5(9)" << "Image1(9)" << int(Qt::RightButton) << "0x.jpg" << "1.jpg";
+    QTest::newRow("AC") << "Label13" << "Image1(16)" << int(Qt::LeftButton) << "beijingq.jpg" << "beijingz.jpg";
+    QTest::newRow("CE") << "Label33" << "Image12" << int(Qt::LeftButton) << "beijingq.jpg" << "beijingz.jpg";
+    QTest::newRow("save") << "Label32" << "Image8" << int(Qt::LeftButton) << "beijingq.jpg" << "beijingz.jpg";
+    QTest::newRow("add has no feedback") << "Label8" << "Image1(15)" << int(Qt::LeftButton) << "" << "";
+    QTest::newRow("point has no feedback") << "Label7" << "Image1(11)" << int(Qt::LeftButton) << "" << "";
+    // clang-format on
 }
 
 void TestForm1::pressFeedback() {
@@ -289,12 +277,11 @@ void TestForm1::keyCodesNeverComeFromTheText_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("entry");
     // Qt::Key_Period is 46 and Qt::Key_NumberSign 35, the codes of Delete and End.
-    QTest::newRow("typed point") << int(Qt::Key_Period) << "."
-                                 << "12.";
-    QTest::newRow("typed number sign") << int(Qt::Key_NumberSign) << "#"
-                                       << "12";
-    QTest::newRow("delete with its X11 text") << int(Qt::Key_Delete) << "\x7f"
-                                              << "";
+    // clang-format off
+    QTest::newRow("typed point") << int(Qt::Key_Period) << "." << "12.";
+    QTest::newRow("typed number sign") << int(Qt::Key_NumberSign) << "#" << "12";
+    QTest::newRow("delete with its X11 text") << int(Qt::Key_Delete) << "\x7f" << "";
+    // clang-format on
 }
 
 void TestForm1::keyCodesNeverComeFromTheText() {
@@ -315,23 +302,13 @@ void TestForm1::keyDownCommands_data() {
     QTest::addColumn<QString>("label2");
     QTest::addColumn<QSize>("size");
     QTest::addColumn<QStringList>("cues");
-    QTest::newRow("delete") << int(Qt::Key_Delete) << ""
-                            << ""
-                            << "加" << QSize(352, 368) << QStringList{"blocking:归零.wav"};
-    QTest::newRow("end") << int(Qt::Key_End) << ""
-                         << "8"
-                         << "乘" << QSize(352, 368) << QStringList{"blocking:清除.wav"};
-    QTest::newRow("page up") << int(Qt::Key_PageUp) << "12"
-                             << "8"
-                             << "乘" << QSize(641, 368) << QStringList{"blocking:"};
-    QTest::newRow("page down") << int(Qt::Key_PageDown) << "12"
-                               << "8"
-                               << "乘" << QSize(352, 368)
-                               << QStringList{"cue:zsw.wav", "blocking:zsw.wav", "cue:8.wav",
-                                              "blocking:8.wav"};
-    QTest::newRow("arrow") << int(Qt::Key_Left) << "12"
-                           << "8"
-                           << "乘" << QSize(352, 368) << QStringList{"blocking:"};
+    // clang-format off
+    QTest::newRow("delete") << int(Qt::Key_Delete) << "" << "" << "加" << QSize(352, 368) << QStringList{"blocking:归零.wav"};
+    QTest::newRow("end") << int(Qt::Key_End) << "" << "8" << "乘" << QSize(352, 368) << QStringList{"blocking:清除.wav"};
+    QTest::newRow("page up") << int(Qt::Key_PageUp) << "12" << "8" << "乘" << QSize(641, 368) << QStringList{"blocking:"};
+    QTest::newRow("page down") << int(Qt::Key_PageDown) << "12" << "8" << "乘" << QSize(352, 368) << QStringList{"cue:zsw.wav", "blocking:zsw.wav", "cue:8.wav", "blocking:8.wav"};
+    QTest::newRow("arrow") << int(Qt::Key_Left) << "12" << "8" << "乘" << QSize(352, 368) << QStringList{"blocking:"};
+    // clang-format on
 }
 
 void TestForm1::keyDownCommands() {
@@ -432,8 +409,10 @@ void TestForm1::doubleClickOnAKeyKeepsTheLayout() {
 
 void TestForm1::dragMovesTheWindow_data() {
     QTest::addColumn<int>("button");
+    // clang-format off
     QTest::newRow("left button") << int(Qt::LeftButton);
     QTest::newRow("right button") << int(Qt::RightButton);
+    // clang-format on
 }
 
 void TestForm1::dragMovesTheWindow() {

@@ -59,10 +59,9 @@ void TestReport::rows_data() {
     QTest::addColumn<int>("lineNumber");
     QTest::addColumn<QStringList>("rows");
 
+    // clang-format off
     QTest::newRow("one item") << QStringList{"+ 5"} << 1 << QStringList{"+ 5"};
-    QTest::newRow("columns at 0, 11 and 23")
-        << QStringList{"+ 5", "× 3", "× 2"} << 3
-        << QStringList{"+ 5" + spaces(8) + "× 3" + spaces(9) + "× 2"};
+    QTest::newRow("columns at 0, 11 and 23") << QStringList{"+ 5", "× 3", "× 2"} << 3 << QStringList{"+ 5" + spaces(8) + "× 3" + spaces(9) + "× 2"};
 
     QStringList nine;
     QString firstRow;
@@ -72,34 +71,18 @@ void TestReport::rows_data() {
         firstRow += spaces(k == 0 ? 0 : (k == 1 ? 8 : 9)) + nine.at(k);
     QTest::newRow("nine items make two rows") << nine << 9 << QStringList{firstRow, "+ 9"};
 
-    QTest::newRow("item of eleven characters ends at the next column")
-        << QStringList{"+ 123456789", "- 1"} << 2 << QStringList{"+ 123456789- 1"};
-    QTest::newRow("item of twelve characters pushes the next to a new line")
-        << QStringList{"+ 1234567890", "- 1", "- 2"} << 3
-        << QStringList{"+ 1234567890", spaces(11) + "- 1" + spaces(9) + "- 2"};
-    QTest::newRow("item past several columns")
-        << QStringList{"+ 1234567890123456789012345678", "- 1"} << 2
-        << QStringList{"+ 1234567890123456789012345678", spaces(11) + "- 1"};
-    QTest::newRow("long item in the middle of a row")
-        << QStringList{"+ 1", "+ 22222222222222", "+ 3"} << 3
-        << QStringList{"+ 1" + spaces(8) + "+ 22222222222222", spaces(23) + "+ 3"};
-    QTest::newRow("long last item of a row, then the ninth")
-        << QStringList{"+ 1", "+ 2", "+ 3", "+ 4", "+ 5", "+ 6", "+ 7", "+ 88888888888888", "+ 9"}
-        << 9
-        << QStringList{"+ 1" + spaces(8) + "+ 2" + spaces(9) + "+ 3" + spaces(9) + "+ 4" +
-                           spaces(9) + "+ 5" + spaces(9) + "+ 6" + spaces(9) + "+ 7" + spaces(9) +
-                           "+ 88888888888888",
-                       "+ 9"};
+    QTest::newRow("item of eleven characters ends at the next column") << QStringList{"+ 123456789", "- 1"} << 2 << QStringList{"+ 123456789- 1"};
+    QTest::newRow("item of twelve characters pushes the next to a new line") << QStringList{"+ 1234567890", "- 1", "- 2"} << 3 << QStringList{"+ 1234567890", spaces(11) + "- 1" + spaces(9) + "- 2"};
+    QTest::newRow("item past several columns") << QStringList{"+ 1234567890123456789012345678", "- 1"} << 2 << QStringList{"+ 1234567890123456789012345678", spaces(11) + "- 1"};
+    QTest::newRow("long item in the middle of a row") << QStringList{"+ 1", "+ 22222222222222", "+ 3"} << 3 << QStringList{"+ 1" + spaces(8) + "+ 22222222222222", spaces(23) + "+ 3"};
+    QTest::newRow("long last item of a row, then the ninth") << QStringList{"+ 1", "+ 2", "+ 3", "+ 4", "+ 5", "+ 6", "+ 7", "+ 88888888888888", "+ 9"} << 9 << QStringList{"+ 1" + spaces(8) + "+ 2" + spaces(9) + "+ 3" + spaces(9) + "+ 4" + spaces(9) + "+ 5" + spaces(9) + "+ 6" + spaces(9) + "+ 7" + spaces(9) + "+ 88888888888888", "+ 9"};
     // "×" is two bytes in UTF-8 but one character on paper.
-    QTest::newRow("width counts characters, not bytes")
-        << QStringList{"× 1234567", "÷ 2"} << 2 << QStringList{"× 1234567" + spaces(2) + "÷ 2"};
-    QTest::newRow("slots with empty entries are skipped")
-        << QStringList{"+ 5", "", "- 3"} << 3 << QStringList{"+ 5" + spaces(8) + "- 3"};
-    QTest::newRow("entry left at the line number prints with its slot's symbol")
-        << QStringList{"+ 5", "- 7"} << 1 << QStringList{"+ 5" + spaces(8) + "- 7"};
-    QTest::newRow("lines past the line number are not printed")
-        << QStringList{"+ 5", "- 7", "+ 9"} << 1 << QStringList{"+ 5" + spaces(8) + "- 7"};
+    QTest::newRow("width counts characters, not bytes") << QStringList{"× 1234567", "÷ 2"} << 2 << QStringList{"× 1234567" + spaces(2) + "÷ 2"};
+    QTest::newRow("slots with empty entries are skipped") << QStringList{"+ 5", "", "- 3"} << 3 << QStringList{"+ 5" + spaces(8) + "- 3"};
+    QTest::newRow("entry left at the line number prints with its slot's symbol") << QStringList{"+ 5", "- 7"} << 1 << QStringList{"+ 5" + spaces(8) + "- 7"};
+    QTest::newRow("lines past the line number are not printed") << QStringList{"+ 5", "- 7", "+ 9"} << 1 << QStringList{"+ 5" + spaces(8) + "- 7"};
     QTest::newRow("entry kept as typed") << QStringList{"+  5 "} << 1 << QStringList{"+  5 "};
+    // clang-format on
 }
 
 void TestReport::rows() {
@@ -127,19 +110,13 @@ void TestReport::summary_data() {
     QTest::addColumn<qint64>("units");
     QTest::addColumn<int>("lineNumber");
     QTest::addColumn<QString>("line");
-    QTest::newRow("sixteen after three lines")
-        << qint64(160000) << 3 << "    合计： 16       共计： 3 笔。时间:2026-12-06 16:58:07   ";
-    QTest::newRow("negative total has no sign space")
-        << qint64(-122500) << 12
-        << "    合计：-12.25       共计： 12 笔。时间:2026-12-06 16:58:07   ";
-    QTest::newRow("fraction") << qint64(5) << 1
-                              << "    合计： 0.0005       共计： 1 笔。时间:2026-12-06 16:58:07   ";
-    QTest::newRow("largest total")
-        << std::numeric_limits<qint64>::max() << 30001
-        << "    合计： 922337203685477.5807       共计： 30001 笔。时间:2026-12-06 16:58:07   ";
-    QTest::newRow("smallest total")
-        << std::numeric_limits<qint64>::min() << 2
-        << "    合计：-922337203685477.5808       共计： 2 笔。时间:2026-12-06 16:58:07   ";
+    // clang-format off
+    QTest::newRow("sixteen after three lines") << qint64(160000) << 3 << "    合计： 16       共计： 3 笔。时间:2026-12-06 16:58:07   ";
+    QTest::newRow("negative total has no sign space") << qint64(-122500) << 12 << "    合计：-12.25       共计： 12 笔。时间:2026-12-06 16:58:07   ";
+    QTest::newRow("fraction") << qint64(5) << 1 << "    合计： 0.0005       共计： 1 笔。时间:2026-12-06 16:58:07   ";
+    QTest::newRow("largest total") << std::numeric_limits<qint64>::max() << 30001 << "    合计： 922337203685477.5807       共计： 30001 笔。时间:2026-12-06 16:58:07   ";
+    QTest::newRow("smallest total") << std::numeric_limits<qint64>::min() << 2 << "    合计：-922337203685477.5808       共计： 2 笔。时间:2026-12-06 16:58:07   ";
+    // clang-format on
 }
 
 void TestReport::summary() {

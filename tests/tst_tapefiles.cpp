@@ -158,15 +158,13 @@ class TestTapeFiles : public QObject {
 void TestTapeFiles::fileName_data() {
     QTest::addColumn<QDateTime>("when");
     QTest::addColumn<QString>("name");
+    // clang-format off
     QTest::newRow("afternoon") << moment << "20261206$16$58$07.qtz";
-    QTest::newRow("single-digit month day hour")
-        << QDateTime(QDate(2026, 3, 5), QTime(9, 5, 7)) << "20260305$9$05$07.qtz";
-    QTest::newRow("midnight") << QDateTime(QDate(2027, 1, 1), QTime(0, 0, 0))
-                              << "20270101$0$00$00.qtz";
-    QTest::newRow("last second of the year")
-        << QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59)) << "20261231$23$59$59.qtz";
-    QTest::newRow("ten o'clock keeps both digits")
-        << QDateTime(QDate(2026, 10, 10), QTime(10, 10, 10)) << "20261010$10$10$10.qtz";
+    QTest::newRow("single-digit month day hour") << QDateTime(QDate(2026, 3, 5), QTime(9, 5, 7)) << "20260305$9$05$07.qtz";
+    QTest::newRow("midnight") << QDateTime(QDate(2027, 1, 1), QTime(0, 0, 0)) << "20270101$0$00$00.qtz";
+    QTest::newRow("last second of the year") << QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59)) << "20261231$23$59$59.qtz";
+    QTest::newRow("ten o'clock keeps both digits") << QDateTime(QDate(2026, 10, 10), QTime(10, 10, 10)) << "20261010$10$10$10.qtz";
+    // clang-format on
 }
 
 void TestTapeFiles::fileName() {
@@ -179,11 +177,13 @@ void TestTapeFiles::fileName() {
 void TestTapeFiles::encode_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QByteArray>("bytes");
+    // clang-format off
     QTest::newRow("times") << QString(QChar(0x00D7)) << gbkTimes;
     QTest::newRow("divide") << QString(QChar(0x00F7)) << gbkDivide;
     QTest::newRow("digits and line ends") << "-1.5\r\n+\r\n" << QByteArray("-1.5\r\n+\r\n");
     QTest::newRow("chinese") << QStringLiteral("合计") << QByteArray("\xBA\xCF\xBC\xC6");
     QTest::newRow("empty") << QString() << QByteArray();
+    // clang-format on
 }
 
 void TestTapeFiles::encode() {
@@ -197,18 +197,17 @@ void TestTapeFiles::decode_data() {
     QTest::addColumn<QString>("text");
     const QString times(QChar(0x00D7));
     const QString divide(QChar(0x00F7));
-    QTest::newRow("gbk symbols") << "5\r\n" + gbkTimes + "\r\n" + gbkDivide
-                                 << "5\r\n" + times + "\r\n" + divide;
+    // clang-format off
+    QTest::newRow("gbk symbols") << "5\r\n" + gbkTimes + "\r\n" + gbkDivide << "5\r\n" + times + "\r\n" + divide;
     QTest::newRow("gbk chinese") << QByteArray("\xBA\xCF\xBC\xC6") << QStringLiteral("合计");
-    QTest::newRow("utf-8 without bom")
-        << "5\r\n" + utf8Times + utf8Divide << "5\r\n" + times + divide;
+    QTest::newRow("utf-8 without bom") << "5\r\n" + utf8Times + utf8Divide << "5\r\n" + times + divide;
     QTest::newRow("utf-8 with bom") << utf8Bom + "3\r\n" + utf8Times << "3\r\n" + times;
     QTest::newRow("ascii") << QByteArray("12.5\r\n-\r\n") << "12.5\r\n-\r\n";
     QTest::newRow("empty") << QByteArray() << QString();
     QTest::newRow("bom only") << utf8Bom << QString();
-    QTest::newRow("gbk lead byte without its second byte")
-        << QByteArray("\x81 7") << QString(QChar::ReplacementCharacter) + " 7";
+    QTest::newRow("gbk lead byte without its second byte") << QByteArray("\x81 7") << QString(QChar::ReplacementCharacter) + " 7";
     QTest::newRow("utf-8 cut off at the end falls back to gbk") << QByteArray("5\xC3") << "5";
+    // clang-format on
 }
 
 void TestTapeFiles::decode() {
@@ -261,19 +260,18 @@ void TestTapeFiles::saveBack_data() {
     QTest::addColumn<QString>("view");
     QTest::addColumn<QByteArray>("bytes");
     const QString times(QChar(0x00D7));
-    QTest::newRow("view ending in a line end") << "5\r\n+\r\n3\r\n" + times + "\r\n"
-                                               << "5\r\n+\r\n3\r\n" + gbkTimes + "\r\n";
+    // clang-format off
+    QTest::newRow("view ending in a line end") << "5\r\n+\r\n3\r\n" + times + "\r\n" << "5\r\n+\r\n3\r\n" + gbkTimes + "\r\n";
     QTest::newRow("view without last line end") << "5\r\n+" << QByteArray("5\r\n+\r\n");
     QTest::newRow("text box line feeds") << "5\n+\n3\n-\n" << QByteArray("5\r\n+\r\n3\r\n-\r\n");
     QTest::newRow("lone carriage returns") << "5\r+\r" << QByteArray("5\r\n+\r\n");
-    QTest::newRow("paragraph separators")
-        << "5" + QString(QChar::ParagraphSeparator) + "+" << QByteArray("5\r\n+\r\n");
-    QTest::newRow("trailing empty lines and blanks")
-        << "5\r\n+\r\n\r\n\r\n  \t" << QByteArray("5\r\n+\r\n");
+    QTest::newRow("paragraph separators") << "5" + QString(QChar::ParagraphSeparator) + "+" << QByteArray("5\r\n+\r\n");
+    QTest::newRow("trailing empty lines and blanks") << "5\r\n+\r\n\r\n\r\n  \t" << QByteArray("5\r\n+\r\n");
     QTest::newRow("leading spaces") << "  5\r\n+\r\n" << QByteArray("5\r\n+\r\n");
     QTest::newRow("empty lines inside stay") << "5\r\n\r\n+\r\n" << QByteArray("5\r\n\r\n+\r\n");
     QTest::newRow("empty view") << QString() << QByteArray();
     QTest::newRow("blank view") << " \r\n \n" << QByteArray();
+    // clang-format on
 }
 
 void TestTapeFiles::saveBack() {
@@ -314,9 +312,11 @@ void TestTapeFiles::saveBackTwiceDoesNotGrow() {
 void TestTapeFiles::saveNewFails_data() {
     QTest::addColumn<QString>("target"); // relative to the test's folder
     QTest::addColumn<bool>("readOnly");
+    // clang-format off
     QTest::newRow("missing folder") << "noSuchFolder/inner" << false;
     QTest::newRow("folder is a file") << "aFile" << false;
     QTest::newRow("read-only folder") << "readOnly" << true;
+    // clang-format on
 }
 
 void TestTapeFiles::saveNewFails() {
@@ -360,8 +360,10 @@ void TestTapeFiles::saveNewFails() {
 
 void TestTapeFiles::saveBackFails_data() {
     QTest::addColumn<QString>("target");
+    // clang-format off
     QTest::newRow("tape file's folder removed") << "gone/20260101$8$00$00.qtz";
     QTest::newRow("tape file is now a folder") << "aFolder";
+    // clang-format on
 }
 
 void TestTapeFiles::saveBackFails() {
@@ -425,77 +427,35 @@ void TestTapeFiles::open_data() {
     const QString divide(QChar(0x00F7));
     const QByteArray example = "5\r\n+\r\n3\r\n" + gbkTimes + "\r\n2\r\n" + gbkTimes + "\r\n";
 
-    QTest::newRow("saved example")
-        << example << QStringList{"5", "3", "2"} << QStringList{"+", times, times} << "16";
-    QTest::newRow("saved back with empty last line")
-        << example + "\r\n"
-        << QStringList{"5", "3", "2"} << QStringList{"+", times, times} << "16";
-    QTest::newRow("several empty lines and blanks at the end")
-        << example + "\r\n  \r\n\r\n"
-        << QStringList{"5", "3", "2"} << QStringList{"+", times, times} << "16";
-    QTest::newRow("odd number of lines keeps the symbol before")
-        << QByteArray("5\r\n+\r\n3\r\n") << QStringList{"5", "3"} << QStringList{"+", "+"} << "8";
-    QTest::newRow("one entry alone")
-        << QByteArray("7\r\n") << QStringList{"7"} << QStringList{""} << "7";
+    // clang-format off
+    QTest::newRow("saved example") << example << QStringList{"5", "3", "2"} << QStringList{"+", times, times} << "16";
+    QTest::newRow("saved back with empty last line") << example + "\r\n" << QStringList{"5", "3", "2"} << QStringList{"+", times, times} << "16";
+    QTest::newRow("several empty lines and blanks at the end") << example + "\r\n  \r\n\r\n" << QStringList{"5", "3", "2"} << QStringList{"+", times, times} << "16";
+    QTest::newRow("odd number of lines keeps the symbol before") << QByteArray("5\r\n+\r\n3\r\n") << QStringList{"5", "3"} << QStringList{"+", "+"} << "8";
+    QTest::newRow("one entry alone") << QByteArray("7\r\n") << QStringList{"7"} << QStringList{""} << "7";
     QTest::newRow("empty file") << QByteArray() << QStringList() << QStringList() << "0";
-    QTest::newRow("only empty lines")
-        << QByteArray("\r\n\r\n") << QStringList() << QStringList() << "0";
-    QTest::newRow("no line end at the end")
-        << QByteArray("5\r\n-\r\n2") << QStringList{"5", "2"} << QStringList{"-", "-"} << "3";
-    QTest::newRow("line feeds only")
-        << QByteArray("5\n+\n3\n-\n") << QStringList{"5", "3"} << QStringList{"+", "-"} << "8";
-    QTest::newRow("commas end values")
-        << QByteArray("5,+\r\n3,-\r\n1\r\n") << QStringList{"5", "3", "1"}
-        << QStringList{"+", "-", "-"} << "7";
-    QTest::newRow("quoted values") << QByteArray("\"5\"\r\n\"+\"\r\n\" 3 \"\r\n\"-\"\r\n")
-                                   << QStringList{"5", "3"} << QStringList{"+", "-"} << "8";
-    QTest::newRow("comma inside quotes") << QByteArray("\"1,5\"\r\n+\r\n2\r\n+\r\n")
-                                         << QStringList{"1,5", "2"} << QStringList{"+", "+"} << "2";
-    QTest::newRow("unclosed quote ends with its line")
-        << QByteArray("\"5\r\n+\r\n2\r\n+\r\n") << QStringList{"5", "2"} << QStringList{"+", "+"}
-        << "7";
-    QTest::newRow("blanks around values") << QByteArray("   5  \r\n\t+ \r\n 2\r\n")
-                                          << QStringList{"5", "2"} << QStringList{"+", "+"} << "7";
-    QTest::newRow("empty line inside is an empty value")
-        << QByteArray("5\r\n\r\n3\r\n+\r\n") << QStringList{"5", "3"} << QStringList{"", "+"}
-        << "5";
-    QTest::newRow("utf-8 symbols") << "6\r\n" + utf8Divide + "\r\n4\r\n+\r\n"
-                                   << QStringList{"6", "4"} << QStringList{divide, "+"} << "1.5";
-    QTest::newRow("utf-8 with bom") << utf8Bom + "6\r\n" + utf8Times + "\r\n4\r\n+\r\n"
-                                    << QStringList{"6", "4"} << QStringList{times, "+"} << "24";
-    QTest::newRow("division by zero keeps the total")
-        << "5\r\n" + gbkDivide + "\r\n0\r\n+\r\n"
-        << QStringList{"5", "0"} << QStringList{divide, "+"} << "5";
-    QTest::newRow("division rounds to four places")
-        << "2\r\n" + gbkDivide + "\r\n3\r\n+\r\n"
-        << QStringList{"2", "3"} << QStringList{divide, "+"} << "0.6667";
-    QTest::newRow("product out of range keeps the total")
-        << "922337203685477\r\n" + gbkTimes + "\r\n1000\r\n+\r\n"
-        << QStringList{"922337203685477", "1000"} << QStringList{times, "+"} << "922337203685477";
-    QTest::newRow("sum out of range keeps the total")
-        << QByteArray("922337203685477\r\n+\r\n922337203685477\r\n+\r\n")
-        << QStringList{"922337203685477", "922337203685477"} << QStringList{"+", "+"}
-        << "922337203685477";
-    QTest::newRow("negative and fractions")
-        << "-1.5\r\n" + gbkTimes + "\r\n2\r\n-\r\n0.25\r\n-\r\n"
-        << QStringList{"-1.5", "2", "0.25"} << QStringList{times, "-", "-"} << "-3.25";
-    QTest::newRow("first line whole, later ones by their leading number")
-        << QByteArray("12.5.3\r\n+\r\n1e3\r\n+\r\n2x\r\n+\r\n")
-        << QStringList{"12.5.3", "1e3", "2x"} << QStringList{"+", "+", "+"} << "1002";
-    QTest::newRow("not a number reads as zero")
-        << QByteArray("abc\r\n+\r\n4\r\n+\r\n-\r\n+\r\n.\r\n+\r\n")
-        << QStringList{"abc", "4", "-", "."} << QStringList{"+", "+", "+", "+"} << "4";
-    QTest::newRow("unknown symbol changes nothing")
-        << QByteArray("5\r\n?\r\n3\r\n+\r\n") << QStringList{"5", "3"} << QStringList{"?", "+"}
-        << "5";
-    QTest::newRow("last symbol is not applied")
-        << "5\r\n+\r\n3\r\n" + gbkTimes + "\r\n"
-        << QStringList{"5", "3"} << QStringList{"+", times} << "8";
-    QTest::newRow("bytes of neither encoding")
-        << QByteArray("5\r\n\x81 \x81 \r\n3\r\n+\r\n") << QStringList{"5", "3"}
-        << QStringList{QString(QChar::ReplacementCharacter) + " " + QChar::ReplacementCharacter,
-                       "+"}
-        << "5";
+    QTest::newRow("only empty lines") << QByteArray("\r\n\r\n") << QStringList() << QStringList() << "0";
+    QTest::newRow("no line end at the end") << QByteArray("5\r\n-\r\n2") << QStringList{"5", "2"} << QStringList{"-", "-"} << "3";
+    QTest::newRow("line feeds only") << QByteArray("5\n+\n3\n-\n") << QStringList{"5", "3"} << QStringList{"+", "-"} << "8";
+    QTest::newRow("commas end values") << QByteArray("5,+\r\n3,-\r\n1\r\n") << QStringList{"5", "3", "1"} << QStringList{"+", "-", "-"} << "7";
+    QTest::newRow("quoted values") << QByteArray("\"5\"\r\n\"+\"\r\n\" 3 \"\r\n\"-\"\r\n") << QStringList{"5", "3"} << QStringList{"+", "-"} << "8";
+    QTest::newRow("comma inside quotes") << QByteArray("\"1,5\"\r\n+\r\n2\r\n+\r\n") << QStringList{"1,5", "2"} << QStringList{"+", "+"} << "2";
+    QTest::newRow("unclosed quote ends with its line") << QByteArray("\"5\r\n+\r\n2\r\n+\r\n") << QStringList{"5", "2"} << QStringList{"+", "+"} << "7";
+    QTest::newRow("blanks around values") << QByteArray("   5  \r\n\t+ \r\n 2\r\n") << QStringList{"5", "2"} << QStringList{"+", "+"} << "7";
+    QTest::newRow("empty line inside is an empty value") << QByteArray("5\r\n\r\n3\r\n+\r\n") << QStringList{"5", "3"} << QStringList{"", "+"} << "5";
+    QTest::newRow("utf-8 symbols") << "6\r\n" + utf8Divide + "\r\n4\r\n+\r\n" << QStringList{"6", "4"} << QStringList{divide, "+"} << "1.5";
+    QTest::newRow("utf-8 with bom") << utf8Bom + "6\r\n" + utf8Times + "\r\n4\r\n+\r\n" << QStringList{"6", "4"} << QStringList{times, "+"} << "24";
+    QTest::newRow("division by zero keeps the total") << "5\r\n" + gbkDivide + "\r\n0\r\n+\r\n" << QStringList{"5", "0"} << QStringList{divide, "+"} << "5";
+    QTest::newRow("division rounds to four places") << "2\r\n" + gbkDivide + "\r\n3\r\n+\r\n" << QStringList{"2", "3"} << QStringList{divide, "+"} << "0.6667";
+    QTest::newRow("product out of range keeps the total") << "922337203685477\r\n" + gbkTimes + "\r\n1000\r\n+\r\n" << QStringList{"922337203685477", "1000"} << QStringList{times, "+"} << "922337203685477";
+    QTest::newRow("sum out of range keeps the total") << QByteArray("922337203685477\r\n+\r\n922337203685477\r\n+\r\n") << QStringList{"922337203685477", "922337203685477"} << QStringList{"+", "+"} << "922337203685477";
+    QTest::newRow("negative and fractions") << "-1.5\r\n" + gbkTimes + "\r\n2\r\n-\r\n0.25\r\n-\r\n" << QStringList{"-1.5", "2", "0.25"} << QStringList{times, "-", "-"} << "-3.25";
+    QTest::newRow("first line whole, later ones by their leading number") << QByteArray("12.5.3\r\n+\r\n1e3\r\n+\r\n2x\r\n+\r\n") << QStringList{"12.5.3", "1e3", "2x"} << QStringList{"+", "+", "+"} << "1002";
+    QTest::newRow("not a number reads as zero") << QByteArray("abc\r\n+\r\n4\r\n+\r\n-\r\n+\r\n.\r\n+\r\n") << QStringList{"abc", "4", "-", "."} << QStringList{"+", "+", "+", "+"} << "4";
+    QTest::newRow("unknown symbol changes nothing") << QByteArray("5\r\n?\r\n3\r\n+\r\n") << QStringList{"5", "3"} << QStringList{"?", "+"} << "5";
+    QTest::newRow("last symbol is not applied") << "5\r\n+\r\n3\r\n" + gbkTimes + "\r\n" << QStringList{"5", "3"} << QStringList{"+", times} << "8";
+    QTest::newRow("bytes of neither encoding") << QByteArray("5\r\n\x81 \x81 \r\n3\r\n+\r\n") << QStringList{"5", "3"} << QStringList{QString(QChar::ReplacementCharacter) + " " + QChar::ReplacementCharacter, "+"} << "5";
+    // clang-format on
 }
 
 void TestTapeFiles::open() {
@@ -583,12 +543,11 @@ void TestTapeFiles::openWithEmptyNameDoesNothing() {
 void TestTapeFiles::openUnreadable_data() {
     QTest::addColumn<QString>("dataFolder"); // relative to the test's folder
     QTest::addColumn<QString>("name");
-    QTest::newRow("file removed after listing") << "unreadable"
-                                                << "gone.qtz";
-    QTest::newRow("data folder missing") << "noSuchFolder"
-                                         << "20260101$8$00$00.qtz";
-    QTest::newRow("name is a folder") << "unreadable"
-                                      << "folder.qtz";
+    // clang-format off
+    QTest::newRow("file removed after listing") << "unreadable" << "gone.qtz";
+    QTest::newRow("data folder missing") << "noSuchFolder" << "20260101$8$00$00.qtz";
+    QTest::newRow("name is a folder") << "unreadable" << "folder.qtz";
+    // clang-format on
 }
 
 void TestTapeFiles::openUnreadable() {
@@ -768,6 +727,7 @@ void TestTapeFiles::roundTripThroughEditedView() {
 
 void TestTapeFiles::programFileReopensWithSameTotal_data() {
     QTest::addColumn<QString>("keys");
+    // clang-format off
     QTest::newRow("add multiply equals") << "5 加 3 乘 2 =";
     QTest::newRow("ends with an operator key") << "5 乘 3 加";
     QTest::newRow("subtract below zero") << "2 减 3.5 减 0.25 =";
@@ -776,6 +736,7 @@ void TestTapeFiles::programFileReopensWithSameTotal_data() {
     QTest::newRow("decimal product") << "1.5 乘 1.5 乘 -2 =";
     QTest::newRow("one line") << "42 =";
     QTest::newRow("equals twice") << "4 乘 2 = 3 =";
+    // clang-format on
 }
 
 void TestTapeFiles::programFileReopensWithSameTotal() {
@@ -864,8 +825,10 @@ void TestTapeFiles::randomSessionsReopenWithTheShownTotal() {
 void TestTapeFiles::deleteTape_data() {
     QTest::addColumn<int>("fromFile");
     QTest::addColumn<QString>("cues");
+    // clang-format off
     QTest::newRow("opened from the list") << 1 << "cue:删除.wav blocking:删除.wav cue:归零.wav";
     QTest::newRow("saved new") << 0 << "blocking: cue:归零.wav";
+    // clang-format on
 }
 
 void TestTapeFiles::deleteTape() {
@@ -922,10 +885,12 @@ void TestTapeFiles::deleteWithoutFileDoesNothing() {
 
 void TestTapeFiles::deleteWithMissingSelection_data() {
     QTest::addColumn<QString>("selected");
+    // clang-format off
     QTest::newRow("nothing selected") << QString();
     QTest::newRow("file already gone") << "gone.qtz";
     QTest::newRow("name outside the folder") << "../outside.qtz";
     QTest::newRow("a folder") << "folder.qtz";
+    // clang-format on
 }
 
 void TestTapeFiles::deleteWithMissingSelection() {
@@ -967,6 +932,7 @@ void TestTapeFiles::saveAfterDeleteMakesNewFile() {
 void TestTapeFiles::keyFilter_data() {
     QTest::addColumn<int>("typed");
     QTest::addColumn<int>("result");
+    // clang-format off
     QTest::newRow("backspace") << 8 << 8;
     QTest::newRow("plus") << int('+') << int('+');
     QTest::newRow("minus") << int('-') << int('-');
@@ -987,6 +953,7 @@ void TestTapeFiles::keyFilter_data() {
     QTest::newRow("times typed directly") << 0x00D7 << 0;
     QTest::newRow("nul") << 0 << 0;
     QTest::newRow("negative code") << -1 << 0;
+    // clang-format on
 }
 
 void TestTapeFiles::keyFilter() {
