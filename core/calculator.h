@@ -4,7 +4,6 @@
 
 #include "core/money.h"
 
-#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <optional>
@@ -50,11 +49,15 @@ template <typename T> class TapeColumn {
         return block[slot % blockSize];
     }
     static constexpr std::size_t size() { return tapeSlots; }
-    // Every slot empty again. The blocks stay, and a string keeps its capacity: opening
-    // a tape clears all of them before it fills them again.
+    // Every slot empty again; the blocks stay, as opening a tape clears and refills them.
+    // clear() rather than assigning an empty string: clear() is a store, an assignment a call.
     void clear() {
         for (std::vector<T> &block : m_blocks)
-            std::fill(block.begin(), block.end(), blank());
+            for (T &value : block)
+                if constexpr (requires { value.clear(); })
+                    value.clear();
+                else
+                    value = T();
     }
     friend bool operator==(const TapeColumn &a, const TapeColumn &b) {
         for (std::size_t slot = 0; slot < size(); ++slot)
