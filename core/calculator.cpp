@@ -35,13 +35,9 @@ const OperatorInfo *operatorByName(std::string_view name) {
 }
 
 void Calculator::clearTape() {
-    // clear() rather than assigning empty strings: every open clears all 30,001 slots, and
-    // clear() is a store where an assignment is a call.
-    for (std::string &entry : tapeEntries)
-        entry.clear();
-    for (std::string &symbol : tapeOperators)
-        symbol.clear();
-    std::fill(tapeTotals.begin(), tapeTotals.end(), std::nullopt);
+    tapeEntries.clear();
+    tapeOperators.clear();
+    tapeTotals.clear();
 }
 
 } // namespace tapecalc

@@ -5,6 +5,7 @@
 #include "core/money.h"
 
 #include <array>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,6 +31,49 @@ const OperatorInfo *operatorByName(std::string_view name);
 
 // The tape holds 30,001 lines (indices 0 to 30000); writes beyond are skipped.
 inline constexpr int tapeSlots = 30001;
+
+// One column of the tape: 30,001 slots that read as empty until written. Storage comes in
+// blocks on a slot's first write through a non-const reference, so a fresh calculator
+// holds no tape memory (three full columns would be 2.4 MB, most of it never used), and
+// a written slot never moves.
+template <typename T> class TapeColumn {
+  public:
+    const T &operator[](std::size_t slot) const {
+        const std::vector<T> &block = m_blocks[slot / blockSize];
+        return block.empty() ? blank() : block[slot % blockSize];
+    }
+    T &operator[](std::size_t slot) {
+        std::vector<T> &block = m_blocks[slot / blockSize];
+        if (block.empty()) [[unlikely]]
+            block.resize(blockSize);
+        return block[slot % blockSize];
+    }
+    static constexpr std::size_t size() { return tapeSlots; }
+    // Every slot empty again; the blocks stay, as opening a tape clears and refills them.
+    // clear() rather than assigning an empty string: clear() is a store, an assignment a call.
+    void clear() {
+        for (std::vector<T> &block : m_blocks)
+            for (T &value : block)
+                if constexpr (requires { value.clear(); })
+                    value.clear();
+                else
+                    value = T();
+    }
+    friend bool operator==(const TapeColumn &a, const TapeColumn &b) {
+        for (std::size_t slot = 0; slot < size(); ++slot)
+            if (a[slot] != b[slot])
+                return false;
+        return true;
+    }
+
+  private:
+    static constexpr std::size_t blockSize = 1024;
+    static const T &blank() {
+        static const T empty{};
+        return empty;
+    }
+    std::array<std::vector<T>, (tapeSlots + blockSize - 1) / blockSize> m_blocks;
+};
 
 // A rectangle in the window's units of 1/1440 inch (15 to a pixel at 96 dpi).
 struct Rect {
@@ -69,9 +113,9 @@ struct Calculator {
     Money runningTotal{};
     Operator pendingOperator = add;
     Operator previousOperator = noOperator;
-    std::vector<std::string> tapeEntries = std::vector<std::string>(tapeSlots);
-    std::vector<std::string> tapeOperators = std::vector<std::string>(tapeSlots);
-    std::vector<std::optional<Money>> tapeTotals = std::vector<std::optional<Money>>(tapeSlots);
+    TapeColumn<std::string> tapeEntries;
+    TapeColumn<std::string> tapeOperators;
+    TapeColumn<std::optional<Money>> tapeTotals;
     int lineNumber = 0;          // slot of the next line; the review cursor
     int lastLineNumber = 0;      // end of the tape
     std::string currentTapeFile; // the file the tape belongs to; empty: none

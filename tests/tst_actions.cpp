@@ -4,6 +4,8 @@
 
 #include <QTest>
 
+#include <random>
+
 using namespace tapecalc;
 
 class TestActions : public QObject {
@@ -23,6 +25,7 @@ class TestActions : public QObject {
     void clearAllKeepsTheTapeFile();
     void operatorsUntieTheTapeFile();
     void fullTapeStillCountsAndCalculates();
+    void tapeColumnReadsAsAFullVector();
     void tapeViewShowsEntryLeftAtTheCursor();
     void functionKeys_data();
     void functionKeys();
@@ -248,6 +251,27 @@ void TestActions::fullTapeStillCountsAndCalculates() {
     QCOMPARE(moneyText(calc.runningTotal), std::string("30000"));
     QCOMPARE(calc.tapeOperators[tapeSlots - 1], std::string("+"));
     QCOMPARE(calc.shown.text2, fullView);
+}
+
+// The column takes memory only where written; against a plain vector of all 30,001 slots,
+// writes at block edges and at random read back the same, and every other slot reads empty.
+void TestActions::tapeColumnReadsAsAFullVector() {
+    TapeColumn<std::string> column;
+    std::vector<std::string> oracle(tapeSlots);
+    std::mt19937 random(9);
+    std::vector<std::size_t> slots{0, 1023, 1024, 2047, 29695, 29696, tapeSlots - 1};
+    for (int i = 0; i < 200; ++i)
+        slots.push_back(random() % tapeSlots);
+    for (std::size_t slot : slots)
+        column[slot] = oracle[slot] = std::to_string(slot) + std::string(slot % 40, 'x');
+    const TapeColumn<std::string> copy = column;
+    for (std::size_t slot = 0; slot < tapeSlots; ++slot)
+        QCOMPARE(copy[slot], oracle[slot]);
+    QVERIFY(copy == column);
+    column[0].clear();
+    QVERIFY(!(copy == column));
+    column.clear();
+    QVERIFY(column == TapeColumn<std::string>());
 }
 
 void TestActions::tapeViewShowsEntryLeftAtTheCursor() {

@@ -15,6 +15,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMimeData>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -95,6 +96,7 @@ class TestForm1 : public QObject {
     void pressFeedback_data();
     void pressFeedback();
     void missingPictureKeepsTheBuiltIn();
+    void builtInPicturesLookAsDrawnScaled();
     void typedCalculation();
     void keyCodesNeverComeFromTheText_data();
     void keyCodesNeverComeFromTheText();
@@ -244,6 +246,33 @@ void TestForm1::missingPictureKeepsTheBuiltIn() {
     click(form, "Label5(4)");
     QVERIFY(control(form, "Image1(4)")->property("source").toString().isEmpty());
     QCOMPARE(control<QLineEdit>(form, "Text1")->text(), QString("5")); // the key still works
+}
+
+// An opaque built-in picture is kept drawn at its box's size; it must show the pixels the
+// whole picture drawn scaled gives, also after the box changes size.
+void TestForm1::builtInPicturesLookAsDrawnScaled() {
+    ProgramFolder folder;
+    RecordingPlatform platform;
+    Form1 form(platform, folder.path());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    const auto scaledWhole = [](const QString &picture, QSize size) {
+        QPixmap drawn(size);
+        QPainter painter(&drawn);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawPixmap(drawn.rect(), QPixmap(picture));
+        painter.end();
+        return drawn.toImage();
+    };
+    const auto onScreen = [](QWidget *box) {
+        return box->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    };
+    QWidget *backdrop = control(form, "Image2");
+    QWidget *strip = control(form, "Image3");
+    QCOMPARE(onScreen(backdrop), scaledWhole(":/art/backdrop.png", backdrop->size()));
+    QCOMPARE(onScreen(strip), scaledWhole(":/art/strip.png", strip->size()));
+    strip->resize(strip->width() / 2, strip->height() + 9);
+    QCOMPARE(onScreen(strip), scaledWhole(":/art/strip.png", strip->size()));
 }
 
 void TestForm1::typedCalculation() {

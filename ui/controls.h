@@ -38,8 +38,11 @@ class PictureBox : public QWidget {
     void mouseDoubleClickEvent(QMouseEvent *e) override;
 
   private:
+    QPixmap builtInPicture(QSize shown);
+
     QString m_builtIn;
-    QPixmap m_picture; // null until the first paint or load()
+    QPixmap m_picture;          // null until the first paint or load()
+    bool m_drawnToSize = false; // m_picture is the built-in one drawn at the widget's size
     QString m_source;
 };
 
