@@ -4,12 +4,15 @@
 
 #include <QAudioDevice>
 #include <QAudioSink>
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QEventLoop>
 #include <QFile>
+#include <QIODevice>
 #include <QMediaDevices>
+
+#include <algorithm>
+#include <cstring>
 
 namespace tapecalc {
 
@@ -95,6 +98,45 @@ std::optional<PcmFormat> toPcmFormat(const QAudioFormat &format) {
         return std::nullopt;
     return out;
 }
+
+// The cue's samples and then silence, for as long as the sink asks. A source that runs
+// dry makes Qt 6.4's PulseAudio sink ask the server to drain and hand it a pointer to
+// itself, which stop() does not take back: the reply could then reach a sink already
+// deleted, on PulseAudio's thread, and crash the program. Never running dry, the stream
+// is never drained; the player ends the cue by the time the device reports as played,
+// and stop() detaches every callback that could reach the sink.
+class CueSource : public QIODevice {
+  public:
+    CueSource(QByteArray pcm, const QAudioFormat &format, QObject *parent)
+        : QIODevice(parent), m_pcm(std::move(pcm)),
+          m_silence(format.sampleFormat() == QAudioFormat::UInt8 ? char(0x80) : char(0)) {}
+
+    bool isSequential() const override { return true; }
+    // Called from PulseAudio's thread too: it reads no state that changes.
+    bool atEnd() const override { return false; }
+    // The sink sizes its prebuffer by this: the whole cue at the start, so a short cue
+    // is not held back waiting for more.
+    qint64 bytesAvailable() const override {
+        const qint64 left = m_pcm.size() - m_offset;
+        return (left > 0 ? left : 0) + kSilenceBlockBytes;
+    }
+
+  protected:
+    qint64 readData(char *data, qint64 maxSize) override {
+        const qint64 fromCue = std::clamp<qint64>(m_pcm.size() - m_offset, 0, maxSize);
+        std::memcpy(data, m_pcm.constData() + m_offset, size_t(fromCue));
+        std::memset(data + fromCue, m_silence, size_t(maxSize - fromCue));
+        m_offset += fromCue;
+        return maxSize;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+  private:
+    static constexpr qint64 kSilenceBlockBytes = 4096;
+    const QByteArray m_pcm;
+    qint64 m_offset = 0;
+    const char m_silence;
+};
 
 } // namespace
 
@@ -206,12 +248,11 @@ bool CuePlayer::start(const QString &path) {
         // No parent: Qt 6.4 gives the sink's backend object the parent passed here, and
         // the two would then be deleted twice along with the player.
         auto *sink = new QAudioSink(device, sound->format);
-        auto *buffer = new QBuffer(sink);
-        buffer->setData(sound->pcm);
-        buffer->open(QIODevice::ReadOnly);
+        auto *source = new CueSource(sound->pcm, sound->format, sink);
+        source->open(QIODevice::ReadOnly | QIODevice::Unbuffered);
         connect(sink, &QAudioSink::stateChanged, this, &CuePlayer::onSinkState);
         m_sink = sink;
-        sink->start(buffer);
+        sink->start(source);
     }
 
     const int lengthMs = static_cast<int>((m_durationUs + 999) / 1000);
@@ -222,7 +263,7 @@ bool CuePlayer::start(const QString &path) {
 
 void CuePlayer::onSinkState() {
     // A sink that stops by itself has failed (device gone or refused); the cue then keeps
-    // only its length. Idle means no more than that all data was handed over, not heard.
+    // only its length. Idle means no more than an underrun: the source never ends.
     if (m_sink && m_sink->state() == QAudio::StoppedState) {
         m_sinkFailed = true;
         if (m_nominalEndPassed)
