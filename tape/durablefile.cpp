@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 
 #ifdef Q_OS_WIN
@@ -192,5 +193,27 @@ void syncFolder(const QString &folder) {
 }
 
 #endif
+
+QString placeUnderFreeName(const QString &temporary, const QString &folder, const QString &name) {
+    const QFileInfo first(name);
+    constexpr int attempts = 1000;
+    for (int n = 1; n <= attempts; ++n) {
+        const QString candidate = n == 1
+                                      ? name
+                                      : first.completeBaseName() + QLatin1Char('-') +
+                                            QString::number(n) + QLatin1Char('.') + first.suffix();
+        const QString path = QDir(folder).filePath(candidate);
+        const Placed placed = placeAsNew(temporary, path);
+        if (placed == Placed::done) {
+            syncFolder(folder);
+            return path;
+        }
+        // Only a name taken in the meantime is worth another try.
+        if (placed == Placed::failed)
+            break;
+    }
+    QFile::remove(temporary);
+    return {};
+}
 
 } // namespace tapecalc::durable

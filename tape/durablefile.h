@@ -22,6 +22,11 @@ enum class Placed { done, nameTaken, failed };
 // is never replaced, not even by a second program saving at the same moment.
 Placed placeAsNew(const QString &temporary, const QString &path);
 
+// Gives `temporary` the name `name` in `folder`, or else the first free of "stem-2.ext",
+// "stem-3.ext", …, never replacing a file, and syncs the folder. The path it got, or
+// empty when it could not be placed (the temporary is then removed).
+QString placeUnderFreeName(const QString &temporary, const QString &folder, const QString &name);
+
 // Gives `temporary` the name `path` in one step, replacing the file there: a reader sees
 // the old content or the new one, never a mixture.
 bool replaceWith(const QString &temporary, const QString &path);

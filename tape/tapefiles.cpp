@@ -64,34 +64,14 @@ QString savedBackText(const QString &view) {
     return withCrLf(view.mid(first, end - first)) + QLatin1String("\r\n");
 }
 
-// Names for a new tape: the moment's name, then the same stem with "-2", "-3", …
-QString newTapeName(const QDateTime &moment, int n) {
-    const QString first = tapeFileName(moment);
-    if (n == 1)
-        return first;
-    return first.chopped(4) + QLatin1Char('-') + QString::number(n) + QLatin1String(".qtz");
-}
-
 // The content goes to a temporary first and reaches its final name only once it is on
-// the disk, so a save cut off at any moment leaves the whole tape or no tape file.
+// the disk, so a save cut off at any moment leaves the whole tape or no tape file. A name
+// already taken gives "-2", "-3", …
 QString saveNewFile(const QString &dataFolder, const QDateTime &moment, const QByteArray &bytes) {
     const QString temporary = durable::writeTemporary(dataFolder, bytes);
     if (temporary.isEmpty())
         return {};
-    constexpr int attempts = 1000;
-    for (int n = 1; n <= attempts; ++n) {
-        const QString path = pathInFolder(dataFolder, newTapeName(moment, n));
-        const durable::Placed placed = durable::placeAsNew(temporary, path);
-        if (placed == durable::Placed::done) {
-            durable::syncFolder(dataFolder);
-            return path;
-        }
-        // Only a name taken in the meantime is worth another try.
-        if (placed == durable::Placed::failed)
-            break;
-    }
-    QFile::remove(temporary);
-    return {};
+    return durable::placeUnderFreeName(temporary, dataFolder, tapeFileName(moment));
 }
 
 // The old content stays until the new one is on the disk, then is replaced in one step.

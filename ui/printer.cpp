@@ -184,21 +184,7 @@ QString saveReportPdf(const PrintLines &lines, const QString &folder, const QStr
         return {};
     }
 
-    const QFileInfo wanted(name);
-    constexpr int attempts = 1000;
-    for (int n = 1; n <= attempts; ++n) {
-        const QString path = QDir(folder).filePath(
-            n == 1 ? name
-                   : wanted.completeBaseName() + QLatin1Char('-') + QString::number(n) +
-                         QLatin1Char('.') + wanted.suffix());
-        // A rename never replaces an existing file.
-        if (QFile::rename(partial, path))
-            return path;
-        if (!QFileInfo::exists(path))
-            break;
-    }
-    QFile::remove(partial);
-    return {};
+    return durable::placeUnderFreeName(partial, folder, name);
 }
 
 } // namespace tapecalc
