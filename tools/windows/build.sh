@@ -1,0 +1,282 @@
+#!/bin/bash
+# Cross-builds TapeCalc for 64-bit Windows on Debian: MinGW-w64 (posix threads), a Qt
+# built from Debian's own sources of the installed Qt version, the installer (NSIS) and a
+# portable zip. The suites run under wine.
+#
+#   tools/windows/build.sh            Qt (base + Multimedia), GMP, MPFR, the program,
+#                                     TapeCalc-<version>-win64-setup.exe and the zip
+#   tools/windows/build.sh --core     QtCore + QtTest, GMP, MPFR, and the core and
+#                                     tape-file suites under wine (CI: about 10 minutes
+#                                     of Qt on a fresh machine)
+#   options: --test (full mode: run every suite under wine too), --no-pack, --qt-only
+#
+# What is built once lives outside the repository, in
+# ${TAPECALC_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/tapecalc-windows}: the sources,
+# a build folder and a stamp per component. A component with its stamp is never built
+# again; one that was interrupted is started again from a clean folder (the Qt builds
+# resume with ninja, which only keeps outputs that were finished). --core builds the
+# QtCore and QtTest of the same Qt build folder, so the full mode goes on from there.
+set -euo pipefail
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/../.." && pwd)
+# shellcheck source=../setup.sh
+source "$root/tools/setup.sh"
+
+mode=full
+run_tests=0
+pack=1
+qt_only=0
+for arg in "$@"; do
+    case $arg in
+    --core) mode=core ;;
+    --test) run_tests=1 ;;
+    --no-pack) pack=0 ;;
+    --qt-only) qt_only=1 ;;
+    -h | --help)
+        sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'
+        exit 0
+        ;;
+    *)
+        echo "build.sh: unknown option $arg (see --help)" >&2
+        exit 2
+        ;;
+    esac
+done
+[ "$mode" = core ] && run_tests=1 && pack=0
+
+cache=${TAPECALC_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/tapecalc-windows}
+host=x86_64-w64-mingw32
+qt=$cache/qt               # the Windows Qt, installed
+deps=$cache/deps           # GMP and MPFR, static
+stamps=$cache/stamps
+jobs=$(nproc)
+# The long builds give way to whatever else runs on the machine.
+slow=(nice -n 19)
+command -v ionice >/dev/null && slow+=(ionice -c3)
+mkdir -p "$cache/src" "$cache/build" "$stamps"
+
+say() { printf '\n== %s\n' "$*"; }
+done_() { [ -e "$stamps/$1" ]; }
+stamp() { date -u +%FT%TZ >"$stamps/$1"; }
+took() { # component, start second: one line for the summary
+    local s=$(($(date +%s) - $2))
+    printf '%-16s %3d min %02d s\n' "$1" $((s / 60)) $((s % 60)) | tee -a "$cache/times.log"
+}
+
+say "Packages"
+# shellcheck disable=SC2046
+tapecalc_install_missing cmake ninja-build pkg-config dpkg-dev \
+    g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 \
+    wine wine64 m4 qt6-base-dev qt6-base-dev-tools \
+    $([ "$mode" = full ] && echo nsis zip qt6-shadertools-dev qt6-multimedia-dev imagemagick)
+
+# ---- Sources, through a sources list of our own: apt's configuration and lists stay as
+# they are. The deb-src entries name the mirrors and suites of the system's deb entries.
+fetch_sources() {
+    done_ sources && return 0
+    say "Sources (apt-get source)"
+    local apt=$cache/apt
+    rm -rf "$apt" "$cache/src"
+    mkdir -p "$apt/parts" "$apt/lists/partial" "$apt/cache/archives/partial" "$cache/src"
+    local f
+    for f in /etc/apt/sources.list.d/*.sources; do
+        [ -e "$f" ] || continue
+        sed -n 's/^Types:.*\bdeb\b.*/Types: deb-src/; p' "$f"
+        echo
+    done >"$apt/parts/tapecalc-src.sources"
+    for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+        [ -e "$f" ] || continue
+        sed -n 's/^[[:space:]]*deb\([[:space:]]\)/deb-src\1/p' "$f"
+    done >"$apt/parts/tapecalc-src.list"
+    local opts=(-o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts="$apt/parts"
+        -o Dir::State::Lists="$apt/lists" -o Dir::Cache="$apt/cache"
+        -o APT::Sandbox::User=root)
+    apt-get "${opts[@]}" update -qq
+    # The Qt sources of the Qt installed here: its host tools build the Windows Qt.
+    local base media
+    base=$(dpkg-query -W -f='${source:Version}' qt6-base-dev)
+    media=$(dpkg-query -W -f='${source:Version}' qt6-multimedia-dev 2>/dev/null || true)
+    (cd "$cache/src" && apt-get "${opts[@]}" source -qq "qt6-base=$base" \
+        "qt6-multimedia${media:+=$media}" gmp mpfr4 >/dev/null)
+    rm -rf "$apt"
+    stamp sources
+}
+
+# ---- A CMake toolchain for the -posix MinGW compilers (std::thread needs them).
+write_toolchain() {
+    cat >"$cache/mingw-posix.cmake" <<EOF
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(CMAKE_C_COMPILER   /usr/bin/$host-gcc-posix)
+set(CMAKE_CXX_COMPILER /usr/bin/$host-g++-posix)
+set(CMAKE_RC_COMPILER  /usr/bin/$host-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/$host $qt $deps)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+EOF
+}
+
+srcdir() { # the unpacked folder of a source package, by its name's start
+    local d
+    d=$(find "$cache/src" -maxdepth 1 -mindepth 1 -type d -name "$1-*" | head -n 1)
+    [ -n "$d" ] || {
+        echo "build.sh: no sources for $1 in $cache/src" >&2
+        exit 1
+    }
+    echo "$d"
+}
+
+# ---- GMP and MPFR: static libraries, autotools.
+build_autotools() { # stamp name, source folder, configure options...
+    local name=$1 src=$2
+    shift 2
+    done_ "$name" && return 0
+    say "$name"
+    local t0 b=$cache/build/$name
+    t0=$(date +%s)
+    rm -rf "$b"
+    mkdir -p "$b"
+    (cd "$b" && "${slow[@]}" "$src/configure" --host=$host --prefix="$deps" \
+        --enable-static --disable-shared CC=$host-gcc-posix CXX=$host-g++-posix "$@" \
+        >configure.log 2>&1 &&
+        "${slow[@]}" make -j"$jobs" >make.log 2>&1 && make install >install.log 2>&1) || {
+        echo "build.sh: $name failed; see $b/*.log" >&2
+        exit 1
+    }
+    rm -rf "$b"
+    stamp "$name"
+    took "$name" "$t0"
+}
+
+# ---- qtbase. One build folder for both modes: --core builds and installs the QtCore and
+# QtTest parts of it, the full mode builds the rest and installs everything.
+qtbase_configure() {
+    local b=$cache/build/qtbase
+    [ -e "$b/.configured" ] && return 0
+    rm -rf "$b"
+    mkdir -p "$b"
+    local t0
+    t0=$(date +%s)
+    say "qtbase: configure"
+    (cd "$b" && "${slow[@]}" cmake -G Ninja "$(srcdir qt6-base)" \
+        -DCMAKE_TOOLCHAIN_FILE="$cache/mingw-posix.cmake" \
+        -DCMAKE_INSTALL_PREFIX="$qt" -DCMAKE_BUILD_TYPE=Release \
+        -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+        -DBUILD_SHARED_LIBS=ON -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF \
+        -DFEATURE_opengl=OFF -DFEATURE_dbus=OFF -DFEATURE_sql=OFF -DFEATURE_vulkan=OFF \
+        -DFEATURE_tabletevent=OFF -DFEATURE_icu=OFF -DFEATURE_system_zlib=OFF \
+        -DFEATURE_system_pcre2=OFF -DFEATURE_system_harfbuzz=OFF \
+        -DFEATURE_system_freetype=OFF -DFEATURE_system_jpeg=OFF \
+        -DFEATURE_system_png=OFF -DFEATURE_openssl=OFF \
+        >configure.log 2>&1) || {
+        echo "build.sh: qtbase configure failed; see $b/configure.log" >&2
+        exit 1
+    }
+    touch "$b/.configured"
+    took "qtbase configure" "$t0"
+}
+
+# The install scripts of the folders that make QtCore and QtTest usable from a project:
+# the top folder's own files (Qt6Config, the toolchain file, global targets), the
+# entry point and the two modules. The top folder is installed "locally", without the rest.
+qtbase_core_parts=(src/entrypoint src/corelib src/testlib)
+
+build_qtbase_core() {
+    done_ qtbase-core && return 0
+    qtbase_configure
+    local b=$cache/build/qtbase t0
+    t0=$(date +%s)
+    say "qtbase: QtCore and QtTest"
+    "${slow[@]}" ninja -C "$b" -j"$jobs" Core Test EntryPointImplementation >"$b/core.log" 2>&1 || {
+        echo "build.sh: QtCore/QtTest failed; see $b/core.log" >&2
+        exit 1
+    }
+    (cd "$b" && cmake -DCMAKE_INSTALL_LOCAL_ONLY=ON -P cmake_install.cmake &&
+        for d in "${qtbase_core_parts[@]}"; do cmake -P "$d/cmake_install.cmake"; done) \
+        >"$b/core-install.log" 2>&1 || {
+        echo "build.sh: installing QtCore/QtTest failed; see $b/core-install.log" >&2
+        exit 1
+    }
+    stamp qtbase-core
+    took "QtCore+QtTest" "$t0"
+}
+
+build_qtbase() {
+    done_ qtbase && return 0
+    qtbase_configure
+    local b=$cache/build/qtbase t0
+    t0=$(date +%s)
+    say "qtbase: everything (ninja, $(ninja -C "$b" -n 2>/dev/null | grep -c '^\[') steps left)"
+    "${slow[@]}" ninja -C "$b" -j"$jobs" >"$b/build.log" 2>&1 || {
+        echo "build.sh: qtbase failed; see $b/build.log" >&2
+        exit 1
+    }
+    ninja -C "$b" install >"$b/install.log" 2>&1
+    stamp qtbase
+    stamp qtbase-core
+    took "qtbase" "$t0"
+}
+
+build_qtmultimedia() {
+    done_ qtmultimedia && return 0
+    local src b=$cache/build/qtmultimedia t0
+    src=$(srcdir qt6-multimedia)
+    t0=$(date +%s)
+    say "Qt Multimedia (Windows Media Foundation)"
+    rm -rf "$b"
+    mkdir -p "$b/shim" "$b/include"
+    # Three things keep Qt Multimedia 6.4 from building with MinGW on Linux as it is:
+    # 1. Its shaders are compiled by Qt ShaderTools' qsb, and ShaderTools is not built for
+    #    Windows here. Only the host tool is used, so a stand-in package finds the host's
+    #    ShaderToolsTools (qsb and qt_internal_add_shaders) the way Qt finds host tools.
+    cat >"$b/shim/Qt6ShaderToolsConfig.cmake" <<'CONFIG'
+# Stand-in for a Windows Qt ShaderTools: Qt Multimedia needs only the host's qsb.
+set(Qt6ShaderTools_FOUND TRUE)
+set(__qt_ShaderTools_tool_deps "Qt6ShaderToolsTools\;${Qt6_VERSION}")
+_qt_internal_find_tool_dependencies("ShaderTools" __qt_ShaderTools_tool_deps)
+CONFIG
+    echo 'set(PACKAGE_VERSION_COMPATIBLE TRUE)' >"$b/shim/Qt6ShaderToolsConfigVersion.cmake"
+    # 2. Windows headers included with a capital letter (Mferror.h, InitGuid.h, ...),
+    #    which MinGW's case-sensitive tree has in lower case only: links of those names.
+    local inc=/usr/$host/include h
+    grep -rhoE '#[[:space:]]*include[[:space:]]*[<"][A-Za-z0-9_]+\.h[>"]' "$src/src" |
+        sed -E 's/.*[<"](.*)[>"]/\1/' | sort -u | while read -r h; do
+        if [ ! -e "$inc/$h" ] && [ -e "$inc/${h,,}" ]; then
+            ln -s "$inc/${h,,}" "$b/include/$h"
+        fi
+    done
+    # 3. FindWMF asks for Mf, Mfplat, ... and MinGW's import libraries are lower case.
+    local wmf=() lib
+    for lib in Mf Mfuuid Mfplat Mfcore Propsys; do
+        wmf+=("-DWMF_${lib^^}_LIBRARY=/usr/$host/lib/lib${lib,,}.a")
+    done
+    (cd "$b" && "${slow[@]}" cmake -G Ninja "$src" \
+        -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
+        -DCMAKE_INSTALL_PREFIX="$qt" -DCMAKE_BUILD_TYPE=Release \
+        -DQt6ShaderTools_DIR="$b/shim" -DCMAKE_CXX_FLAGS="-I$b/include" \
+        -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF \
+        -DFEATURE_ffmpeg=OFF -DFEATURE_gstreamer=OFF -DFEATURE_spatialaudio=OFF \
+        -DFEATURE_wmf=ON "${wmf[@]}" >configure.log 2>&1 &&
+        "${slow[@]}" ninja -j"$jobs" >build.log 2>&1 && ninja install >install.log 2>&1) || {
+        echo "build.sh: Qt Multimedia failed; see $b/*.log" >&2
+        exit 1
+    }
+    stamp qtmultimedia
+    took "qtmultimedia" "$t0"
+}
+
+fetch_sources
+write_toolchain
+if [ "$mode" = core ]; then
+    build_qtbase_core
+else
+    build_qtbase
+    build_qtmultimedia
+fi
+build_autotools gmp "$(srcdir gmp)" --enable-cxx
+build_autotools mpfr "$(srcdir mpfr4)" --with-gmp="$deps"
+say "Installed: Qt $(du -sh "$qt" | cut -f1), GMP+MPFR $(du -sh "$deps" | cut -f1)"
+[ "$qt_only" = 1 ] && exit 0
