@@ -3,7 +3,7 @@
 # the key pictures loaded at run time (anniu/*.jpg) and the program's icon (art/icons/).
 # `make_art.sh icons` makes only the icon.
 # Needs (Debian 12): imagemagick fonts-noto-cjk (font "Noto Serif CJK SC"); for the icon
-# librsvg2-bin.
+# librsvg2-bin and icoutils.
 # Everything is drawn at twice the 96-dpi pixel size (1 px = 15 twips at 1x)
 # so it stays crisp on high-DPI screens. Fixed noise seed and stripped
 # metadata: running it again gives the same bytes.
@@ -66,6 +66,10 @@ SVG
   for size in 16 22 24 32 48 64 128 256; do
     rsvg-convert -w "$size" -h "$size" "$icons/tapecalc.svg" -o "$icons/tapecalc-$size.png"
   done
+  # Windows' icon (the executable, the installer, the Start menu): the same pictures in
+  # one .ico, the 256 px one kept as PNG as Windows Vista and later read it.
+  icotool -c -o "$icons/tapecalc.ico" "$icons"/tapecalc-{16,24,32,48,64,128}.png \
+      -r "$icons/tapecalc-256.png"
 }
 make_icon
 [ "${1:-}" = icons ] && exit 0
