@@ -1,0 +1,106 @@
+# Windows: the executable's icon and version sheet, the DLLs and Qt plugins the program
+# loads (copied beside it at install time, found from the binaries' imports), and the
+# installer (NSIS) and portable zip that CPack makes. Included from dist/CMakeLists.txt,
+# after the program's target and before include(CPack).
+
+# The icon and the version sheet, linked into tapecalc.exe.
+enable_language(RC)
+set(TAPECALC_ICO ${PROJECT_SOURCE_DIR}/art/icons/tapecalc.ico)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/tapecalc.rc.in tapecalc.rc @ONLY)
+add_library(tapecalc_resources OBJECT ${CMAKE_CURRENT_BINARY_DIR}/tapecalc.rc)
+set_property(SOURCE ${CMAKE_CURRENT_BINARY_DIR}/tapecalc.rc APPEND PROPERTY
+    OBJECT_DEPENDS ${TAPECALC_ICO})
+target_link_libraries(tapecalc PRIVATE tapecalc_resources)
+
+# The Qt plugins the window loads, by the kind Qt files them under: the Windows platform,
+# the native style (the message boxes), JPEG for the key pictures in anniu/, and the
+# multimedia backend that opens the audio output for the cues. Qt's print support needs
+# no plugin on Windows.
+set(tapecalc_plugin_kinds platforms styles imageformats:qjpeg multimedia)
+set(tapecalc_plugins)
+foreach(module Gui Widgets Multimedia)
+    get_target_property(names Qt6::${module} QT_PLUGINS)
+    foreach(name IN LISTS names)
+        if(NOT TARGET Qt6::${name})
+            continue()
+        endif()
+        get_target_property(kind Qt6::${name} QT_PLUGIN_TYPE)
+        get_target_property(file Qt6::${name} IMPORTED_LOCATION_RELEASE)
+        if(NOT file)
+            get_target_property(file Qt6::${name} IMPORTED_LOCATION)
+        endif()
+        get_filename_component(base ${file} NAME_WE)
+        if(kind IN_LIST tapecalc_plugin_kinds OR "${kind}:${base}" IN_LIST tapecalc_plugin_kinds)
+            list(APPEND tapecalc_plugins ${file})
+            install(FILES ${file} DESTINATION ${CMAKE_INSTALL_BINDIR}/${kind})
+        endif()
+    endforeach()
+endforeach()
+list(REMOVE_DUPLICATES tapecalc_plugins)
+if(NOT tapecalc_plugins MATCHES "qwindows")
+    message(FATAL_ERROR "This Qt has no Windows platform plugin (qwindows.dll)")
+endif()
+
+# Where the DLLs are found: Qt's bin folder and the MinGW runtime (libstdc++, libgcc,
+# winpthread), asked from the compiler rather than written down per version.
+set(tapecalc_dll_dirs)
+foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
+    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll}
+        OUTPUT_VARIABLE path OUTPUT_STRIP_TRAILING_WHITESPACE)
+    if(IS_ABSOLUTE "${path}")
+        get_filename_component(dir ${path} DIRECTORY)
+        list(APPEND tapecalc_dll_dirs ${dir})
+    endif()
+endforeach()
+list(REMOVE_DUPLICATES tapecalc_dll_dirs)
+
+# At install time: every DLL the program and its plugins import, and what those import in
+# turn, from the folders above. Names that are in none of them are Windows' own
+# (KERNEL32, USER32, ...); a Qt or MinGW library among them means a broken Qt.
+install(CODE "
+    set(tapecalc_objdump [[${CMAKE_OBJDUMP}]])
+    set(tapecalc_plugins [[${tapecalc_plugins}]])
+    set(tapecalc_dll_dirs [[$<TARGET_FILE_DIR:Qt6::Core>;${tapecalc_dll_dirs}]])
+    set(tapecalc_bin [[${CMAKE_INSTALL_BINDIR}]])
+")
+install(CODE [[
+    set(CMAKE_GET_RUNTIME_DEPENDENCIES_PLATFORM windows+pe)
+    set(CMAKE_GET_RUNTIME_DEPENDENCIES_TOOL objdump)
+    set(CMAKE_GET_RUNTIME_DEPENDENCIES_COMMAND ${tapecalc_objdump})
+    file(GET_RUNTIME_DEPENDENCIES
+        EXECUTABLES $<TARGET_FILE:tapecalc>
+        MODULES ${tapecalc_plugins}
+        DIRECTORIES ${tapecalc_dll_dirs}
+        PRE_EXCLUDE_REGEXES "^api-ms-win-" "^ext-ms-"
+        RESOLVED_DEPENDENCIES_VAR found
+        UNRESOLVED_DEPENDENCIES_VAR system)
+    foreach(name IN LISTS system)
+        if(name MATCHES "^(qt6|libstdc|libgcc|libwinpthread)")
+            message(FATAL_ERROR "${name} is imported but found in none of ${tapecalc_dll_dirs}")
+        endif()
+    endforeach()
+    list(SORT found)
+    message(STATUS "DLLs beside the program: ${found}")
+    file(INSTALL DESTINATION ${CMAKE_INSTALL_PREFIX}/${tapecalc_bin} TYPE SHARED_LIBRARY
+        FILES ${found})
+]])
+
+# The installer: 64-bit (the template in this folder), into Program Files, with a Start
+# menu entry and an uninstaller; and the same tree as a zip to run from any folder.
+set(CPACK_MODULE_PATH ${CMAKE_CURRENT_LIST_DIR})
+set(CPACK_GENERATOR NSIS ZIP)
+unset(CPACK_PACKAGING_INSTALL_PREFIX)
+set(CPACK_PACKAGE_INSTALL_DIRECTORY TapeCalc)
+set(CPACK_PACKAGE_EXECUTABLES tapecalc TapeCalc)
+set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+set(CPACK_NSIS_PACKAGE_NAME TapeCalc)
+set(CPACK_NSIS_DISPLAY_NAME "TapeCalc ${PROJECT_VERSION}")
+set(CPACK_NSIS_MUI_ICON ${TAPECALC_ICO})
+set(CPACK_NSIS_MUI_UNIICON ${TAPECALC_ICO})
+set(CPACK_NSIS_INSTALLED_ICON_NAME "${CMAKE_INSTALL_BINDIR}\\\\tapecalc.exe")
+set(CPACK_NSIS_URL_INFO_ABOUT ${TAPECALC_HOMEPAGE})
+set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+set(CPACK_NSIS_MUI_FINISHPAGE_RUN tapecalc.exe)
+# The file names differ per generator: TapeCalc-1.0.0-win64-setup.exe, TapeCalc-1.0.0-win64.zip.
+set(CPACK_PACKAGE_FILE_NAME TapeCalc-${PROJECT_VERSION}-win64)
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/cpack-names.cmake)
