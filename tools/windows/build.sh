@@ -209,7 +209,7 @@ build_qtbase() {
     qtbase_configure
     local b=$cache/build/qtbase t0
     t0=$(date +%s)
-    say "qtbase: everything (ninja, $(ninja -C "$b" -n 2>/dev/null | grep -c '^\[') steps left)"
+    say "qtbase: everything"
     "${slow[@]}" ninja -C "$b" -j"$jobs" >"$b/build.log" 2>&1 || {
         echo "build.sh: qtbase failed; see $b/build.log" >&2
         exit 1
@@ -268,56 +268,61 @@ CONFIG
     took "qtmultimedia" "$t0"
 }
 
-fetch_sources
-write_toolchain
-if [ "$mode" = core ]; then
-    build_qtbase_core
-else
-    build_qtbase
-    build_qtmultimedia
-fi
-build_autotools gmp "$(srcdir gmp)" --enable-cxx
-build_autotools mpfr "$(srcdir mpfr4)" --with-gmp="$deps"
-say "Installed: Qt $(du -sh "$qt" | cut -f1), GMP+MPFR $(du -sh "$deps" | cut -f1)"
-[ "$qt_only" = 1 ] && exit 0
+# The whole run is one function, read by bash before any of it starts: editing this file
+# while it runs changes nothing underneath a build.
+main() {
+    fetch_sources
+    write_toolchain
+    if [ "$mode" = core ]; then
+        build_qtbase_core
+    else
+        build_qtbase
+        build_qtmultimedia
+    fi
+    build_autotools gmp "$(srcdir gmp)" --enable-cxx
+    build_autotools mpfr "$(srcdir mpfr4)" --with-gmp="$deps"
+    say "Installed: Qt $(du -sh "$qt" | cut -f1), GMP+MPFR $(du -sh "$deps" | cut -f1)"
+    [ "$qt_only" = 1 ] && exit 0
 
-# ---- TapeCalc with that Qt. ctest runs each suite through wine-run.sh.
-build=$root/build-windows
-options=(-DTAPECALC_BENCH=OFF -DBUILD_TESTING=ON)
-if [ "$mode" = core ]; then
-    build=$root/build-windows-core
-    options+=(-DTAPECALC_QTCORE_ONLY=ON)
-fi
-say "TapeCalc ($build)"
-t0=$(date +%s)
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
-    -DCMAKE_CROSSCOMPILING_EMULATOR="$here/wine-run.sh;$qt" \
-    "${options[@]}" >/dev/null
-cmake --build "$build" -j"$jobs"
-took "TapeCalc" "$t0"
-
-status=0
-if [ "$run_tests" = 1 ]; then
-    say "Suites under wine"
-    tapecalc_install_missing xvfb
-    # shellcheck source=../xvfb.sh
-    source "$root/tools/xvfb.sh"
-    # Wine makes a desktop window at its first start: with no display then, later windows
-    # never appear. The suites draw offscreen, but wine still wants a display.
-    [ -n "${DISPLAY:-}" ] || start_xvfb 1280x1024x24
+    # ---- TapeCalc with that Qt. ctest runs each suite through wine-run.sh.
+    build=$root/build-windows
+    options=(-DTAPECALC_BENCH=OFF -DBUILD_TESTING=ON)
+    if [ "$mode" = core ]; then
+        build=$root/build-windows-core
+        options+=(-DTAPECALC_QTCORE_ONLY=ON)
+    fi
+    say "TapeCalc ($build)"
     t0=$(date +%s)
-    ctest --test-dir "$build" --output-on-failure -j"$jobs" --timeout 600 || status=$?
-    WINEPREFIX=$cache/wine wineserver -w || true
-    took "ctest" "$t0"
-fi
+    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
+        -DCMAKE_CROSSCOMPILING_EMULATOR="$here/wine-run.sh;$qt" \
+        "${options[@]}" >/dev/null
+    cmake --build "$build" -j"$jobs"
+    took "TapeCalc" "$t0"
 
-if [ "$pack" = 1 ]; then
-    say "Installer and zip"
-    (cd "$build" && cpack -B "$build/packages" >"$build/cpack.log" 2>&1) || {
-        echo "build.sh: cpack failed; see $build/cpack.log" >&2
-        exit 1
-    }
-    ls -l "$build"/packages/*.exe "$build"/packages/*.zip
-fi
-exit "$status"
+    status=0
+    if [ "$run_tests" = 1 ]; then
+        say "Suites under wine"
+        tapecalc_install_missing xvfb
+        # shellcheck source=../xvfb.sh
+        source "$root/tools/xvfb.sh"
+        # Wine makes a desktop window at its first start: with no display then, later windows
+        # never appear. The suites draw offscreen, but wine still wants a display.
+        [ -n "${DISPLAY:-}" ] || start_xvfb 1280x1024x24
+        t0=$(date +%s)
+        ctest --test-dir "$build" --output-on-failure -j"$jobs" --timeout 600 || status=$?
+        WINEPREFIX=$cache/wine wineserver -w || true
+        took "ctest" "$t0"
+    fi
+
+    if [ "$pack" = 1 ]; then
+        say "Installer and zip"
+        (cd "$build" && cpack -B "$build/packages" >"$build/cpack.log" 2>&1) || {
+            echo "build.sh: cpack failed; see $build/cpack.log" >&2
+            exit 1
+        }
+        ls -l "$build"/packages/*.exe "$build"/packages/*.zip
+    fi
+    exit "$status"
+}
+main
