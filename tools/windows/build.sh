@@ -181,8 +181,9 @@ qtbase_configure() {
 
 # The install scripts of the folders that make QtCore and QtTest usable from a project:
 # the top folder's own files (Qt6Config, the toolchain file, global targets), the
-# entry point and the two modules. The top folder is installed "locally", without the rest.
-qtbase_core_parts=(src/entrypoint src/corelib src/testlib)
+# entry point, the bundled zlib's headers (QtCore links it in) and the two modules.
+# The top folder is installed "locally", without the rest.
+qtbase_core_parts=(src/3rdparty/zlib src/entrypoint src/corelib src/testlib)
 
 build_qtbase_core() {
     done_ qtbase-core && return 0
@@ -279,7 +280,15 @@ main() {
         build_qtbase
         build_qtmultimedia
     fi
-    build_autotools gmp "$(srcdir gmp)" --enable-cxx
+    # Debian's GMP sources lack the manual (DFSG); its configure and Makefile.in still
+    # name doc/, which Debian regenerates with autoreconf. An empty doc/ does as well.
+    local gmp
+    gmp=$(srcdir gmp)
+    [ -e "$gmp/doc/Makefile.in" ] || {
+        mkdir -p "$gmp/doc"
+        printf 'all:\n.DEFAULT:\n\t@:\n' >"$gmp/doc/Makefile.in"
+    }
+    build_autotools gmp "$gmp" --enable-cxx
     build_autotools mpfr "$(srcdir mpfr4)" --with-gmp="$deps"
     say "Installed: Qt $(du -sh "$qt" | cut -f1), GMP+MPFR $(du -sh "$deps" | cut -f1)"
     [ "$qt_only" = 1 ] && exit 0

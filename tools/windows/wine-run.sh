@@ -36,6 +36,9 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 export WINEPREFIX=${WINEPREFIX:-${TAPECALC_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/tapecalc-windows}/wine}
 
+# Qt for Windows sends its messages (QtTest's results among them) to the debugger when it
+# sees no console of its own, which is always so under wine: to stderr instead.
+export QT_FORCE_STDERR_LOGGING=${QT_FORCE_STDERR_LOGGING:-1}
 while IFS='=' read -r -d '' name value; do
     case $name in QT_*) export "WINE$name=$value" ;; esac
 done < <(env -0)
