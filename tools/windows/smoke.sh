@@ -37,6 +37,7 @@ export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 cleanup() {
     # Only this prefix's wine processes: the program, a hung installer, the desktop.
     wineserver -k 2>/dev/null || true
+    # shellcheck disable=SC2154 # set by start_xvfb
     kill "$xvfb_pid" 2>/dev/null || true
     wait "$xvfb_pid" 2>/dev/null || true
     rm -rf "$work"
@@ -71,8 +72,8 @@ for folder in shengyin anniu help; do
         fail "share/tapecalc/$folder differs from the repository's"
 done
 # Every DLL any installed binary imports is installed or is Windows' own.
-imports=$(find "$program_dir/bin" -iname '*.dll' -o -iname '*.exe' |
-    xargs -d '\n' x86_64-w64-mingw32-objdump -p | sed -n 's/^\s*DLL Name: //p' | sort -fu)
+imports=$(find "$program_dir/bin" \( -iname '*.dll' -o -iname '*.exe' \) \
+    -exec x86_64-w64-mingw32-objdump -p {} + | sed -n 's/^\s*DLL Name: //p' | sort -fu)
 while read -r dll; do
     [ -e "$program_dir/bin/$dll" ] && continue
     [ -n "$(find "$drive/windows/system32" -maxdepth 1 -iname "$dll" -print -quit)" ] ||
