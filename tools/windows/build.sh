@@ -12,10 +12,12 @@
 #
 # What is built once lives outside the repository, in
 # ${TAPECALC_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/tapecalc-windows}: the sources,
-# a build folder and a stamp per component. A component with its stamp is never built
-# again; one that was interrupted is started again from a clean folder (the Qt builds
-# resume with ninja, which only keeps outputs that were finished). --core builds the
-# QtCore and QtTest of the same Qt build folder, so the full mode goes on from there.
+# the Windows Qt (qt/), GMP and MPFR (deps/), a wine prefix for the suites (wine/), and a
+# stamp per component (stamps/): a component with its stamp is never built again. An
+# interrupted one starts again from a clean folder, except a Qt base build that got past
+# its configure step: ninja goes on with it, as ninja never keeps a half-written output.
+# --core builds QtCore and QtTest in the same Qt build folder, and the full mode goes on
+# from there. The program is built in build-windows/ (build-windows-core/ for --core).
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
