@@ -61,9 +61,11 @@ mkdir -p "$cache/src" "$cache/build" "$stamps"
 say() { printf '\n== %s\n' "$*"; }
 done_() { [ -e "$stamps/$1" ]; }
 stamp() { date -u +%FT%TZ >"$stamps/$1"; }
-took() { # component, start second: one line for the summary
-    local s=$(($(date +%s) - $2))
-    printf '%-16s %3d min %02d s\n' "$1" $((s / 60)) $((s % 60)) | tee -a "$cache/times.log"
+took() { # component, start second[, the folder it installs into]: one line for the summary
+    local s=$(($(date +%s) - $2)) size=""
+    [ -z "${3:-}" ] || size="  ($3 now $(du -sh "$3" | cut -f1))"
+    printf '%-16s %3d min %02d s%s\n' "$1" $((s / 60)) $((s % 60)) "$size" |
+        tee -a "$cache/times.log"
 }
 
 say "Packages"
@@ -150,7 +152,7 @@ build_autotools() { # stamp name, source folder, configure options...
     }
     rm -rf "$b"
     stamp "$name"
-    took "$name" "$t0"
+    took "$name" "$t0" "$deps"
 }
 
 # ---- qtbase. One build folder for both modes: --core builds and installs the QtCore and
@@ -204,7 +206,7 @@ build_qtbase_core() {
         exit 1
     }
     stamp qtbase-core
-    took "QtCore+QtTest" "$t0"
+    took "QtCore+QtTest" "$t0" "$qt"
 }
 
 build_qtbase() {
@@ -220,7 +222,7 @@ build_qtbase() {
     ninja -C "$b" install >"$b/install.log" 2>&1
     stamp qtbase
     stamp qtbase-core
-    took "qtbase" "$t0"
+    took "qtbase" "$t0" "$qt"
 }
 
 build_qtmultimedia() {
@@ -268,7 +270,7 @@ CONFIG
         exit 1
     }
     stamp qtmultimedia
-    took "qtmultimedia" "$t0"
+    took "qtmultimedia" "$t0" "$qt"
 }
 
 # The whole run is one function, read by bash before any of it starts: editing this file
