@@ -214,6 +214,11 @@ build_qtbase() {
     qtbase_configure
     local b=$cache/build/qtbase t0
     t0=$(date +%s)
+    # Qt 6.4's Windows platform plugin asks the dynamic OpenGL loader whether GL is software
+    # rendered even when OpenGL is off (dynamicgl stays on by default with MinGW); without
+    # OpenGL the answer is no. Applied once to the unpacked sources, before the plugin builds.
+    perl -0pi -e 's/(isSoftwareGl\(\)\n\{\n#if QT_CONFIG\(dynamicgl\))\n/$1 && QT_CONFIG(opengl)\n/' \
+        "$(srcdir qt6-base)/src/plugins/platforms/windows/qwindowswindow.cpp"
     say "qtbase: everything"
     "${slow[@]}" ninja -C "$b" -j"$jobs" >"$b/build.log" 2>&1 || {
         echo "build.sh: qtbase failed; see $b/build.log" >&2
