@@ -249,14 +249,18 @@ set(__qt_ShaderTools_tool_deps "Qt6ShaderToolsTools\;${Qt6_VERSION}")
 _qt_internal_find_tool_dependencies("ShaderTools" __qt_ShaderTools_tool_deps)
 CONFIG
     echo 'set(PACKAGE_VERSION_COMPATIBLE TRUE)' >"$b/shim/Qt6ShaderToolsConfigVersion.cmake"
-    # 2. Windows headers included with a capital letter (Mferror.h, InitGuid.h, ...),
-    #    which MinGW's case-sensitive tree has in lower case only: links of those names.
-    local inc=/usr/$host/include h
+    # 2. Headers included with capitals (Mferror.h, InitGuid.h, QUrl.h, ...) that MinGW's
+    #    and Qt's case-sensitive trees have in lower case only: links of those names.
+    local inc=/usr/$host/include h dir
     grep -rhoE '#[[:space:]]*include[[:space:]]*[<"][A-Za-z0-9_]+\.h[>"]' "$src/src" |
         sed -E 's/.*[<"](.*)[>"]/\1/' | sort -u | while read -r h; do
-        if [ ! -e "$inc/$h" ] && [ -e "$inc/${h,,}" ]; then
-            ln -s "$inc/${h,,}" "$b/include/$h"
-        fi
+        [ "$h" != "${h,,}" ] && [ ! -e "$inc/$h" ] || continue
+        for dir in "$inc" "$qt"/include/Qt*; do
+            if [ -e "$dir/${h,,}" ]; then
+                ln -s "$dir/${h,,}" "$b/include/$h"
+                break
+            fi
+        done
     done
     # 3. FindWMF asks for Mf, Mfplat, ... and MinGW's import libraries are lower case.
     local wmf=() lib
