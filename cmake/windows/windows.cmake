@@ -16,7 +16,7 @@ target_link_libraries(tapecalc PRIVATE tapecalc_resources)
 # the native style (the message boxes), JPEG for the key pictures in anniu/, and the
 # multimedia backend that opens the audio output for the cues. Qt's print support needs
 # no plugin on Windows.
-set(tapecalc_plugin_kinds platforms styles imageformats:qjpeg multimedia)
+set(tapecalc_plugin_kinds platforms:qwindows styles imageformats:qjpeg multimedia)
 set(tapecalc_plugins)
 foreach(module Gui Widgets Multimedia)
     get_target_property(names Qt6::${module} _qt_plugins)
@@ -57,20 +57,37 @@ list(REMOVE_DUPLICATES tapecalc_dll_dirs)
 # At install time: every DLL the program and its plugins import, and what those import in
 # turn, from the folders above. Names that are in none of them are Windows' own
 # (KERNEL32, USER32, ...); a Qt or MinGW library among them means a broken Qt.
+# CMake looks the imported names up in lower case, as Windows would; on a Linux file system
+# the folders are offered through links named in lower case, and the files installed under
+# their own names.
 install(CODE "
     set(tapecalc_objdump [[${CMAKE_OBJDUMP}]])
     set(tapecalc_plugins [[${tapecalc_plugins}]])
     set(tapecalc_dll_dirs [[$<TARGET_FILE_DIR:Qt6::Core>;${tapecalc_dll_dirs}]])
+    set(tapecalc_dll_names [[${CMAKE_CURRENT_BINARY_DIR}/dll-names]])
     set(tapecalc_bin [[${CMAKE_INSTALL_BINDIR}]])
+    set(tapecalc_strip [[${CMAKE_STRIP}]])
 ")
 install(CODE [[
+    file(REMOVE_RECURSE ${tapecalc_dll_names})
+    file(MAKE_DIRECTORY ${tapecalc_dll_names})
+    foreach(dir IN LISTS tapecalc_dll_dirs)
+        file(GLOB dlls ${dir}/*.dll)
+        foreach(dll IN LISTS dlls)
+            get_filename_component(name ${dll} NAME)
+            string(TOLOWER ${name} name)
+            if(NOT EXISTS ${tapecalc_dll_names}/${name}) # the first folder wins, as on PATH
+                file(CREATE_LINK ${dll} ${tapecalc_dll_names}/${name} SYMBOLIC)
+            endif()
+        endforeach()
+    endforeach()
     set(CMAKE_GET_RUNTIME_DEPENDENCIES_PLATFORM windows+pe)
     set(CMAKE_GET_RUNTIME_DEPENDENCIES_TOOL objdump)
     set(CMAKE_GET_RUNTIME_DEPENDENCIES_COMMAND ${tapecalc_objdump})
     file(GET_RUNTIME_DEPENDENCIES
         EXECUTABLES $<TARGET_FILE:tapecalc>
         MODULES ${tapecalc_plugins}
-        DIRECTORIES ${tapecalc_dll_dirs}
+        DIRECTORIES ${tapecalc_dll_names}
         PRE_EXCLUDE_REGEXES "^api-ms-win-" "^ext-ms-"
         RESOLVED_DEPENDENCIES_VAR found
         UNRESOLVED_DEPENDENCIES_VAR system)
@@ -79,10 +96,33 @@ install(CODE [[
             message(FATAL_ERROR "${name} is imported but found in none of ${tapecalc_dll_dirs}")
         endif()
     endforeach()
-    list(SORT found)
-    message(STATUS "DLLs beside the program: ${found}")
+    set(files)
+    foreach(link IN LISTS found)
+        file(REAL_PATH ${link} file)
+        list(APPEND files ${file})
+    endforeach()
+    list(SORT files)
     file(INSTALL DESTINATION ${CMAKE_INSTALL_PREFIX}/${tapecalc_bin} TYPE SHARED_LIBRARY
-        FILES ${found})
+        FILES ${files})
+    # Stripped like the program when asked (cpack does): MinGW's runtime DLLs come with
+    # their debugging sections, libstdc++ 23 MB of them.
+    if(CMAKE_INSTALL_DO_STRIP)
+        set(installed)
+        foreach(file IN LISTS files)
+            get_filename_component(name ${file} NAME)
+            list(APPEND installed ${tapecalc_bin}/${name})
+        endforeach()
+        foreach(file IN LISTS tapecalc_plugins) # in bin/<kind>/, kind = their folder's name
+            get_filename_component(dir ${file} DIRECTORY)
+            get_filename_component(kind ${dir} NAME)
+            get_filename_component(name ${file} NAME)
+            list(APPEND installed ${tapecalc_bin}/${kind}/${name})
+        endforeach()
+        foreach(file IN LISTS installed)
+            execute_process(COMMAND ${tapecalc_strip} --strip-unneeded
+                $ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/${file} COMMAND_ERROR_IS_FATAL ANY)
+        endforeach()
+    endif()
 ]])
 
 # The installer: 64-bit (the template in this folder), into Program Files, with a Start
