@@ -76,6 +76,8 @@ imports=$(find "$program_dir/bin" \( -iname '*.dll' -o -iname '*.exe' \) \
     -exec x86_64-w64-mingw32-objdump -p {} + | sed -n 's/^\s*DLL Name: //p' | sort -fu)
 while read -r dll; do
     [ -e "$program_dir/bin/$dll" ] && continue
+    # API sets (api-ms-win-*) are names Windows maps to its own DLLs, not files.
+    case ${dll,,} in api-ms-win-* | ext-ms-*) continue ;; esac
     [ -n "$(find "$drive/windows/system32" -maxdepth 1 -iname "$dll" -print -quit)" ] ||
         fail "$dll is imported but neither installed nor part of Windows"
 done <<<"$imports"
@@ -110,7 +112,9 @@ shown=$(xclip -o -selection clipboard 2>/dev/null || true)
 awk -v s="$shown" 'BEGIN { exit !(s != "" && s + 0 == 62) }' ||
     fail "the display shows '$shown', not 62"
 
-step "保存: the tape in %APPDATA%\\tapecalc\\shujucuncu"
+step "Page Up, 保存: the tape in %APPDATA%\\tapecalc\\shujucuncu"
+xdotool key Prior # the full window: 保存 is in its right half
+sleep 1
 at 412 332 # 保存
 sleep 1
 tapes=()
