@@ -5,6 +5,7 @@
 #  - the DLLs are found through WINEPATH: Qt's bin folder and the MinGW runtime;
 #  - wine does not pass QT_* variables on to Windows programs (a Linux Qt's settings would
 #    upset them); it passes WINEQT_* as QT_*, so each QT_* is handed over that way;
+#  - the program's output is given on when it ends (see below);
 #  - the wine prefix is the one in WINEPREFIX, else one of the build's own in the cache,
 #    so that ~/.wine is never touched; made on first use, without Mono and Gecko.
 set -euo pipefail
@@ -51,4 +52,13 @@ if [ ! -e "$WINEPREFIX/system.reg" ]; then
     [ -e "$WINEPREFIX/system.reg" ] || { wineboot -i >/dev/null 2>&1 && wineserver -w; }
     flock -u 9
 fi
-exec wine "$@"
+# The console host wine starts for a console program can outlive it (always so for a child
+# that was killed), keeping the program's output open: whoever reads that output through a
+# pipe, ctest among them, would wait for it forever. The output goes through a file instead,
+# given on when the program ends.
+output=$(mktemp)
+trap 'rm -f "$output"' EXIT
+status=0
+wine "$@" >"$output" 2>&1 </dev/null || status=$?
+cat "$output"
+exit "$status"
