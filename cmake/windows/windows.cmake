@@ -144,3 +144,12 @@ set(CPACK_NSIS_MUI_FINISHPAGE_RUN tapecalc.exe)
 # The file names differ per generator: TapeCalc-1.0.0-win64-setup.exe, TapeCalc-1.0.0-win64.zip.
 set(CPACK_PACKAGE_FILE_NAME TapeCalc-${PROJECT_VERSION}-win64)
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/cpack-names.cmake)
+
+# The installer end to end under wine (tools/windows/smoke.sh): install, the installed
+# program driven by key presses, uninstall. Needs the installer made by cpack first; skipped
+# without it.
+if(BUILD_TESTING)
+    add_test(NAME installer COMMAND bash ${PROJECT_SOURCE_DIR}/tools/windows/smoke.sh
+        ${CMAKE_BINARY_DIR}/packages/TapeCalc-${PROJECT_VERSION}-win64-setup.exe)
+    set_tests_properties(installer PROPERTIES LABELS installer SKIP_RETURN_CODE 77 TIMEOUT 300)
+endif()
