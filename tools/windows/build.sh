@@ -254,7 +254,7 @@ CONFIG
     local inc=/usr/$host/include h dir
     grep -rhoE '#[[:space:]]*include[[:space:]]*[<"][A-Za-z0-9_]+\.h[>"]' "$src/src" |
         sed -E 's/.*[<"](.*)[>"]/\1/' | sort -u | while read -r h; do
-        [ "$h" != "${h,,}" ] && [ ! -e "$inc/$h" ] || continue
+        if [ "$h" = "${h,,}" ] || [ -e "$inc/$h" ]; then continue; fi
         for dir in "$inc" "$qt"/include/Qt*; do
             if [ -e "$dir/${h,,}" ]; then
                 ln -s "$dir/${h,,}" "$b/include/$h"
