@@ -12,7 +12,7 @@ static void BM_OperatorRecordsLastLine(benchmark::State &state) {
     for (auto _ : state) {
         calc.lineNumber = tapeSlots - 1;
         calc.shown.text1 = "12.5";
-        benchmark::DoNotOptimize(operatorAction(calc, multiply));
+        benchmark::DoNotOptimize(operatorAction(calc, Operator::multiply));
     }
     state.counters["view_bytes"] = static_cast<double>(calc.shown.text2.size());
 }
@@ -24,7 +24,7 @@ static void BM_OperatorPastFullTape(benchmark::State &state) {
     fillTape(calc);
     for (auto _ : state) {
         calc.shown.text1 = "1";
-        benchmark::DoNotOptimize(operatorAction(calc, add));
+        benchmark::DoNotOptimize(operatorAction(calc, Operator::add));
     }
 }
 BENCHMARK(BM_OperatorPastFullTape)->Unit(benchmark::kMillisecond);

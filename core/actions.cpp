@@ -4,7 +4,7 @@
 
 #include "core/cues.h"
 #include "core/numbertext.h"
-#include "core/tapetext.h"
+#include "core/tapeformat.h"
 
 #include <cmath>
 #include <string>
@@ -42,40 +42,41 @@ void recordLine(Calculator &calc, Operator applied, std::string_view symbol) {
 // brings back addition.
 void restoreBlankIndicator(Calculator &calc) {
     if (calc.shown.label2.empty()) {
-        calc.shown.label2 = operatorInfo(add)->name;
-        calc.pendingOperator = add;
+        calc.shown.label2 = operatorInfo(Operator::add)->name;
+        calc.pendingOperator = Operator::add;
     }
 }
 
-std::string_view symbolOf(int code) {
+std::string_view symbolOf(Operator code) {
     const OperatorInfo *op = operatorInfo(code);
     return op ? op->symbol : std::string_view();
 }
 
 } // namespace
 
-MoneyResult combine(Money total, int code, std::string_view entryText) {
-    if (code == add || code == subtract) {
+MoneyResult combine(Money total, Operator code, std::string_view entryText) {
+    if (code == Operator::add || code == Operator::subtract) {
         const MoneyResult entry = parseMoney(entryText);
         if (!entry.ok())
             return entry;
-        return code == add ? addMoney(total, entry.value) : subtractMoney(total, entry.value);
+        return code == Operator::add ? addMoney(total, entry.value)
+                                     : subtractMoney(total, entry.value);
     }
-    if (code == multiply || code == divide) {
+    if (code == Operator::multiply || code == Operator::divide) {
         const std::optional<double> x = parseNumber(entryText);
         if (!x) // no number, or one beyond every double: the money parser tells which
             return {{}, parseMoney(entryText).error};
-        if (code == divide && *x == 0.0)
+        if (code == Operator::divide && *x == 0.0)
             return {{}, MoneyError::overflow}; // division by zero, 0 ÷ 0 included
         // A division with a total of 0 gives 0 for every other entry, so equals' rule of
         // not dividing a zero total needs no case of its own.
         const double y = moneyToDouble(total);
-        return moneyFromDouble(code == multiply ? *x * y : y / *x);
+        return moneyFromDouble(code == Operator::multiply ? *x * y : y / *x);
     }
     return {{}, MoneyError::conversion};
 }
 
-void applyOperator(Calculator &calc, int code, std::string_view entryText) {
+void applyOperator(Calculator &calc, Operator code, std::string_view entryText) {
     if (const MoneyResult result = combine(calc.runningTotal, code, entryText); result.ok())
         calc.runningTotal = result.value;
 }
@@ -157,19 +158,38 @@ void equalsKey(Calculator &calc, Requests &out) {
 
 void clearAll(Calculator &calc, IndicatorAfterClear indicator) {
     calc.clearTape();
-    calc.pendingOperator = add;
+    calc.pendingOperator = Operator::add;
     calc.runningTotal = Money{};
     calc.lineNumber = 0;
     calc.lastLineNumber = 0;
     calc.shown.text1.clear();
     calc.shown.label1.clear();
     calc.shown.label9.clear();
-    calc.shown.label2 = indicator == IndicatorAfterClear::add ? operatorInfo(add)->name : "";
+    calc.shown.label2 =
+        indicator == IndicatorAfterClear::add ? operatorInfo(Operator::add)->name : "";
     setTapeView(calc, {});
 }
 
 void clearAllKey(Calculator &calc, Requests &out) {
     clearAll(calc, IndicatorAfterClear::blank);
+    out.playCue(cues::clearAll);
+}
+
+void tapeDeleted(Calculator &calc, Requests &out) {
+    const bool openedFromList = calc.tapeFromFile;
+    clearAll(calc, IndicatorAfterClear::blank);
+    // The emptied tape belongs to no file: the next save makes a new one rather than
+    // writing nothing over (or re-creating) the file it came from.
+    calc.currentTapeFile.clear();
+    calc.tapeFromFile = false;
+    if (openedFromList) {
+        // The first request starts the cue, the blocking one holds the window until it
+        // has been heard to its end.
+        out.playCue(cues::erase);
+        out.playCueBlocking(cues::erase);
+    } else {
+        out.playCueBlocking("");
+    }
     out.playCue(cues::clearAll);
 }
 

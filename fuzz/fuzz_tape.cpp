@@ -2,7 +2,7 @@
 // value reader and the recompute of the total. The open must leave a consistent state,
 // and the tape view it shows, opened again, must give the same tape and total.
 #include "fuzz/check.h"
-#include "tape/tapefiles.h"
+#include "store/tapefiles.h"
 
 #include <QByteArray>
 

@@ -2,11 +2,12 @@
 // clicks and keys to the calculator, dragging, help, the tape panel and tape files.
 #include "ui/form1.h"
 
-#include "keyboard/entrykeys.h"
-#include "tape/panel.h"
-#include "tape/report.h"
-#include "tape/review.h"
-#include "tape/tapefiles.h"
+#include "core/entrykeys.h"
+#include "core/panel.h"
+#include "core/report.h"
+#include "core/review.h"
+#include "core/textgate.h"
+#include "store/tapefiles.h"
 #include "ui/printer.h"
 #include "ui/programfont.h"
 
@@ -151,9 +152,9 @@ void Form1::buildSurface() {
     m_text1->setObjectName(QStringLiteral("Text1"));
     m_text1->setAccessibleName(QStringLiteral("输入"));
     m_text1->setFont(songFont(18));
-    m_text1->keyDown = [this](int keyCode) {
+    m_text1->keyDown = [this](KeyCode key) {
         takeEntry();
-        entryKeyDown(m_calc, m_requests, keyCode);
+        entryKeyDown(m_calc, m_requests, key);
         showState();
     };
     m_text1->character = [this](int charCode) {
@@ -327,7 +328,7 @@ void Form1::keyClicked(const KeySpec &key) {
     takeEntry();
     switch (key.action) {
     case KeyAction::digit:
-        digitKey(m_calc, m_requests, static_cast<char>(key.argument));
+        digitKey(m_calc, m_requests, std::get<char>(key.argument));
         break;
     case KeyAction::sign:
         signKey(m_calc, m_requests);
@@ -336,7 +337,7 @@ void Form1::keyClicked(const KeySpec &key) {
         pointKey(m_calc, m_requests);
         break;
     case KeyAction::operation:
-        operatorKey(m_calc, m_requests, static_cast<Operator>(key.argument));
+        operatorKey(m_calc, m_requests, std::get<Operator>(key.argument));
         break;
     case KeyAction::equals:
         equalsKey(m_calc, m_requests);
@@ -348,7 +349,7 @@ void Form1::keyClicked(const KeySpec &key) {
         clearEntryKey(m_calc, m_requests);
         break;
     case KeyAction::function:
-        functionKey(m_calc, m_requests, static_cast<Function>(key.argument));
+        functionKey(m_calc, m_requests, std::get<Function>(key.argument));
         break;
     case KeyAction::back:
         reviewBack(m_calc);

@@ -2,7 +2,7 @@
 // the font's digit width, whatever width the font gives "×" or "÷".
 #include "ui/printer.h"
 
-#include "tape/durablefile.h"
+#include "store/durablefile.h"
 #include "ui/programfont.h"
 
 #include <QDir>

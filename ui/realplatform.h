@@ -2,7 +2,7 @@
 // default printer, the user's browser, a message box, the system clock.
 #pragma once
 
-#include "ui/cueplayer.h"
+#include "audio/cueplayer.h"
 #include "ui/platform.h"
 
 class QWidget;
