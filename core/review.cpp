@@ -3,6 +3,7 @@
 #include "core/review.h"
 
 #include <string>
+#include <utility>
 
 namespace tapecalc {
 
@@ -21,12 +22,16 @@ void showLine(Calculator &calc, int line) {
     calc.lineNumber = line;
     const bool inTape = Calculator::inTape(line);
     const auto slot = static_cast<std::size_t>(line);
-    const std::optional<Money> total = inTape ? calc.tapeTotals[slot] : std::nullopt;
+    // Read in place rather than copied into an optional of its own: there is then no
+    // empty optional whose value the compiler could think is read.
+    const std::optional<Money> *recorded = inTape ? &std::as_const(calc).tapeTotals[slot] : nullptr;
+    const bool known = recorded != nullptr && recorded->has_value();
+    const Money total = known ? **recorded : Money{};
     calc.shown.text1 = inTape ? calc.tapeEntries[slot] : std::string();
     calc.shown.label2 = line > 0 ? nameOfSymbol(calc, line - 1) : std::string_view();
-    calc.shown.label1 = total ? moneyText(*total) : std::string();
+    calc.shown.label1 = known ? moneyText(total) : std::string();
     calc.shown.label9 = std::to_string(line);
-    calc.runningTotal = total.value_or(Money{});
+    calc.runningTotal = total;
 }
 
 } // namespace

@@ -46,6 +46,8 @@ tapecalc_install_missing() { # package names; none: everything for building and 
 tapecalc_build() { # build folder, then extra CMake options
     local dir=$1
     shift
-    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    # Any compiler warning fails the build, with GCC and clang alike.
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_COMPILE_WARNING_AS_ERROR=ON "$@" >/dev/null
     cmake --build "$dir" -j"$(nproc)"
 }

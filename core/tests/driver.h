@@ -7,9 +7,11 @@
 #include "core/review.h"
 #include "core/tests/fetched.h"
 #include "core/tests/recorder.h"
+#include "core/text.h"
 
 #include <QTest>
 
+#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -64,7 +66,7 @@ inline void pressKeys(Calculator &calc, Recorder &out, const std::string &keys) 
 // through at the end (the caret stays at the end in these tests).
 inline void typeChar(Calculator &calc, Recorder &out, int code) {
     const int through = entryCharacter(calc, out, code);
-    if (through == 8) {
+    if (through == backspaceCode) {
         if (!calc.shown.text1.empty())
             calc.shown.text1.pop_back();
     } else if (through != 0) {
@@ -75,6 +77,29 @@ inline void typeChar(Calculator &calc, Recorder &out, int code) {
 inline void typeText(Calculator &calc, Recorder &out, std::string_view text) {
     for (char c : text)
         typeChar(calc, out, static_cast<unsigned char>(c));
+}
+
+// A random session of digits, point, sign, the operators, equals, the function keys and
+// clearing, pressed on `calc`; returns the keys pressed. Two things a tape cannot carry
+// are left out: an operator chosen on the indicator, and one pressed before the first
+// entry (after start or AC), since neither is recorded; and review, after which a
+// corrected entry's old tail still stands as the tape's last row.
+inline std::string pressRandomSession(Calculator &calc, Recorder &out, std::mt19937 &random) {
+    static const char *const keys[] = {"0",   "1",   "2",   "3",   "4",   "5",   "6",
+                                       "7",   "8",   "9",   ".",   "neg", "加",  "减",
+                                       "乘",  "除",  "=",   "AC",  "CE",  "pi",  "%",
+                                       "sin", "cos", "tan", "exp", "sqr", "log", "99999999"};
+    std::string pressed;
+    const int length = 1 + static_cast<int>(random() % 40);
+    for (int k = 0; k < length; ++k) {
+        const std::string key = keys[random() % std::size(keys)];
+        const bool closesEntry = operatorByName(key) != nullptr || key == "=";
+        if (closesEntry && calc.lineNumber == 0 && calc.shown.text1.empty())
+            continue;
+        pressKey(calc, out, key);
+        pressed += key + ' ';
+    }
+    return pressed;
 }
 
 // The tape view with its line ends made visible: "5|+|3|+|".

@@ -787,31 +787,14 @@ void TestTapeFiles::reopenedTotalIsTheShownTotal() {
     QCOMPARE(QString::fromStdString(reopenedTotal(calc, freshFolder("examples"))), total);
 }
 
-// Random sessions of digits, point, sign, the operators, equals, the function keys and
-// clearing. Two things a tape cannot carry are left out: an operator chosen on the
-// indicator, and one pressed before the first entry (after start or AC), since neither is
-// recorded; and review, after which a corrected entry's old tail still stands as the
-// file's last row.
+// Random sessions (pressRandomSession), each saved to a real file and opened again.
 void TestTapeFiles::randomSessionsReopenWithTheShownTotal() {
-    static const char *const keys[] = {"0",   "1",   "2",   "3",   "4",   "5",   "6",
-                                       "7",   "8",   "9",   ".",   "neg", "加",  "减",
-                                       "乘",  "除",  "=",   "AC",  "CE",  "pi",  "%",
-                                       "sin", "cos", "tan", "exp", "sqr", "log", "99999999"};
     const QString data = freshFolder("randomSessions");
     std::mt19937 random(3);
     for (int session = 0; session < 300; ++session) {
         Calculator calc;
         Recorder out;
-        std::string pressed;
-        const int length = 1 + static_cast<int>(random() % 40);
-        for (int k = 0; k < length; ++k) {
-            const std::string key = keys[random() % std::size(keys)];
-            const bool closesEntry = operatorByName(key) != nullptr || key == "=";
-            if (closesEntry && calc.lineNumber == 0 && calc.shown.text1.empty())
-                continue;
-            pressKey(calc, out, key);
-            pressed += key + ' ';
-        }
+        const std::string pressed = pressRandomSession(calc, out, random);
         QVERIFY2(reopenedTotal(calc, data) == moneyText(calc.runningTotal),
                  (pressed + "\n" + rows(calc.shown.text2) + "\n" + moneyText(calc.runningTotal) +
                   " vs " + reopenedTotal(calc, data))
