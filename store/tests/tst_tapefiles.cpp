@@ -2,6 +2,7 @@
 // open and recompute, hostile files, delete to the trash with its cues, the leftovers
 // of cut-off saves, the tape view's key filter.
 #include "core/actions.h"
+#include "core/tapeformat.h"
 #include "core/tests/driver.h"
 #include "core/tests/recorder.h"
 #include "store/tapefiles.h"
@@ -9,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QTemporaryDir>
@@ -117,13 +119,12 @@ class TestTapeFiles : public QObject {
     void openFillsTotalsAndShowsFileAsStored();
     void openTwiceGivesSameState();
     void openWithEmptyNameDoesNothing();
-    void openUnreadable_data();
-    void openUnreadable();
+    void openHostileFile_data();
+    void openHostileFile();
     void openDoesNotLeaveFolder();
     void openBinaryFile();
     void openVeryLongLine();
     void openMoreThanTapeSlots();
-    void openFiftyMegabytes();
 
     void fileContent();
     void roundTripThroughEditedView();
@@ -278,10 +279,8 @@ void TestTapeFiles::saveBack() {
     const QString path = QDir(data).filePath("20260101$8$00$00.qtz");
     writeBytes(path, "old\r\n");
     Calculator calc;
-    calc.currentTapeFile = path.toStdString();
-    calc.tapeFromFile = true;
+    QCOMPARE(openSelectedTape(calc, data, "20260101$8$00$00.qtz").outcome, OpenOutcome::opened);
     calc.tapeEntries[0] = "77"; // the view, not the tape in memory, is written back
-    calc.lineNumber = 1;
 
     QCOMPARE(saveTape(calc, data, moment, view), SaveOutcome::savedBack);
     QCOMPARE(readBytes(path), bytes);
@@ -357,9 +356,11 @@ void TestTapeFiles::saveNewFails() {
 
 void TestTapeFiles::saveBackFails_data() {
     QTest::addColumn<QString>("target");
+    QTest::addColumn<int>("outcome");
     // clang-format off
-    QTest::newRow("tape file's folder removed") << "gone/20260101$8$00$00.qtz";
-    QTest::newRow("tape file is now a folder") << "aFolder";
+    QTest::newRow("tape file's folder removed") << "gone/20260101$8$00$00.qtz" << int(SaveOutcome::failed);
+    // Someone else put something in its place: the tape goes to a file of its own.
+    QTest::newRow("tape file is now a folder") << "aFolder" << int(SaveOutcome::savedNewFileChanged);
     // clang-format on
 }
 
@@ -370,13 +371,20 @@ void TestTapeFiles::saveBackFails() {
     const QString path = QDir(base).filePath(target);
     Calculator calc;
     calc.currentTapeFile = path.toStdString();
+    calc.currentTapeStamp = "as opened";
     calc.tapeFromFile = true;
 
-    QCOMPARE(saveTape(calc, base, moment, "5\r\n+\r\n"), SaveOutcome::failed);
-    QVERIFY(calc.tapeFromFile);
-    QCOMPARE(QString::fromStdString(calc.currentTapeFile), path);
-    QCOMPARE(folderEntries(base), QStringList{"aFolder"});
+    QFETCH(int, outcome);
+    QCOMPARE(saveTape(calc, base, moment, "5\r\n+\r\n"), SaveOutcome(outcome));
     QCOMPARE(folderEntries(QDir(base).filePath("aFolder")), QStringList{"inside"});
+    if (outcome == int(SaveOutcome::failed)) {
+        QVERIFY(calc.tapeFromFile);
+        QCOMPARE(QString::fromStdString(calc.currentTapeFile), path);
+        QCOMPARE(folderEntries(base), QStringList{"aFolder"});
+    } else {
+        QCOMPARE(folderEntries(base), QStringList({tapeFileName(moment), "aFolder"}));
+        QCOMPARE(readBytes(QString::fromStdString(calc.currentTapeFile)), "5\r\n+\r\n");
+    }
 }
 
 void TestTapeFiles::saveBackOfLongNameLeavesNoTemporary() {
@@ -389,8 +397,7 @@ void TestTapeFiles::saveBackOfLongNameLeavesNoTemporary() {
     QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 
     Calculator calc;
-    calc.currentTapeFile = path.toStdString();
-    calc.tapeFromFile = true;
+    QCOMPARE(openSelectedTape(calc, data, name).outcome, OpenOutcome::opened);
     QCOMPARE(saveTape(calc, data, moment, "7\n+\n"), SaveOutcome::savedBack);
     QCOMPARE(readBytes(path), "7\r\n+\r\n");
     QVERIFY(!calc.tapeFromFile);
@@ -537,39 +544,49 @@ void TestTapeFiles::openWithEmptyNameDoesNothing() {
     QCOMPARE(calc.runningTotal, Money{50000});
 }
 
-void TestTapeFiles::openUnreadable_data() {
-    QTest::addColumn<QString>("dataFolder"); // relative to the test's folder
+void TestTapeFiles::openHostileFile_data() {
     QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("outcome");
     // clang-format off
-    QTest::newRow("file removed after listing") << "unreadable" << "gone.qtz";
-    QTest::newRow("data folder missing") << "noSuchFolder" << "20260101$8$00$00.qtz";
-    QTest::newRow("name is a folder") << "unreadable" << "folder.qtz";
+    QTest::newRow("file removed after listing") << "gone.qtz" << int(OpenOutcome::unreadable);
+    QTest::newRow("data folder missing") << "missing/x.qtz" << int(OpenOutcome::notATape);
+    QTest::newRow("name is a folder") << "folder.qtz" << int(OpenOutcome::notATape);
+    QTest::newRow("link to a device") << "zero.qtz" << int(OpenOutcome::notATape);
+    QTest::newRow("named pipe") << "pipe.qtz" << int(OpenOutcome::notATape);
+    QTest::newRow("one byte over the largest tape") << "sparse.qtz" << int(OpenOutcome::tooLarge);
+    QTest::newRow("name that leaves the folder") << "../outside.qtz" << int(OpenOutcome::notATape);
     // clang-format on
 }
 
-void TestTapeFiles::openUnreadable() {
-    QFETCH(QString, dataFolder);
+// Whatever the list shows, opening it never takes the tape on screen with it: the
+// calculator stays as it was, and the outcome says why.
+void TestTapeFiles::openHostileFile() {
     QFETCH(QString, name);
-    freshFolder("unreadable");
-    QDir().mkpath(dir_.filePath("unreadable/folder.qtz"));
-    const QString data = dir_.filePath(dataFolder);
+    const QString base = freshFolder("hostile");
+    const QString data = QDir(base).filePath("data");
+    QDir().mkpath(QDir(data).filePath("folder.qtz"));
+    writeBytes(QDir(base).filePath("outside.qtz"), "5\r\n+\r\n");
+    QFile::link("/dev/zero", QDir(data).filePath("zero.qtz"));
+    QVERIFY(QProcess::execute("mkfifo", {QDir(data).filePath("pipe.qtz")}) == 0);
+    {
+        QFile sparse(QDir(data).filePath("sparse.qtz"));
+        QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.resize(largestTapeFile + 1));
+    }
 
     Calculator calc = tapeOf({{"5", "+"}, {"3", "-"}});
     calc.runningTotal = Money{80000};
     calc.shown.label1 = "8";
     calc.shown.text2 = "5\r\n+\r\n3\r\n-\r\n";
     calc.currentTapeFile = "elsewhere.qtz";
-    openSelectedTape(calc, data, name);
-    QCOMPARE(calc.lineNumber, 0);
-    QCOMPARE(calc.lastLineNumber, 0);
-    QVERIFY(calc.tapeEntries[0].empty() && calc.tapeEntries[1].empty());
-    QCOMPARE(calc.runningTotal, Money{});
-    QCOMPARE(calc.shown.label1, std::string());
-    QCOMPARE(calc.shown.text2, std::string());
-    QVERIFY(calc.tapeFromFile);
-    QVERIFY(calc.currentTapeFile.empty());
+    const Calculator before = calc;
+    QCOMPARE(int(openSelectedTape(calc, data, name).outcome), FETCHED(int, outcome));
+    QCOMPARE(calc.lineNumber, before.lineNumber);
+    QVERIFY(calc.tapeEntries == before.tapeEntries);
+    QCOMPARE(calc.runningTotal, before.runningTotal);
+    QCOMPARE(calc.shown.text2, before.shown.text2);
+    QCOMPARE(calc.currentTapeFile, before.currentTapeFile);
+    QCOMPARE(calc.tapeFromFile, before.tapeFromFile);
     QVERIFY(!QFileInfo::exists(QDir(data).filePath("gone.qtz")));
-    QVERIFY(!QFileInfo::exists(dir_.filePath("noSuchFolder")));
 }
 
 void TestTapeFiles::openDoesNotLeaveFolder() {
@@ -636,45 +653,26 @@ void TestTapeFiles::openMoreThanTapeSlots() {
     writeBytes(QDir(data).filePath("long.qtz"), bytes);
 
     Calculator calc;
-    openSelectedTape(calc, data, "long.qtz");
-    // The count goes on past the tape, as the operator keys' count does.
-    QCOMPARE(calc.lineNumber, pairs);
-    QCOMPARE(calc.lastLineNumber, pairs);
-    QCOMPARE(calc.tapeEntries.size(), std::size_t(tapeSlots));
+    const Opened opened = openSelectedTape(calc, data, "long.qtz");
+    // The tape takes what it holds; the rest is counted, and the total, the view and a
+    // saved file all hold the same lines.
+    QCOMPARE(opened.linesLeftOut, pairs - tapeSlots);
+    QCOMPARE(calc.lineNumber, tapeSlots);
+    QCOMPARE(calc.lastLineNumber, tapeSlots);
     QCOMPARE(calc.tapeEntries[tapeSlots - 1], std::to_string((tapeSlots - 1) % 10));
-    QCOMPARE(calc.tapeOperators[tapeSlots - 1], std::string("+"));
-    // Every pair of the file is in the total, also those past the tape's end.
     long long sum = 0;
-    for (int i = 0; i < pairs; ++i)
+    for (int i = 0; i < tapeSlots; ++i)
         sum += i % 10;
     QCOMPARE(calc.shown.label1, std::to_string(sum));
-    long long before = 0;
-    for (int i = 0; i < tapeSlots - 1; ++i)
-        before += i % 10;
-    QCOMPARE(calc.tapeTotals[tapeSlots - 1], std::optional<Money>(Money{before * Money::scale}));
-}
+    QCOMPARE(calc.shown.text2, tapeText(calc));
 
-void TestTapeFiles::openFiftyMegabytes() {
-    const QString data = freshFolder("huge");
-    const QByteArray pair("1\r\n+\r\n");
-    const qsizetype pairs = 50 * 1024 * 1024 / pair.size();
-    {
-        QFile file(QDir(data).filePath("huge.qtz"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        const QByteArray block = pair.repeated(1024 * 1024 / pair.size());
-        qsizetype written = 0;
-        while (written + 1024 * 1024 / pair.size() <= pairs) {
-            QCOMPARE(file.write(block), block.size());
-            written += 1024 * 1024 / pair.size();
-        }
-        for (; written < pairs; ++written)
-            file.write(pair);
-    }
-    Calculator calc;
-    openSelectedTape(calc, data, "huge.qtz");
-    QCOMPARE(calc.lineNumber, int(pairs));
-    QCOMPARE(calc.shown.label1, std::to_string(pairs));
-    QCOMPARE(calc.shown.text2.size(), std::size_t(pairs * pair.size()));
+    // A save never writes the shorter tape over the longer file.
+    QCOMPARE(saveTape(calc, data, moment, QString::fromStdString(calc.shown.text2)),
+             SaveOutcome::savedNewFilePartial);
+    QCOMPARE(readBytes(QDir(data).filePath("long.qtz")), bytes);
+    Calculator reopened;
+    QCOMPARE(openSelectedTape(reopened, data, tapeFileName(moment)).linesLeftOut, 0);
+    QCOMPARE(reopened.shown.label1, calc.shown.label1);
 }
 
 void TestTapeFiles::fileContent() {
@@ -829,7 +827,7 @@ void TestTapeFiles::deleteTape() {
     Recorder out;
 
     // The selected name goes to the trash, even when the tape belongs to another file.
-    QVERIFY(tapecalc::deleteTape(calc, out, data, "a.qtz"));
+    QCOMPARE(tapecalc::deleteTape(calc, out, data, "a.qtz", moment), DeleteOutcome::deleted);
     QCOMPARE(folderEntries(data), QStringList{"b.qtz"});
     QCOMPARE(readBytes(QDir(home_.trashFiles()).filePath("a.qtz")), "5\r\n+\r\n");
     QCOMPARE(QString::fromStdString(out.joined()), cues);
@@ -854,7 +852,7 @@ void TestTapeFiles::deleteWithoutFileDoesNothing() {
     calc.shown = {"9", "5", "加", "1", "5\r\n+\r\n", 3};
     calc.tapeFromFile = true;
     Recorder out;
-    QVERIFY(!tapecalc::deleteTape(calc, out, data, "a.qtz"));
+    QCOMPARE(tapecalc::deleteTape(calc, out, data, "a.qtz", moment), DeleteOutcome::nothing);
     QCOMPARE(folderEntries(data), QStringList{"a.qtz"});
     QVERIFY(out.log.empty());
     QCOMPARE(calc.lineNumber, 1);
@@ -865,11 +863,14 @@ void TestTapeFiles::deleteWithoutFileDoesNothing() {
 
 void TestTapeFiles::deleteWithMissingSelection_data() {
     QTest::addColumn<QString>("selected");
+    QTest::addColumn<bool>("cleared");
+    // With nothing selected the key still clears; a selected file that cannot be deleted
+    // leaves everything as it was.
     // clang-format off
-    QTest::newRow("nothing selected") << QString();
-    QTest::newRow("file already gone") << "gone.qtz";
-    QTest::newRow("name outside the folder") << "../outside.qtz";
-    QTest::newRow("a folder") << "folder.qtz";
+    QTest::newRow("nothing selected") << QString() << true;
+    QTest::newRow("file already gone") << "gone.qtz" << false;
+    QTest::newRow("name outside the folder") << "../outside.qtz" << false;
+    QTest::newRow("a folder") << "folder.qtz" << false;
     // clang-format on
 }
 
@@ -884,10 +885,12 @@ void TestTapeFiles::deleteWithMissingSelection() {
     calc.currentTapeFile = QDir(data).filePath("kept.qtz").toStdString();
     Recorder out;
 
-    QVERIFY(tapecalc::deleteTape(calc, out, data, selected));
-    QCOMPARE(calc.lineNumber, 0);
-    QVERIFY(calc.tapeEntries[0].empty());
-    QCOMPARE(QString::fromStdString(out.joined()), "blocking: cue:归零.wav");
+    QFETCH(bool, cleared);
+    QCOMPARE(tapecalc::deleteTape(calc, out, data, selected, moment),
+             cleared ? DeleteOutcome::deleted : DeleteOutcome::failed);
+    QCOMPARE(calc.lineNumber, cleared ? 0 : 1);
+    QCOMPARE(calc.tapeEntries[0].empty(), cleared);
+    QCOMPARE(QString::fromStdString(out.joined()), cleared ? "blocking: cue:归零.wav" : "");
     QCOMPARE(folderEntries(data), QStringList({"folder.qtz", "kept.qtz"}));
     QCOMPARE(readBytes(QDir(base).filePath("outside.qtz")), "1\r\n");
 }
@@ -898,7 +901,8 @@ void TestTapeFiles::saveAfterDeleteMakesNewFile() {
     Recorder out;
     press(calc, out, "5 加 3 =");
     QCOMPARE(saveTape(calc, data, moment, QString()), SaveOutcome::savedNew);
-    QVERIFY(tapecalc::deleteTape(calc, out, data, tapeFileName(moment)));
+    QCOMPARE(tapecalc::deleteTape(calc, out, data, tapeFileName(moment), moment),
+             DeleteOutcome::deleted);
     QVERIFY(folderEntries(data).isEmpty());
 
     // Untied: the save makes a new file of the empty tape; the deleted name stays gone.

@@ -751,7 +751,7 @@ void TestForm1::failedSaveTellsTheUser() {
     blocker.close();
     QTest::keyClicks(control(form, "Text1"), "5+");
     click(form, "Label32");
-    QCOMPARE(platform.log.last(), QString("message:保存失败"));
+    QCOMPARE(platform.log.last(), QString("warning:保存失败"));
     QVERIFY(form.calculator().currentTapeFile.empty());
 }
 
@@ -762,7 +762,7 @@ void TestForm1::saveRemakesARemovedDataFolder() {
     QVERIFY(QDir(form.dataFolder()).removeRecursively());
     QTest::keyClicks(control(form, "Text1"), "5+");
     click(form, "Label32");
-    QVERIFY(!platform.log.contains("message:保存失败"));
+    QVERIFY(!platform.log.contains("warning:保存失败"));
     QCOMPARE(control<QListWidget>(form, "File1")->count(), 1);
     QVERIFY(QFileInfo::exists(QString::fromStdString(form.calculator().currentTapeFile)));
 }
@@ -798,7 +798,7 @@ void TestForm1::printing() {
     // A printer that fails: no PDF, and the message says so.
     platform.printerFails = true;
     click(form, "Label30");
-    QCOMPARE(platform.log.last(), QString("message:打印失败"));
+    QCOMPARE(platform.log.last(), QString("warning:打印失败"));
     QCOMPARE(QDir(form.dataFolder()).entryList(QDir::Files | QDir::Hidden).size(), 2);
     QCOMPARE(shown(form, "Label1"), QString("16"));
     QCOMPARE(form.calculator().lineNumber, 3);
