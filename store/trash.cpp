@@ -49,15 +49,15 @@ QString homeTrashFor(const QString &path) {
     if (home.isEmpty() || !isOwnFolder(home))
         return {};
     const QString trash = QDir(home).filePath(QStringLiteral("Trash"));
-    for (const char *sub : {"files", "info"}) {
-        const QString folder = QDir(trash).filePath(QLatin1String(sub));
-        if (!QFileInfo::exists(folder) && !QDir().mkpath(folder))
+    // Each folder is checked before anything is made inside it.
+    for (const QString &folder : {trash, QDir(trash).filePath(QStringLiteral("files")),
+                                  QDir(trash).filePath(QStringLiteral("info"))}) {
+        if (!QFileInfo::exists(folder) && !QFileInfo(folder).isSymLink() &&
+            !QDir().mkdir(folder))
             return {};
         if (!isOwnFolder(folder))
             return {};
     }
-    if (!isOwnFolder(trash))
-        return {};
     // The trash takes a file by renaming it, which only works on the same disk.
     if (QStorageInfo(trash).device() != QStorageInfo(QFileInfo(path).absolutePath()).device())
         return {};

@@ -420,14 +420,15 @@ QString Form1::selectedFileName() const {
 }
 
 void Form1::deleteClicked() {
-    switch (deleteTape(m_calc, m_requests, dataFolder(), selectedFileName(), m_platform.now())) {
+    const QString name = selectedFileName();
+    switch (deleteTape(m_calc, m_requests, dataFolder(), name, m_platform.now())) {
     case DeleteOutcome::nothing:
         return;
     case DeleteOutcome::deleted:
         return refreshFileList();
     case DeleteOutcome::failed:
         refreshFileList();
-        return m_platform.showWarning(QStringLiteral("删除失败：") + selectedFileName());
+        return m_platform.showWarning(QStringLiteral("删除失败：") + name);
     }
 }
 

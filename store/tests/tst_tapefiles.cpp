@@ -13,10 +13,15 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <random>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 #include <sstream>
 
 using namespace tapecalc;
@@ -140,6 +145,15 @@ class TestTapeFiles : public QObject {
     void deleteWithMissingSelection_data();
     void deleteWithMissingSelection();
     void saveAfterDeleteMakesNewFile();
+    void saveBackOnAnUnluckyDay_data();
+    void saveBackOnAnUnluckyDay();
+    void saveBackThroughALink();
+    void saveBackKeepsEveryCharacter();
+    void namesLegalOnTheSystem_data();
+    void namesLegalOnTheSystem();
+    void deleteWithoutATrash_data();
+    void deleteWithoutATrash();
+    void readOnlyFolderAsAUser();
 
   private:
     TemporaryHome home_; // deleted tapes land in its trash
@@ -181,6 +195,9 @@ void TestTapeFiles::encode_data() {
     QTest::newRow("digits and line ends") << "-1.5\r\n+\r\n" << QByteArray("-1.5\r\n+\r\n");
     QTest::newRow("chinese") << QStringLiteral("合计") << QByteArray("\xBA\xCF\xBC\xC6");
     QTest::newRow("empty") << QString() << QByteArray();
+    // What GBK cannot hold makes the whole text UTF-8, never "?".
+    QTest::newRow("korean, emoji and won sign") << QStringLiteral("5\r\n备注 한글 😀 ₩\r\n") << QStringLiteral("5\r\n备注 한글 😀 ₩\r\n").toUtf8();
+    QTest::newRow("replacement character") << QString(QChar::ReplacementCharacter) << QString(QChar::ReplacementCharacter).toUtf8();
     // clang-format on
 }
 
@@ -205,6 +222,7 @@ void TestTapeFiles::decode_data() {
     QTest::newRow("bom only") << utf8Bom << QString();
     QTest::newRow("gbk lead byte without its second byte") << QByteArray("\x81 7") << QString(QChar::ReplacementCharacter) + " 7";
     QTest::newRow("utf-8 cut off at the end falls back to gbk") << QByteArray("5\xC3") << "5";
+    QTest::newRow("gbk after a utf-8 bom") << utf8Bom + "\xBA\xCF\xBC\xC6\r\n5" << QStringLiteral("合计\r\n5");
     // clang-format on
 }
 
@@ -911,6 +929,206 @@ void TestTapeFiles::saveAfterDeleteMakesNewFile() {
              SaveOutcome::savedNew);
     QCOMPARE(folderEntries(data), QStringList{tapeFileName(later)});
     QCOMPARE(readBytes(QDir(data).filePath(tapeFileName(later))), QByteArray());
+}
+
+void TestTapeFiles::saveBackOnAnUnluckyDay_data() {
+    QTest::addColumn<QString>("what");
+    QTest::addColumn<int>("outcome");
+    // clang-format off
+    QTest::newRow("changed by another program") << "changed" << int(SaveOutcome::savedNewFileChanged);
+    QTest::newRow("replaced by another program") << "replaced" << int(SaveOutcome::savedNewFileChanged);
+    QTest::newRow("made read-only") << "readOnly" << int(SaveOutcome::savedNewFileReadOnly);
+    QTest::newRow("bytes valid in no coding") << "undecodable" << int(SaveOutcome::savedNewFilePartial);
+    QTest::newRow("unchanged") << "" << int(SaveOutcome::savedBack);
+    // clang-format on
+}
+
+// A save back never writes over what it did not read: the other version stays whole, and
+// the tape on screen goes to a new file that holds the view.
+void TestTapeFiles::saveBackOnAnUnluckyDay() {
+    QFETCH(QString, what);
+    const QString data = freshFolder("unlucky");
+    const QString path = QDir(data).filePath("t.qtz");
+    writeBytes(path, what == "undecodable" ? QByteArray("5\r\n+\r\n\x81 7\r\n")
+                                           : QByteArray("5\r\n+\r\n"));
+    Calculator calc;
+    QCOMPARE(openSelectedTape(calc, data, "t.qtz").outcome, OpenOutcome::opened);
+    if (what == "changed")
+        writeBytes(path, "6\r\n+\r\n");
+    if (what == "replaced") { // an editor that writes a new file and renames it
+        writeBytes(path + ".new", "5\r\n+\r\n7\r\n");
+        QFile::remove(path);
+        QFile::rename(path + ".new", path);
+    }
+    if (what == "readOnly")
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup);
+    const QByteArray before = readBytes(path);
+
+    QFETCH(int, outcome);
+    QCOMPARE(int(saveTape(calc, data, moment, "9\n+\n")), outcome);
+    const QString saved = QString::fromStdString(calc.currentTapeFile);
+    QCOMPARE(readBytes(saved), QByteArray("9\r\n+\r\n"));
+    QVERIFY(!calc.tapeFromFile);
+    if (outcome == int(SaveOutcome::savedBack)) {
+        QCOMPARE(saved, path);
+        return;
+    }
+    QCOMPARE(readBytes(path), before);
+    QCOMPARE(QFileInfo(saved).fileName(), tapeFileName(moment));
+    // Tied to the new file: the next save writes it back.
+    QCOMPARE(saveTape(calc, data, moment.addSecs(1), "8\n"), SaveOutcome::savedBack);
+    QCOMPARE(readBytes(saved), QByteArray("8\r\n"));
+    QCOMPARE(folderEntries(data).size(), 2);
+}
+
+// A tape reached through a link is written where the link points, and the link stays.
+void TestTapeFiles::saveBackThroughALink() {
+    const QString base = freshFolder("linked");
+    const QString data = QDir(base).filePath("data");
+    QDir().mkpath(data);
+    QDir().mkpath(QDir(base).filePath("elsewhere"));
+    const QString target = QDir(base).filePath("elsewhere/real.qtz");
+    writeBytes(target, "5\r\n+\r\n");
+    QVERIFY(QFile::link(target, QDir(data).filePath("link.qtz")));
+    Calculator calc;
+    QCOMPARE(openSelectedTape(calc, data, "link.qtz").outcome, OpenOutcome::opened);
+    QCOMPARE(saveTape(calc, data, moment, "9\n+\n"), SaveOutcome::savedBack);
+    QVERIFY(QFileInfo(QDir(data).filePath("link.qtz")).isSymLink());
+    QCOMPARE(readBytes(target), QByteArray("9\r\n+\r\n"));
+    QCOMPARE(folderEntries(data), QStringList{"link.qtz"});
+}
+
+// Text that GBK cannot hold survives a save back and a reopen, character for character.
+void TestTapeFiles::saveBackKeepsEveryCharacter() {
+    const QString data = freshFolder("characters");
+    const QString note = QStringLiteral("5\r\n+\r\n备注 한글 😀 ₩\r\n");
+    writeBytes(QDir(data).filePath("t.qtz"), note.toUtf8());
+    Calculator calc;
+    QCOMPARE(openSelectedTape(calc, data, "t.qtz").outcome, OpenOutcome::opened);
+    QCOMPARE(saveTape(calc, data, moment, QString::fromStdString(calc.shown.text2)),
+             SaveOutcome::savedBack);
+    Calculator reopened;
+    QCOMPARE(openSelectedTape(reopened, data, "t.qtz").outcome, OpenOutcome::opened);
+    QCOMPARE(QString::fromStdString(reopened.shown.text2), note);
+}
+
+void TestTapeFiles::namesLegalOnTheSystem_data() {
+    QTest::addColumn<QString>("name");
+    // clang-format off
+    QTest::newRow("colon") << "lunch 12:30.qtz";
+    QTest::newRow("two dots inside") << "v1..v2.qtz";
+    QTest::newRow("backslash") << "back\\slash.qtz";
+    QTest::newRow("leading dots") << "..hidden.qtz";
+    // clang-format on
+}
+
+// Every name the list shows opens and deletes.
+void TestTapeFiles::namesLegalOnTheSystem() {
+    QFETCH(QString, name);
+    const QString data = freshFolder("names");
+    home_.emptyTrash();
+    writeBytes(QDir(data).filePath(name), "5\r\n+\r\n3\r\n+\r\n");
+    Calculator calc;
+    QCOMPARE(openSelectedTape(calc, data, name).outcome, OpenOutcome::opened);
+    QCOMPARE(calc.shown.label1, std::string("8"));
+    Recorder out;
+    QCOMPARE(tapecalc::deleteTape(calc, out, data, name, moment), DeleteOutcome::deleted);
+    QVERIFY(folderEntries(data).isEmpty());
+    QCOMPARE(readBytes(QDir(home_.trashFiles()).filePath(name)), "5\r\n+\r\n3\r\n+\r\n");
+}
+
+void TestTapeFiles::deleteWithoutATrash_data() {
+    QTest::addColumn<QString>("dataHome");
+    // clang-format off
+    QTest::newRow("data home in /proc") << "/proc";
+    QTest::newRow("data home is a file") << "file";
+    QTest::newRow("trash is a link elsewhere") << "link";
+    // clang-format on
+}
+
+// Where no trash can be had the file is removed: at once, and with nothing written
+// outside a real trash (Qt's own trash would loop for ever or write "files" and "info"
+// into the working folder).
+void TestTapeFiles::deleteWithoutATrash() {
+    QFETCH(QString, dataHome);
+    const QString base = freshFolder("noTrash");
+    const QString data = home_.folder("noTrashData");
+    writeBytes(QDir(data).filePath("t.qtz"), "5\r\n");
+    QString home = dataHome;
+    if (dataHome == "file") {
+        home = QDir(base).filePath("dataHome");
+        writeBytes(home, "");
+    } else if (dataHome == "link") {
+        home = QDir(base).filePath("dataHome");
+        QDir().mkpath(QDir(base).filePath("elsewhere"));
+        QDir().mkpath(home);
+        QVERIFY(QFile::link(QDir(base).filePath("elsewhere"), QDir(home).filePath("Trash")));
+    }
+    const QByteArray saved = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home));
+    const QString working = QDir::currentPath();
+    QDir::setCurrent(base);
+    Calculator calc = tapeOf({{"5", "+"}});
+    calc.currentTapeFile = QDir(data).filePath("t.qtz").toStdString();
+    Recorder out;
+    const DeleteOutcome outcome = tapecalc::deleteTape(calc, out, data, "t.qtz", moment);
+    QDir::setCurrent(working);
+    qputenv("XDG_DATA_HOME", saved);
+
+    QCOMPARE(outcome, DeleteOutcome::deleted);
+    QVERIFY(folderEntries(data).isEmpty());
+    QVERIFY(folderEntries(QDir(base).filePath("elsewhere")).isEmpty());
+    QVERIFY(!QFileInfo::exists(QDir(base).filePath("files")));
+    QVERIFY(!QFileInfo::exists(QDir(base).filePath("info")));
+}
+
+// A folder that may not be written, and a file that may not be read: an administrator
+// writes and reads through both, so as root the test runs again as nobody.
+void TestTapeFiles::readOnlyFolderAsAUser() {
+#ifdef Q_OS_UNIX
+    if (::geteuid() == 0) {
+        if (QStandardPaths::findExecutable("setpriv").isEmpty())
+            QSKIP("setpriv (util-linux) is needed to run this as nobody");
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedChannels);
+        child.start("setpriv",
+                    {"--reuid=65534", "--regid=65534", "--clear-groups",
+                     QCoreApplication::applicationFilePath(), "-silent", "readOnlyFolderAsAUser"});
+        QVERIFY(child.waitForFinished(60000));
+        QCOMPARE(child.exitCode(), 0);
+        return;
+    }
+    const QString data = freshFolder("readOnly");
+    writeBytes(QDir(data).filePath("t.qtz"), "5\r\n+\r\n");
+    writeBytes(QDir(data).filePath("secret.qtz"), "6\r\n+\r\n");
+    QFile::setPermissions(QDir(data).filePath("secret.qtz"), {});
+    Calculator calc;
+    QCOMPARE(openSelectedTape(calc, data, "t.qtz").outcome, OpenOutcome::opened);
+    QFile::setPermissions(data, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+
+    // Unreadable: the tape on screen stays.
+    const Calculator before = calc;
+    QCOMPARE(openSelectedTape(calc, data, "secret.qtz").outcome, OpenOutcome::unreadable);
+    QCOMPARE(calc.shown.text2, before.shown.text2);
+    QCOMPARE(calc.currentTapeFile, before.currentTapeFile);
+
+    // A delete that cannot happen says so and changes nothing, with no cue.
+    Recorder out;
+    QCOMPARE(tapecalc::deleteTape(calc, out, data, "t.qtz", moment), DeleteOutcome::failed);
+    QVERIFY(out.log.empty());
+    QCOMPARE(calc.lineNumber, before.lineNumber);
+    QCOMPARE(calc.shown.label1, before.shown.label1);
+    QVERIFY(QFileInfo::exists(QDir(data).filePath("t.qtz")));
+
+    // Nor can a save: the tape stays tied as it was.
+    QCOMPARE(saveTape(calc, data, moment, "9\n+\n"), SaveOutcome::failed);
+    QCOMPARE(readBytes(QDir(data).filePath("t.qtz")), QByteArray("5\r\n+\r\n"));
+    QCOMPARE(calc.currentTapeFile, before.currentTapeFile);
+    QFile::setPermissions(data,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+#else
+    QSKIP("Windows has no read-only folders for a program's own files: see saveBackOnAnUnluckyDay");
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestTapeFiles)
