@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <string_view>
+
 namespace tapecalc::durable {
 
 // A save writes under a name of this form first (".tapecalc-" six letters ".tmp"); no
@@ -34,5 +36,39 @@ bool replaceWith(const QString &temporary, const QString &path);
 // Makes the names given in `folder` survive a power cut, where the platform lets a
 // program ask for that.
 void syncFolder(const QString &folder);
+
+// A file one copy of the program appends to while it runs (the journal of the tape being
+// keyed), under an exclusive advisory lock that the system lets go when the copy ends,
+// however it ends. Another copy that cannot take the lock leaves the file alone.
+class LockedFile {
+  public:
+    LockedFile() = default;
+    LockedFile(const LockedFile &) = delete;
+    LockedFile &operator=(const LockedFile &) = delete;
+    ~LockedFile() { close(); }
+
+    enum class Opened { locked, held, failed };
+    // Opens `path` for reading and appending (creating it when `create`) and takes its
+    // lock without waiting: held when another process has it, failed when the file is
+    // missing or was removed by the copy that had the lock.
+    Opened open(const QString &path, bool create);
+    bool isOpen() const { return m_handle != closed; }
+
+    bool append(std::string_view bytes); // at the end, in one call where the system allows
+    bool truncate(qint64 size);
+    QByteArray readAll();
+    bool sync(); // the content on the disk; may run on another thread than append
+    // Removes the file's name while the lock is still held, then closes it.
+    void remove();
+    void close();
+
+  private:
+    static constexpr qintptr closed = -1;
+    qintptr m_handle = closed; // a file descriptor, or a HANDLE on Windows
+    QString m_path;
+};
+
+// Whether a process of that id runs (on this machine, as seen by this user).
+bool processAlive(qint64 pid);
 
 } // namespace tapecalc::durable

@@ -21,6 +21,7 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QTextCursor>
+#include <QTimer>
 #include <QWindow>
 
 namespace tapecalc {
@@ -84,11 +85,21 @@ void Form1::Requester::endProgram() {
 Form1::Form1(Platform &platform, const QString &programFolder, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
       m_platform(platform), m_folders(findFolders(programFolder)),
-      m_requests(*this, platform, m_folders.sound + '/') {
+      m_requests(*this, platform, m_folders.sound + '/'), m_journal(m_folders.data) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(programTitle);
     // A save that was cut off (the program killed mid-write) leaves its temporary file.
     removeLeftoverTemporaries(dataFolder());
+    // A tape keyed by a copy that was killed, crashed or lost its session is saved now,
+    // and named once the window shows.
+    const QStringList recovered = recoverJournals(dataFolder(), m_platform.now());
+    QTimer::singleShot(0, this, [this, recovered] {
+        for (const QString &name : recovered)
+            m_platform.showMessage(QStringLiteral("上次未保存的纸带已恢复为：") + name);
+    });
+#if QT_CONFIG(sessionmanager)
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { m_sessionEnding = true; });
+#endif
 
     buildSurface();
     buildKeys();
@@ -98,6 +109,11 @@ Form1::Form1(Platform &platform, const QString &programFolder, QWidget *parent)
     refreshFileList();
     showState();
     m_text1->setFocus();
+}
+
+Form1::~Form1() {
+    if (!m_sessionEnding)
+        m_journal.discard();
 }
 
 QString Form1::dataFolder() const {
@@ -193,6 +209,8 @@ void Form1::buildSurface() {
         if (!m_updatingTape)
             m_tapeEdited = true;
     });
+    connect(m_text2->document(), &QTextDocument::contentsChange, this,
+            &Form1::journalTypedCorrection);
 
     m_file1 = new QListWidget(this);
     m_file1->setObjectName(QStringLiteral("File1"));
@@ -287,6 +305,8 @@ void Form1::showTapeView() {
         while (common < n && tape.at(common) == m_shownTape.at(common))
             ++common;
     }
+    // In the journal before it is on the screen.
+    m_journal.follow(tape);
     if (common == 0) {
         m_text2->setPlainText(tape);
     } else {
@@ -390,6 +410,8 @@ void Form1::saveClicked() {
     QDir().mkpath(dataFolder());
     const SaveOutcome outcome =
         saveTape(m_calc, dataFolder(), m_platform.now(), m_text2->toPlainText());
+    if (outcome != SaveOutcome::failed)
+        m_journal.kept();
     if (outcome == SaveOutcome::savedNew)
         refreshFileList();
     else if (outcome == SaveOutcome::failed)
@@ -434,6 +456,28 @@ void Form1::openTape(const QString &name) {
     takeEntry();
     openSelectedTape(m_calc, dataFolder(), name);
     showState();
+    if (!m_calc.currentTapeFile.empty())
+        m_journal.kept();
+}
+
+void Form1::journalTypedCorrection(int position, int removed, int added) {
+    if (m_updatingTape)
+        return; // the calculator's own changes reach the journal in showTapeView
+    QTextDocument *document = m_text2->document();
+    const int end = position + added;
+    bool fits = end <= document->characterCount() - 1;
+    if (fits) {
+        QTextCursor cursor(document);
+        cursor.setPosition(position);
+        cursor.setPosition(end, QTextCursor::KeepAnchor);
+        QString inserted = cursor.selectedText();
+        inserted.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+        fits = m_journal.edited(position, removed, inserted) &&
+               m_journal.view().size() == document->characterCount() - 1;
+    }
+    // A change the document reported in a way that does not add up: the whole view.
+    if (!fits)
+        m_journal.follow(m_text2->toPlainText());
 }
 
 void Form1::refreshFileList() {

@@ -792,14 +792,14 @@ void TestForm1::printing() {
         QVERIFY(file.open(QIODevice::ReadOnly));
         QVERIFY(file.readAll().startsWith("%PDF-"));
     }
-    QCOMPARE(QDir(form.dataFolder()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    QCOMPARE(QDir(form.dataFolder()).entryList({"*.pdf"}, QDir::Files | QDir::Hidden).size(), 2);
     QCOMPARE(control<QListWidget>(form, "File1")->count(), 0);
 
     // A printer that fails: no PDF, and the message says so.
     platform.printerFails = true;
     click(form, "Label30");
     QCOMPARE(platform.log.last(), QString("message:打印失败"));
-    QCOMPARE(QDir(form.dataFolder()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    QCOMPARE(QDir(form.dataFolder()).entryList({"*.pdf"}, QDir::Files | QDir::Hidden).size(), 2);
     QCOMPARE(shown(form, "Label1"), QString("16"));
     QCOMPARE(form.calculator().lineNumber, 3);
 }
