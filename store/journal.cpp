@@ -75,43 +75,45 @@ TapeJournal::~TapeJournal() {
         m_file.sync();
 }
 
-void TapeJournal::follow(const QString &view) {
+void TapeJournal::follow(const QString &view, bool kept) {
     const qsizetype prefix = commonPrefix(m_view, view);
     if (prefix == m_view.size() && prefix == view.size())
         return;
     const qsizetype suffix = commonSuffix(m_view, view, prefix);
     record(prefix, m_view.size() - prefix - suffix,
-           view.mid(prefix, view.size() - prefix - suffix));
+           view.mid(prefix, view.size() - prefix - suffix), kept);
 }
 
 bool TapeJournal::edited(qsizetype position, qsizetype removed, const QString &inserted) {
     if (position < 0 || removed < 0 || position > m_view.size() ||
         removed > m_view.size() - position)
         return false;
-    record(position, removed, inserted);
+    record(position, removed, inserted, false);
     return true;
 }
 
-void TapeJournal::record(qsizetype position, qsizetype removed, const QString &inserted) {
+void TapeJournal::record(qsizetype position, qsizetype removed, const QString &inserted,
+                         bool kept) {
     m_view.replace(position, removed, inserted);
+    const std::string keptMark = kept ? journal::keptRecord() : std::string();
     if (!m_file.isOpen() || m_behind) {
         // A blank tape needs no file; the first real line starts one from the whole view.
         if (!isBlank(m_view))
-            rewrite();
-        return;
-    }
-    if (isBlank(m_view)) {
+            rewrite(keptMark);
+    } else if (isBlank(m_view)) {
         // Cleared: nothing before matters any more, so the file starts over small.
-        rewrite();
-        return;
+        rewrite(keptMark);
+    } else {
+        append(changeRecord(position, removed, inserted) + keptMark);
     }
-    append(changeRecord(position, removed, inserted));
+    m_kept = kept;
 }
 
 void TapeJournal::kept() {
     // Without a file (or with one behind) the next change writes the whole view anyway.
-    if (!m_file.isOpen() || m_behind)
+    if (!m_file.isOpen() || m_behind || m_kept)
         return;
+    m_kept = true;
     // Once the changes outweigh the tape, the journal starts over from the kept tape, so
     // it stays near the size of one tape and the changes since its last save or open.
     const qint64 viewBytes = 2 * m_view.size();

@@ -32,8 +32,9 @@ class TapeJournal {
 
     // The tape view's text is now `view`. What changed since the text followed so far is
     // appended as one record, sized by the change: a tape that grows or changes its last
-    // rows costs a few bytes at any length.
-    void follow(const QString &view);
+    // rows costs a few bytes at any length. `kept`: the new view is a tape file's content
+    // (just opened), said in the same write.
+    void follow(const QString &view, bool kept = false);
     // A correction typed into the view: `removed` units at `position` gave way to
     // `inserted`. False when that does not fit the text followed so far.
     bool edited(qsizetype position, qsizetype removed, const QString &inserted);
@@ -46,7 +47,7 @@ class TapeJournal {
     QString path() const { return m_path; }
 
   private:
-    void record(qsizetype position, qsizetype removed, const QString &inserted);
+    void record(qsizetype position, qsizetype removed, const QString &inserted, bool kept);
     // Starts the file over from the whole view, with `tail` appended in the same write.
     void rewrite(const std::string &tail = {});
     bool openNew();
@@ -59,6 +60,7 @@ class TapeJournal {
     QString m_view;
     durable::LockedFile m_file;
     qint64 m_size = 0;     // bytes in the file
+    bool m_kept = false;   // the file says the view is in a tape file
     bool m_behind = false; // a write failed: the file must start over from the whole view
 
     // Syncing runs beside the window, at most once a second, so a power cut loses at

@@ -306,7 +306,7 @@ void Form1::showTapeView() {
             ++common;
     }
     // In the journal before it is on the screen.
-    m_journal.follow(tape);
+    m_journal.follow(tape, m_openingTape);
     if (common == 0) {
         m_text2->setPlainText(tape);
     } else {
@@ -455,9 +455,11 @@ void Form1::printClicked() {
 void Form1::openTape(const QString &name) {
     takeEntry();
     openSelectedTape(m_calc, dataFolder(), name);
+    m_openingTape = !m_calc.currentTapeFile.empty();
     showState();
-    if (!m_calc.currentTapeFile.empty())
-        m_journal.kept();
+    if (m_openingTape)
+        m_journal.kept(); // the same content opened again: no change was journaled
+    m_openingTape = false;
 }
 
 void Form1::journalTypedCorrection(int position, int removed, int added) {

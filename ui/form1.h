@@ -99,6 +99,7 @@ class Form1 : public QWidget {
     bool m_tapeEdited = false;
     bool m_updatingTape = false;
     TapeJournal m_journal;
+    bool m_openingTape = false; // the view about to be shown is a file's content
     bool m_sessionEnding = false;
 
     bool m_dragActive = false;
