@@ -106,8 +106,10 @@ std::string keptRecord() {
 
 Replayed replay(std::string_view bytes) {
     Replayed state;
-    if (!bytes.starts_with(header))
+    if (!bytes.starts_with(header)) {
+        state.whole = bytes.empty();
         return state;
+    }
     std::size_t at = header.size();
     while (bytes.size() - at >= frameBytes) {
         const std::size_t length = getU32(bytes, at);
