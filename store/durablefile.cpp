@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <optional>
+
 #ifdef Q_OS_WIN
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -309,14 +311,22 @@ void LockedFile::close() {
     m_handle = closed;
 }
 
-bool processAlive(qint64 pid) {
+bool processRunsSince(qint64 pid, const QDateTime &moment) {
     HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
     if (h == nullptr)
         return GetLastError() == ERROR_ACCESS_DENIED; // there, but another user's
     DWORD code = 0;
-    const bool alive = GetExitCodeProcess(h, &code) && code == STILL_ACTIVE;
+    bool runs = GetExitCodeProcess(h, &code) && code == STILL_ACTIVE;
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (runs && GetProcessTimes(h, &created, &exited, &kernel, &user)) {
+        // 100 ns steps since 1601; 11,644,473,600 s before 1970.
+        const qint64 steps = (static_cast<qint64>(created.dwHighDateTime) << 32) |
+                             static_cast<qint64>(created.dwLowDateTime);
+        const qint64 startMs = steps / 10000 - 11644473600000LL;
+        runs = startMs <= moment.toMSecsSinceEpoch() + 2000;
+    }
     CloseHandle(h);
-    return alive;
+    return runs;
 }
 
 #else
@@ -394,11 +404,52 @@ void LockedFile::close() {
     m_handle = closed;
 }
 
-bool processAlive(qint64 pid) {
+namespace {
+
+// Linux's view of a process: its state letter and its start in ms since 1970, from
+// /proc; nothing where there is no /proc.
+struct ProcessInfo {
+    char state = '?';
+    qint64 startMs = 0;
+};
+
+std::optional<ProcessInfo> procInfo(qint64 pid) {
+    QFile statFile(QStringLiteral("/proc/%1/stat").arg(pid));
+    QFile bootFile(QStringLiteral("/proc/stat"));
+    if (!statFile.open(QIODevice::ReadOnly) || !bootFile.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    // "pid (name) state ppid …": the name may hold spaces and parentheses.
+    const QByteArray stat = statFile.readAll();
+    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 20 || fields[0].isEmpty())
+        return std::nullopt;
+    ProcessInfo info;
+    info.state = fields[0][0];
+    qint64 bootSeconds = 0;
+    for (const QByteArray &line : bootFile.readAll().split('\n'))
+        if (line.startsWith("btime "))
+            bootSeconds = line.mid(6).toLongLong();
+    const long ticks = ::sysconf(_SC_CLK_TCK);
+    if (bootSeconds > 0 && ticks > 0)
+        info.startMs = bootSeconds * 1000 + fields[19].toLongLong() * 1000 / ticks;
+    return info;
+}
+
+} // namespace
+
+bool processRunsSince(qint64 pid, const QDateTime &moment) {
     if (pid <= 0)
         return false;
     // Signal 0 only asks; EPERM means the process is there but another user's.
-    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+    if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno != EPERM)
+        return false;
+    const std::optional<ProcessInfo> info = procInfo(pid);
+    if (!info)
+        return true;
+    if (info->state == 'Z' || info->state == 'X')
+        return false;
+    // The start is known to the clock tick and the boot time to the second.
+    return info->startMs == 0 || info->startMs <= moment.toMSecsSinceEpoch() + 2000;
 }
 
 #endif

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 
 #include <string_view>
@@ -68,7 +69,9 @@ class LockedFile {
     QString m_path;
 };
 
-// Whether a process of that id runs (on this machine, as seen by this user).
-bool processAlive(qint64 pid);
+// Whether a process of that id runs on this machine and could have been running at
+// `moment`: one that ended and was not yet reaped (a zombie) does not run, and one known
+// to have started after `moment` is another program that got the id again.
+bool processRunsSince(qint64 pid, const QDateTime &moment);
 
 } // namespace tapecalc::durable

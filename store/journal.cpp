@@ -80,8 +80,8 @@ void TapeJournal::follow(const QString &view, bool kept) {
     if (prefix == m_view.size() && prefix == view.size())
         return;
     const qsizetype suffix = commonSuffix(m_view, view, prefix);
-    record(prefix, m_view.size() - prefix - suffix,
-           view.mid(prefix, view.size() - prefix - suffix), kept);
+    record(prefix, m_view.size() - prefix - suffix, view.mid(prefix, view.size() - prefix - suffix),
+           kept);
 }
 
 bool TapeJournal::edited(qsizetype position, qsizetype removed, const QString &inserted) {
@@ -214,10 +214,12 @@ QStringList recoverJournals(const QString &dataFolder, const QDateTime &moment) 
         folder.entryList({QString::fromLatin1(journalPrefix) + QLatin1Char('*')},
                          QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
     for (const QString &name : names) {
-        // A copy that still runs keeps its journal: its process is there, or it holds the
-        // lock (another window of this very process does).
+        // A copy that still runs keeps its journal: its process is there (and is no later
+        // program that got the id again), or it holds the lock (another window of this
+        // very process does).
         const qint64 pid = journalPid(name);
-        if (pid == 0 || (pid != self && durable::processAlive(pid)))
+        const QDateTime written = QFileInfo(folder.filePath(name)).lastModified();
+        if (pid == 0 || (pid != self && durable::processRunsSince(pid, written)))
             continue;
         durable::LockedFile file;
         if (file.open(folder.filePath(name), false) != durable::LockedFile::Opened::locked)
