@@ -38,6 +38,15 @@ void recordLine(Calculator &calc, Operator applied, std::string_view symbol) {
     calc.shown.label1 = moneyText(calc.runningTotal);
 }
 
+// The tape holds its 30,001 lines and no more: a key that would record one more changes
+// nothing, so the total never moves past what the tape (and a file saved from it) holds.
+bool refusedOnFullTape(const Calculator &calc, Requests &out) {
+    if (calc.shown.text1.empty() || Calculator::inTape(calc.lineNumber))
+        return false;
+    out.showMessage(Message::tapeFull);
+    return true;
+}
+
 // After clear-all, delete or a review back to line 0 the indicator is blank; equals
 // brings back addition.
 void restoreBlankIndicator(Calculator &calc) {
@@ -114,7 +123,9 @@ void pointKey(Calculator &calc, Requests &out) {
     out.playCue(characterCue('.')); // heard also when the point is refused
 }
 
-std::string_view operatorAction(Calculator &calc, Operator key) {
+std::string_view operatorAction(Calculator &calc, Requests &out, Operator key) {
+    if (refusedOnFullTape(calc, out))
+        return {};
     const OperatorInfo &op = *operatorInfo(key);
     calc.previousOperator = calc.pendingOperator;
     calc.pendingOperator = key;
@@ -131,10 +142,12 @@ std::string_view operatorAction(Calculator &calc, Operator key) {
 }
 
 void operatorKey(Calculator &calc, Requests &out, Operator key) {
-    out.playCue(operatorAction(calc, key));
+    out.playCue(operatorAction(calc, out, key));
 }
 
-std::string_view equalsAction(Calculator &calc, EqualsForm form) {
+std::string_view equalsAction(Calculator &calc, Requests &out, EqualsForm form) {
+    if (refusedOnFullTape(calc, out))
+        return {};
     calc.previousOperator = calc.pendingOperator;
     if (form == EqualsForm::keyboard)
         restoreBlankIndicator(calc);
@@ -153,7 +166,7 @@ std::string_view equalsAction(Calculator &calc, EqualsForm form) {
 }
 
 void equalsKey(Calculator &calc, Requests &out) {
-    out.playCue(equalsAction(calc, EqualsForm::key));
+    out.playCue(equalsAction(calc, out, EqualsForm::key));
 }
 
 void clearAll(Calculator &calc, IndicatorAfterClear indicator) {

@@ -25,8 +25,10 @@ void signKey(Calculator &calc, Requests &out);
 void pointKey(Calculator &calc, Requests &out);
 
 // The operator action for an operator key. Returns the key's cue; the caller
-// requests it (the on-screen key at once, the keyboard as its last step).
-std::string_view operatorAction(Calculator &calc, Operator key);
+// requests it (the on-screen key at once, the keyboard as its last step). On a full tape
+// a key that would record a line is refused: Message::tapeFull, nothing changes, and the
+// cue is empty. Equals likewise.
+std::string_view operatorAction(Calculator &calc, Requests &out, Operator key);
 void operatorKey(Calculator &calc, Requests &out, Operator key);
 
 enum class EqualsForm {
@@ -34,7 +36,7 @@ enum class EqualsForm {
     keyboard, // Enter: restores a blank indicator first, records the pending operator's symbol
 };
 // Returns the cue "等于.wav" for the caller to request.
-std::string_view equalsAction(Calculator &calc, EqualsForm form);
+std::string_view equalsAction(Calculator &calc, Requests &out, EqualsForm form);
 void equalsKey(Calculator &calc, Requests &out);
 
 // Clears tape, total, counters and displays. The AC key leaves the indicator blank;

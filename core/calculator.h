@@ -98,7 +98,10 @@ struct Calculator {
     int lineNumber = 0;          // slot of the next line; the review cursor
     int lastLineNumber = 0;      // end of the tape
     std::string currentTapeFile; // the file the tape belongs to; empty: none
-    bool tapeFromFile = false;   // the tape was opened from the list
+    // The tape files' mark of that file's content as last read or written, so a save
+    // never writes over a change made by someone else; empty: not to be written back.
+    std::string currentTapeStamp;
+    bool tapeFromFile = false; // the tape was opened from the list
     PanelState panel;
     Displays shown;
 

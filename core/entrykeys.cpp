@@ -96,9 +96,9 @@ int entryCharacter(Calculator &calc, Requests &out, int code) {
         cue = cues::clearEntry;
     } else {
         if (code == enter)
-            cue = equalsAction(calc, EqualsForm::keyboard);
+            cue = equalsAction(calc, out, EqualsForm::keyboard);
         if (const Operator op = operatorOfCharacter(code); op != Operator::none)
-            cue = operatorAction(calc, op);
+            cue = operatorAction(calc, out, op);
         if (code == pointChar && calc.shown.text1.find('.') != std::string::npos)
             code = 0;
         // Only digits and an accepted point reach the entry box.

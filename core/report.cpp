@@ -26,6 +26,12 @@ std::string printNumber(const std::string &text) {
     return (negative ? "" : " ") + text + " ";
 }
 
+// The lines up to the cursor (the reviewed one during a review), never more than the
+// tape holds: the count matches the rows above it.
+int countedLines(const Calculator &calc) {
+    return std::clamp(calc.lineNumber, 0, tapeSlots);
+}
+
 } // namespace
 
 std::vector<ReportLine> reportLines(const Calculator &calc, std::string_view moment) {
@@ -53,7 +59,7 @@ std::vector<ReportLine> reportLines(const Calculator &calc, std::string_view mom
     }
     lines.push_back({{0, std::string(ruleWidth, '-')}});
     lines.push_back({{0, "    合计：" + printNumber(moneyText(calc.runningTotal)) + "      共计：" +
-                             printNumber(std::to_string(calc.lineNumber)) + "笔。" +
+                             printNumber(std::to_string(countedLines(calc))) + "笔。" +
                              "时间:" + std::string(moment) + "   "}});
     return lines;
 }

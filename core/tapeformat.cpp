@@ -142,33 +142,34 @@ Money firstValue(std::string_view entry) {
     return value.ok() ? value.value : Money{};
 }
 
-// Reads the pairs into the tape and recomputes the total along the way, so a text longer
-// than the tape still totals every one of its pairs.
-void loadPairs(Calculator &calc, std::string_view text) {
+// Reads the pairs into the tape and recomputes the total along the way. A text longer
+// than the tape fills it and no more; the total is that of the lines taken. Returns how
+// many lines were left out.
+int loadPairs(Calculator &calc, std::string_view text) {
     ValueReader reader(trimBlanks(text, Trim::blanksAndLineEnds));
     std::string_view symbol;
     std::string_view previousSymbol;
     Money total{};
+    int leftOut = 0;
     while (!reader.atEnd()) {
         const std::string_view entry = reader.next();
         if (!reader.atEnd())
             symbol = reader.next();
-
         const int line = calc.lineNumber;
-        const Money before = line == 0 ? Money{} : total;
-        total = line == 0 ? firstValue(entry) : combineLine(total, previousSymbol, entry);
-        // The line count goes on past the tape as the operator keys' does; only the
-        // slots that exist are written.
-        if (Calculator::inTape(line)) {
-            const auto slot = static_cast<std::size_t>(line);
-            calc.tapeEntries[slot] = std::string(entry);
-            calc.tapeOperators[slot] = std::string(symbol);
-            calc.tapeTotals[slot] = before;
+        if (!Calculator::inTape(line)) {
+            ++leftOut;
+            continue;
         }
+        const auto slot = static_cast<std::size_t>(line);
+        calc.tapeTotals[slot] = line == 0 ? Money{} : total;
+        total = line == 0 ? firstValue(entry) : combineLine(total, previousSymbol, entry);
+        calc.tapeEntries[slot] = std::string(entry);
+        calc.tapeOperators[slot] = std::string(symbol);
         previousSymbol = symbol;
         ++calc.lineNumber;
     }
     calc.runningTotal = total;
+    return leftOut;
 }
 
 } // namespace
@@ -218,17 +219,20 @@ std::string savedBackText(std::string_view view) {
     return text + "\r\n";
 }
 
-void loadTapeText(Calculator &calc, std::string_view text) {
+int loadTapeText(Calculator &calc, std::string_view text) {
     calc.tapeFromFile = true;
     calc.lineNumber = 0;
     calc.shown.text1.clear();
     calc.clearTape();
-    loadPairs(calc, text);
+    const int leftOut = loadPairs(calc, text);
     calc.lastLineNumber = calc.lineNumber;
     calc.shown.label1 = moneyText(calc.runningTotal);
-    calc.shown.text2 = std::string(text); // the text as stored, not a rebuilt tape text
+    // The text as stored, not a rebuilt tape text; but a tape that could not take all of
+    // it shows what it holds, so that the view, the tape and the total agree.
+    calc.shown.text2 = leftOut == 0 ? std::string(text) : tapeText(calc);
     ++calc.shown.text2Writes;
     calc.currentTapeFile.clear();
+    return leftOut;
 }
 
 } // namespace tapecalc

@@ -23,7 +23,9 @@ std::string savedBackText(std::string_view view);
 
 // Reader. Opens a tape from its text: its lines, the total recomputed line by line, the
 // per-line totals for review, and the view showing the text as stored. The tape is tied
-// to no file and counts as opened from the list.
-void loadTapeText(Calculator &calc, std::string_view text);
+// to no file and counts as opened from the list. A text of more lines than the tape
+// holds fills the tape, totals the lines taken and shows them; returns how many lines
+// were left out.
+int loadTapeText(Calculator &calc, std::string_view text);
 
 } // namespace tapecalc

@@ -42,20 +42,26 @@ QString temporaryName() {
 
 enum class Created { written, nameTaken, failed };
 
+struct Creation {
+    Created result = Created::failed;
+    int handle = -1; // the open, locked descriptor of a written file (POSIX)
+};
+
 #ifdef Q_OS_WIN
 
 const wchar_t *native(const QString &path) {
     return reinterpret_cast<const wchar_t *>(path.utf16());
 }
 
-Created createWritten(const QString &path, const QByteArray &bytes) {
+Creation createWritten(const QString &path, const QByteArray &bytes) {
     const QString nativePath = QDir::toNativeSeparators(path);
+    // No sharing while it is written: another copy cannot remove it meanwhile.
     HANDLE h = CreateFileW(native(nativePath), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
-        return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? Created::nameTaken
-                                                                           : Created::failed;
+        return {error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? Created::nameTaken
+                                                                            : Created::failed};
     }
     const char *data = bytes.constData();
     qsizetype left = bytes.size();
@@ -70,7 +76,7 @@ Created createWritten(const QString &path, const QByteArray &bytes) {
     // The content must be on the disk before the file gets a name the list shows.
     ok = ok && FlushFileBuffers(h) != 0;
     ok = CloseHandle(h) != 0 && ok;
-    return ok ? Created::written : Created::failed;
+    return {ok ? Created::written : Created::failed};
 }
 
 Placed moveFile(const QString &from, const QString &to, DWORD flags) {
@@ -97,12 +103,19 @@ bool syncData(int fd) {
 #endif
 }
 
-Created createWritten(const QString &path, const QByteArray &bytes) {
+Creation createWritten(const QString &path, const QByteArray &bytes) {
     const QByteArray name = QFile::encodeName(path);
     // 0666 less the umask: the permissions any new file of this user gets.
     const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0)
-        return errno == EEXIST ? Created::nameTaken : Created::failed;
+        return {errno == EEXIST ? Created::nameTaken : Created::failed};
+    // Locked as in use until it has its final name. Another copy's start-up clean-up may
+    // have locked and removed it in the instant since it was made: then another name.
+    struct stat made {};
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &made) != 0 || made.st_nlink == 0) {
+        ::close(fd);
+        return {Created::nameTaken};
+    }
     const char *data = bytes.constData();
     qsizetype left = bytes.size();
     bool ok = true;
@@ -118,21 +131,44 @@ Created createWritten(const QString &path, const QByteArray &bytes) {
     }
     // The content must be on the disk before the file gets a name the list shows.
     ok = ok && syncData(fd);
-    ok = ::close(fd) == 0 && ok;
-    return ok ? Created::written : Created::failed;
+    if (!ok) {
+        ::close(fd);
+        return {Created::failed};
+    }
+    return {Created::written, fd};
 }
 
 #endif
 
 } // namespace
 
-QString writeTemporary(const QString &folder, const QByteArray &bytes) {
+Temporary::Temporary(Temporary &&other) noexcept
+    : m_path(std::exchange(other.m_path, {})), m_handle(std::exchange(other.m_handle, -1)) {}
+
+Temporary &Temporary::operator=(Temporary &&other) noexcept {
+    if (this != &other) {
+        Temporary old(std::move(*this));
+        m_path = std::exchange(other.m_path, {});
+        m_handle = std::exchange(other.m_handle, -1);
+    }
+    return *this;
+}
+
+Temporary::~Temporary() {
+#ifndef Q_OS_WIN
+    if (m_handle >= 0)
+        ::close(m_handle); // and with it the lock
+#endif
+}
+
+Temporary writeTemporary(const QString &folder, const QByteArray &bytes) {
     constexpr int attempts = 100;
     for (int n = 0; n < attempts; ++n) {
         const QString path = QDir(folder).filePath(temporaryName());
-        switch (createWritten(path, bytes)) {
+        const Creation made = createWritten(path, bytes);
+        switch (made.result) {
         case Created::written:
-            return path;
+            return Temporary(path, made.handle);
         case Created::nameTaken:
             continue;
         case Created::failed:
@@ -145,12 +181,29 @@ QString writeTemporary(const QString &folder, const QByteArray &bytes) {
 
 #ifdef Q_OS_WIN
 
-Placed placeAsNew(const QString &temporary, const QString &path) {
-    return moveFile(temporary, path, 0);
+Placed placeAsNew(const Temporary &temporary, const QString &path) {
+    return moveFile(temporary.path(), path, 0);
 }
 
-bool replaceWith(const QString &temporary, const QString &path) {
-    return moveFile(temporary, path, MOVEFILE_REPLACE_EXISTING) == Placed::done;
+bool replaceWith(const Temporary &temporary, const QString &path) {
+    return moveFile(temporary.path(), path, MOVEFILE_REPLACE_EXISTING) == Placed::done;
+}
+
+bool removeAbandoned(const QString &path) {
+    // A file another copy still writes is open without sharing: the delete fails.
+    const std::wstring name = QDir::toNativeSeparators(path).toStdWString();
+    SetFileAttributesW(name.c_str(), FILE_ATTRIBUTE_NORMAL); // read-only files refuse
+    return DeleteFileW(name.c_str()) != 0;
+}
+
+bool syncFile(const QString &path) {
+    const QString nativePath = QDir::toNativeSeparators(path);
+    HANDLE h = CreateFileW(native(nativePath), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    const bool ok = FlushFileBuffers(h) != 0;
+    return CloseHandle(h) != 0 && ok;
 }
 
 void syncFolder(const QString &) {
@@ -159,8 +212,8 @@ void syncFolder(const QString &) {
 
 #else
 
-Placed placeAsNew(const QString &temporary, const QString &path) {
-    const QByteArray from = QFile::encodeName(temporary);
+Placed placeAsNew(const Temporary &temporary, const QString &path) {
+    const QByteArray from = QFile::encodeName(temporary.path());
     const QByteArray to = QFile::encodeName(path);
 #if defined(__linux__) && defined(RENAME_NOREPLACE)
     // One step, so no moment exists in which both names are there.
@@ -180,9 +233,35 @@ Placed placeAsNew(const QString &temporary, const QString &path) {
     return Placed::done;
 }
 
-bool replaceWith(const QString &temporary, const QString &path) {
-    return ::rename(QFile::encodeName(temporary).constData(),
+bool replaceWith(const Temporary &temporary, const QString &path) {
+    return ::rename(QFile::encodeName(temporary.path()).constData(),
                     QFile::encodeName(path).constData()) == 0;
+}
+
+bool removeAbandoned(const QString &path) {
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0)
+        return false;
+    // A copy still writing it holds the lock. Unlinked only while locked here, and only
+    // the very file that was locked.
+    bool removed = false;
+    struct stat locked {};
+    struct stat named {};
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &locked) == 0 &&
+        ::lstat(name.constData(), &named) == 0 && locked.st_dev == named.st_dev &&
+        locked.st_ino == named.st_ino)
+        removed = ::unlink(name.constData()) == 0;
+    ::close(fd);
+    return removed;
+}
+
+bool syncFile(const QString &path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = syncData(fd);
+    return ::close(fd) == 0 && ok;
 }
 
 void syncFolder(const QString &folder) {
@@ -199,7 +278,7 @@ void syncFolder(const QString &folder) {
 
 #endif
 
-QString placeUnderFreeName(const QString &temporary, const QString &folder, const QString &name) {
+QString placeUnderFreeName(const Temporary &temporary, const QString &folder, const QString &name) {
     const QFileInfo first(name);
     constexpr int attempts = 1000;
     for (int n = 1; n <= attempts; ++n) {
@@ -217,7 +296,7 @@ QString placeUnderFreeName(const QString &temporary, const QString &folder, cons
         if (placed == Placed::failed)
             break;
     }
-    QFile::remove(temporary);
+    QFile::remove(temporary.path());
     return {};
 }
 

@@ -229,12 +229,11 @@ QStringList recoverJournals(const QString &dataFolder, const QDateTime &moment) 
             savedBackText(QString::fromStdU16String(replayed.view).toStdString());
         if (!replayed.kept && !text.empty()) {
             // Placed as any new tape: whole on the disk before it gets its name.
-            const QString temporary =
+            const durable::Temporary temporary =
                 durable::writeTemporary(dataFolder, encodeTapeText(QString::fromStdString(text)));
             const QString path =
-                temporary.isEmpty()
-                    ? QString()
-                    : durable::placeUnderFreeName(temporary, dataFolder, tapeFileName(moment));
+                temporary ? durable::placeUnderFreeName(temporary, dataFolder, tapeFileName(moment))
+                          : QString();
             if (path.isEmpty())
                 continue; // the journal stays for the next start
             recovered << QFileInfo(path).fileName();

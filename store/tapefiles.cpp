@@ -5,7 +5,9 @@
 #include "core/actions.h"
 #include "core/tapeformat.h"
 #include "store/durablefile.h"
+#include "store/trash.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -19,25 +21,62 @@ namespace tapecalc {
 namespace {
 
 constexpr char gbkName[] = "GBK";
+constexpr char utf8Bom[] = "\xEF\xBB\xBF";
 
-// A selected name must stay inside the data folder: no separators, no drive, no "..".
+// A name in the list stays inside the data folder: it is a name, not a path. On Linux "\\"
+// and ":" are characters like any other, and ".." inside a name is no path step.
 bool isPlainFileName(const QString &name) {
-    if (name.isEmpty() || name == QLatin1String(".") || name.contains(QLatin1String("..")))
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
         return false;
-    return !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\')) &&
-           !name.contains(QLatin1Char(':'));
+#ifdef Q_OS_WIN
+    if (name.contains(QLatin1Char('\\')) || name.contains(QLatin1Char(':')))
+        return false;
+#endif
+    return !name.contains(QLatin1Char('/'));
 }
 
 QString pathInFolder(const QString &dataFolder, const QString &name) {
     return QDir(dataFolder).filePath(name);
 }
 
+// What a tape file's content is known by: its bytes' digest.
+std::string stampOf(const QByteArray &bytes) {
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex().toStdString();
+}
+
+struct ReadBytes {
+    OpenOutcome outcome = OpenOutcome::unreadable;
+    QByteArray bytes;
+};
+
+// A tape file's bytes: only a regular file (through a link too), only up to the largest
+// tape, and only when every byte could be read.
+ReadBytes readTapeFile(const QString &path) {
+    const QFileInfo info(path);
+    if (!info.exists())
+        return {OpenOutcome::unreadable, {}};
+    if (!info.isFile())
+        return {OpenOutcome::notATape, {}};
+    if (info.size() > largestTapeFile)
+        return {OpenOutcome::tooLarge, {}};
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {OpenOutcome::unreadable, {}};
+    // Read no more than the bound, however the file grows meanwhile.
+    QByteArray bytes = file.read(largestTapeFile + 1);
+    if (file.error() != QFileDevice::NoError)
+        return {OpenOutcome::unreadable, {}};
+    if (bytes.size() > largestTapeFile)
+        return {OpenOutcome::tooLarge, {}};
+    return {OpenOutcome::opened, std::move(bytes)};
+}
+
 // The content goes to a temporary first and reaches its final name only once it is on
 // the disk, so a save cut off at any moment leaves the whole tape or no tape file. A name
 // already taken gives "-2", "-3", …
 QString saveNewFile(const QString &dataFolder, const QDateTime &moment, const QByteArray &bytes) {
-    const QString temporary = durable::writeTemporary(dataFolder, bytes);
-    if (temporary.isEmpty())
+    const durable::Temporary temporary = durable::writeTemporary(dataFolder, bytes);
+    if (!temporary)
         return {};
     return durable::placeUnderFreeName(temporary, dataFolder, tapeFileName(moment));
 }
@@ -46,26 +85,44 @@ QString saveNewFile(const QString &dataFolder, const QDateTime &moment, const QB
 bool saveBack(const QString &path, const QByteArray &bytes) {
     const QFileInfo target(path);
     const QString folder = target.absolutePath();
-    const QString temporary = durable::writeTemporary(folder, bytes);
-    if (temporary.isEmpty())
+    const durable::Temporary temporary = durable::writeTemporary(folder, bytes);
+    if (!temporary)
         return false;
     if (target.exists())
-        QFile::setPermissions(temporary, target.permissions());
+        QFile::setPermissions(temporary.path(), target.permissions());
     if (!durable::replaceWith(temporary, path)) {
-        QFile::remove(temporary);
+        QFile::remove(temporary.path());
         return false;
     }
     durable::syncFolder(folder);
     return true;
 }
 
-// The desktop's trash keeps a tape deleted by mistake; where there is none (or it cannot
-// take the file), the file is removed for good.
-void discardFile(const QString &path) {
-    if (!QFileInfo(path).isFile())
-        return;
-    if (!QFile::moveToTrash(path))
-        QFile::remove(path);
+// Where a save back writes: the file itself, or the one a link in the folder points to,
+// so the link stays a link.
+QString writtenPath(const QString &path) {
+    const QFileInfo info(path);
+    return info.isSymLink() ? info.symLinkTarget() : path;
+}
+
+// Why the tape's own file must not be written back, or savedBack when it may.
+SaveOutcome writeBackCheck(const Calculator &calc, const QString &path) {
+    if (calc.currentTapeStamp.empty())
+        return SaveOutcome::savedNewFilePartial;
+    const QFileInfo info(path);
+    if (!info.exists())
+        return SaveOutcome::savedBack; // gone meanwhile: written again, nothing is lost
+    const ReadBytes now = readTapeFile(path);
+    if (now.outcome != OpenOutcome::opened || stampOf(now.bytes) != calc.currentTapeStamp)
+        return SaveOutcome::savedNewFileChanged;
+    if (!(info.permissions() & QFileDevice::WriteOwner))
+        return SaveOutcome::savedNewFileReadOnly;
+    return SaveOutcome::savedBack;
+}
+
+void tieTo(Calculator &calc, const QString &path, const QByteArray &bytes) {
+    calc.currentTapeFile = path.toStdString();
+    calc.currentTapeStamp = stampOf(bytes);
 }
 
 } // namespace
@@ -88,83 +145,109 @@ QByteArray encodeTapeText(const QString &text) {
     // A Qt without GBK still writes files that open again: reading takes UTF-8 too.
     if (!encoder.isValid())
         return text.toUtf8();
-    return encoder.encode(text);
+    QByteArray bytes = encoder.encode(text);
+    // What GBK cannot hold comes back as something else; then the text goes as UTF-8.
+    QStringDecoder check(gbkName, QStringConverter::Flag::Stateless);
+    if (encoder.hasError() || QString(check.decode(bytes)) != text)
+        return text.toUtf8();
+    return bytes;
 }
 
-QString decodeTapeText(const QByteArray &bytes) {
+QString decodeTapeText(const QByteArray &bytes, bool *lossy) {
+    if (lossy)
+        *lossy = false;
     // Stateless: a sequence cut off at the end of the file is an error, not pending input.
     QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
     QString text = utf8.decode(bytes);
     if (!utf8.hasError())
         return text; // the decoder drops a leading BOM
     QStringDecoder gbk(gbkName, QStringConverter::Flag::Stateless);
-    if (!gbk.isValid())
+    if (!gbk.isValid()) {
+        if (lossy)
+            *lossy = true;
         return text; // UTF-8 with replacement characters
-    return gbk.decode(bytes);
+    }
+    // An editor may have put a UTF-8 byte-order mark in front of GBK text.
+    const QByteArray body = bytes.startsWith(utf8Bom) ? bytes.mid(3) : bytes;
+    text = gbk.decode(body);
+    if (lossy)
+        *lossy = gbk.hasError();
+    return text;
 }
 
 QString FileContent(const QString &path) {
-    QFile file(path);
-    // Read-only: a missing file stays missing.
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return decodeTapeText(file.readAll());
+    const ReadBytes read = readTapeFile(path);
+    return read.outcome == OpenOutcome::opened ? decodeTapeText(read.bytes) : QString();
 }
 
 SaveOutcome saveTape(Calculator &calc, const QString &dataFolder, const QDateTime &moment,
-                     const QString &tapeView) {
+                     const QString &tapeView, bool viewEdited) {
+    const auto viewBytes = [&tapeView] {
+        return encodeTapeText(QString::fromStdString(savedBackText(tapeView.toStdString())));
+    };
+    SaveOutcome outcome = SaveOutcome::savedNew;
+    QByteArray bytes;
     if (!calc.currentTapeFile.empty()) {
-        const QString path = QString::fromStdString(calc.currentTapeFile);
-        const std::string text = savedBackText(tapeView.toStdString());
-        if (!saveBack(path, encodeTapeText(QString::fromStdString(text))))
-            return SaveOutcome::failed;
-        calc.tapeFromFile = false;
-        return SaveOutcome::savedBack;
+        const QString path = writtenPath(QString::fromStdString(calc.currentTapeFile));
+        bytes = viewBytes();
+        outcome = writeBackCheck(calc, path);
+        if (outcome == SaveOutcome::savedBack) {
+            if (!saveBack(path, bytes))
+                return SaveOutcome::failed;
+            calc.tapeFromFile = false;
+            calc.currentTapeStamp = stampOf(bytes);
+            return outcome;
+        }
+    } else {
+        bytes = viewEdited ? viewBytes() : encodeTapeText(QString::fromStdString(tapeText(calc)));
     }
-
-    const QString path =
-        saveNewFile(dataFolder, moment, encodeTapeText(QString::fromStdString(tapeText(calc))));
+    const QString path = saveNewFile(dataFolder, moment, bytes);
     if (path.isEmpty())
         return SaveOutcome::failed;
-    calc.currentTapeFile = path.toStdString();
-    return SaveOutcome::savedNew;
+    if (outcome != SaveOutcome::savedNew)
+        calc.tapeFromFile = false; // the opened tape is written, if not over its file
+    tieTo(calc, path, bytes);
+    return outcome;
 }
 
-void loadTapeBytes(Calculator &calc, const QByteArray &bytes) {
-    loadTapeText(calc, decodeTapeText(bytes).toStdString());
+int loadTapeBytes(Calculator &calc, const QByteArray &bytes) {
+    return loadTapeText(calc, decodeTapeText(bytes).toStdString());
 }
 
-void openSelectedTape(Calculator &calc, const QString &dataFolder, const QString &name) {
+Opened openSelectedTape(Calculator &calc, const QString &dataFolder, const QString &name) {
     if (name.isEmpty())
-        return;
-    QByteArray bytes;
-    bool readable = false;
-    if (isPlainFileName(name)) {
-        QFile file(pathInFolder(dataFolder, name));
-        if (file.open(QIODevice::ReadOnly)) {
-            bytes = file.readAll();
-            readable = file.error() == QFileDevice::NoError;
-        }
-    }
-    if (!readable) {
-        // Gone since the list was read (or not a name in the folder): an empty tape
-        // that belongs to no file.
-        loadTapeText(calc, {});
-        calc.shown.label1.clear();
-        return;
-    }
-    loadTapeBytes(calc, bytes);
-    calc.currentTapeFile = pathInFolder(dataFolder, name).toStdString();
+        return {OpenOutcome::noName, 0};
+    if (!isPlainFileName(name))
+        return {OpenOutcome::notATape, 0};
+    const QString path = pathInFolder(dataFolder, name);
+    const ReadBytes read = readTapeFile(path);
+    if (read.outcome != OpenOutcome::opened)
+        return {read.outcome, 0};
+    bool lossy = false;
+    const QString text = decodeTapeText(read.bytes, &lossy);
+    const int leftOut = loadTapeText(calc, text.toStdString());
+    tieTo(calc, path, read.bytes);
+    // A file the tape does not hold as it is must not be written over by what it holds.
+    if (lossy || leftOut > 0)
+        calc.currentTapeStamp.clear();
+    return {OpenOutcome::opened, leftOut};
 }
 
-bool deleteTape(Calculator &calc, Requests &out, const QString &dataFolder,
-                const QString &selectedName) {
+DeleteOutcome deleteTape(Calculator &calc, Requests &out, const QString &dataFolder,
+                         const QString &selectedName, const QDateTime &moment) {
     if (calc.currentTapeFile.empty())
-        return false;
-    if (isPlainFileName(selectedName))
-        discardFile(pathInFolder(dataFolder, selectedName));
+        return DeleteOutcome::nothing;
+    // Nothing selected: nothing to remove, and the key clears the calculator as ever.
+    if (!selectedName.isEmpty()) {
+        if (!isPlainFileName(selectedName))
+            return DeleteOutcome::failed;
+        const QString path = pathInFolder(dataFolder, selectedName);
+        // Only tape files: a folder of a tape's name is no tape.
+        if (QFileInfo(path).isDir() || discardFile(path, moment) == Discarded::failed)
+            return DeleteOutcome::failed;
+    }
     tapeDeleted(calc, out);
-    return true;
+    return DeleteOutcome::deleted;
 }
 
 int removeLeftoverTemporaries(const QString &dataFolder) {
@@ -172,7 +255,7 @@ int removeLeftoverTemporaries(const QString &dataFolder) {
     int removed = 0;
     for (const QString &name : folder.entryList({QString::fromLatin1(durable::temporaryPattern)},
                                                 QDir::Files | QDir::Hidden | QDir::System))
-        removed += QFile::remove(folder.filePath(name)) ? 1 : 0;
+        removed += durable::removeAbandoned(folder.filePath(name)) ? 1 : 0;
     return removed;
 }
 

@@ -76,6 +76,8 @@ void Form1::Requester::showMessage(Message message) {
         return m_platform.showMessage(QStringLiteral("0不能求对数"));
     case Message::logarithmOfNegative:
         return m_platform.showMessage(QStringLiteral("负数不能求对数"));
+    case Message::tapeFull:
+        return m_platform.showWarning(QStringLiteral("纸带已满（30001 行），请保存后清零"));
     }
 }
 void Form1::Requester::endProgram() {
@@ -409,13 +411,27 @@ void Form1::saveClicked() {
     // was removed while the program ran.
     QDir().mkpath(dataFolder());
     const SaveOutcome outcome =
-        saveTape(m_calc, dataFolder(), m_platform.now(), m_text2->toPlainText());
+        saveTape(m_calc, dataFolder(), m_platform.now(), m_text2->toPlainText(), m_tapeEdited);
     if (outcome != SaveOutcome::failed)
         m_journal.kept();
-    if (outcome == SaveOutcome::savedNew)
+    const QString name = QFileInfo(QString::fromStdString(m_calc.currentTapeFile)).fileName();
+    switch (outcome) {
+    case SaveOutcome::savedBack:
+        return;
+    case SaveOutcome::savedNew:
+        return refreshFileList();
+    case SaveOutcome::savedNewFileChanged:
         refreshFileList();
-    else if (outcome == SaveOutcome::failed)
-        m_platform.showMessage(QStringLiteral("保存失败"));
+        return m_platform.showWarning(QStringLiteral("文件已被其他程序修改，已另存为：") + name);
+    case SaveOutcome::savedNewFileReadOnly:
+        refreshFileList();
+        return m_platform.showWarning(QStringLiteral("文件是只读的，已另存为：") + name);
+    case SaveOutcome::savedNewFilePartial:
+        refreshFileList();
+        return m_platform.showWarning(QStringLiteral("文件没有完整打开，已另存为：") + name);
+    case SaveOutcome::failed:
+        return m_platform.showWarning(QStringLiteral("保存失败"));
+    }
 }
 
 QString Form1::selectedFileName() const {
@@ -426,8 +442,16 @@ QString Form1::selectedFileName() const {
 }
 
 void Form1::deleteClicked() {
-    if (deleteTape(m_calc, m_requests, dataFolder(), selectedFileName()))
+    const QString name = selectedFileName();
+    switch (deleteTape(m_calc, m_requests, dataFolder(), name, m_platform.now())) {
+    case DeleteOutcome::nothing:
+        return;
+    case DeleteOutcome::deleted:
+        return refreshFileList();
+    case DeleteOutcome::failed:
         refreshFileList();
+        return m_platform.showWarning(QStringLiteral("删除失败：") + name);
+    }
 }
 
 void Form1::printClicked() {
@@ -438,7 +462,7 @@ void Form1::printClicked() {
     case PrintOutcome::printed:
         return;
     case PrintOutcome::failed:
-        m_platform.showMessage(QStringLiteral("打印失败"));
+        m_platform.showWarning(QStringLiteral("打印失败"));
         return;
     case PrintOutcome::noPrinter:
         break;
@@ -447,19 +471,46 @@ void Form1::printClicked() {
     const QString pdf =
         saveReportPdf(report.pieces, dataFolder(),
                       QFileInfo(tapeFileName(now)).completeBaseName() + QStringLiteral(".pdf"));
-    m_platform.showMessage(pdf.isEmpty() ? QStringLiteral("没有找到打印机，也无法存为 PDF")
-                                         : QStringLiteral("没有找到打印机，已存为 PDF：") +
-                                               QDir::toNativeSeparators(pdf));
+    const auto say = [this, &pdf](const QString &text) {
+        if (pdf.isEmpty())
+            m_platform.showWarning(text);
+        else
+            m_platform.showMessage(text);
+    };
+    say(pdf.isEmpty()
+            ? QStringLiteral("没有找到打印机，也无法存为 PDF")
+            : QStringLiteral("没有找到打印机，已存为 PDF：") + QDir::toNativeSeparators(pdf));
 }
 
 void Form1::openTape(const QString &name) {
     takeEntry();
-    openSelectedTape(m_calc, dataFolder(), name);
-    m_openingTape = !m_calc.currentTapeFile.empty();
+    Opened opened;
+    // Whatever a file holds, the tape on screen is never lost to it.
+    try {
+        opened = openSelectedTape(m_calc, dataFolder(), name);
+    } catch (const std::exception &) {
+        opened.outcome = OpenOutcome::unreadable;
+    }
+    m_openingTape = opened.outcome == OpenOutcome::opened && !m_calc.currentTapeFile.empty();
     showState();
     if (m_openingTape)
         m_journal.kept(); // the same content opened again: no change was journaled
     m_openingTape = false;
+    switch (opened.outcome) {
+    case OpenOutcome::opened:
+        if (opened.linesLeftOut > 0)
+            m_platform.showWarning(QStringLiteral("纸带最多 30001 行，文件中其余 %1 行没有打开")
+                                       .arg(opened.linesLeftOut));
+        return;
+    case OpenOutcome::noName:
+        return;
+    case OpenOutcome::notATape:
+        return m_platform.showWarning(QStringLiteral("不是纸带文件：") + name);
+    case OpenOutcome::tooLarge:
+        return m_platform.showWarning(QStringLiteral("文件太大，不是纸带文件：") + name);
+    case OpenOutcome::unreadable:
+        return m_platform.showWarning(QStringLiteral("无法读取文件：") + name);
+    }
 }
 
 void Form1::journalTypedCorrection(int position, int removed, int added) {

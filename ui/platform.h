@@ -45,6 +45,9 @@ class Platform {
     virtual PrintOutcome printWithColumns(const PrintedReport &report) {
         return print(report.lines) ? PrintOutcome::printed : PrintOutcome::noPrinter;
     }
+    // A message that something failed (a save, a delete, an open), with the warning sign.
+    // By default a plain message.
+    virtual void showWarning(const QString &text) { showMessage(text); }
 };
 
 // Shown in message boxes and the task bar.

@@ -12,7 +12,6 @@
 #include <QHash>
 #include <QPainter>
 #include <QPrinter>
-#include <QTemporaryFile>
 
 #include <algorithm>
 #include <cmath>
@@ -169,12 +168,10 @@ QString saveReportPdf(const PrintLines &lines, const QString &folder, const QStr
         return {};
     // Written under a temporary name of the tape saves' pattern first, so a PDF name only
     // ever holds a whole file and the next start removes what a killed print left.
-    QTemporaryFile reserved(QDir(folder).filePath(QLatin1String(durable::temporaryTemplate)));
-    if (!reserved.open())
+    const durable::Temporary reserved = durable::writeTemporary(folder, {});
+    if (!reserved)
         return {};
-    reserved.setAutoRemove(false);
-    const QString partial = reserved.fileName();
-    reserved.close();
+    const QString partial = reserved.path();
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(partial);
@@ -184,7 +181,7 @@ QString saveReportPdf(const PrintLines &lines, const QString &folder, const QStr
         return {};
     }
 
-    return durable::placeUnderFreeName(partial, folder, name);
+    return durable::placeUnderFreeName(reserved, folder, name);
 }
 
 } // namespace tapecalc

@@ -20,6 +20,7 @@ class RealPlatform : public Platform {
     QDateTime now() const override;
     void openUrl(const QUrl &url) override;
     void showMessage(const QString &text) override;
+    void showWarning(const QString &text) override;
     bool print(const QStringList &lines) override;
     PrintOutcome printWithColumns(const PrintedReport &report) override;
     void endProgram() override;

@@ -24,7 +24,8 @@ class TestActions : public QObject {
     void equalsAfterReviewToLineZeroUsesPendingOperator();
     void clearAllKeepsTheTapeFile();
     void operatorsUntieTheTapeFile();
-    void fullTapeStillCountsAndCalculates();
+    void fullTapeRefusesAnotherLine_data();
+    void fullTapeRefusesAnotherLine();
     void tapeColumnReadsAsAFullVector();
     void tapeViewShowsEntryLeftAtTheCursor();
     void functionKeys_data();
@@ -229,7 +230,19 @@ void TestActions::operatorsUntieTheTapeFile() {
     QCOMPARE(calc.currentTapeFile, std::string("tape.qtz"));
 }
 
-void TestActions::fullTapeStillCountsAndCalculates() {
+void TestActions::fullTapeRefusesAnotherLine_data() {
+    QTest::addColumn<QString>("keys"); // on-screen keys, or typed text after "type:"
+    // clang-format off
+    QTest::newRow("operator key") << "加";
+    QTest::newRow("equals key") << "=";
+    QTest::newRow("typed operator") << "type:*";
+    QTest::newRow("enter") << "type:\r";
+    // clang-format on
+}
+
+// The tape and its total never disagree: once the tape holds its 30,001 lines, a key that
+// would record one more is refused with a message, and nothing else changes.
+void TestActions::fullTapeRefusesAnotherLine() {
     Calculator calc;
     for (int i = 0; i < tapeSlots; ++i) {
         calc.tapeEntries[static_cast<std::size_t>(i)] = "1";
@@ -237,20 +250,34 @@ void TestActions::fullTapeStillCountsAndCalculates() {
     }
     calc.lineNumber = calc.lastLineNumber = tapeSlots;
     calc.runningTotal = Money{tapeSlots * Money::scale};
+    calc.shown.label9 = std::to_string(tapeSlots);
+    calc.currentTapeFile = "tape.qtz";
     rebuildTapeView(calc);
-    const std::string fullView = calc.shown.text2;
-    QCOMPARE(std::count(fullView.begin(), fullView.end(), '\n'), 2 * tapeSlots);
+    calc.shown.text1 = "7";
+    const Calculator before = calc;
 
     Recorder out;
-    pressKeys(calc, out, "1 加");
-    QCOMPARE(calc.shown.label9, std::string("30002"));
-    QCOMPARE(moneyText(calc.runningTotal), std::string("30002"));
-    QCOMPARE(calc.shown.text2, fullView);
-    pressKeys(calc, out, "减 2 = 减"); // empty entry beyond the tape, then equals beyond it
-    QCOMPARE(calc.shown.label9, std::string("30003"));
-    QCOMPARE(moneyText(calc.runningTotal), std::string("30000"));
-    QCOMPARE(calc.tapeOperators[tapeSlots - 1], std::string("+"));
-    QCOMPARE(calc.shown.text2, fullView);
+    const QString keys = FETCHED(QString, keys);
+    if (keys.startsWith("type:"))
+        typeText(calc, out, keys.mid(5).toStdString());
+    else
+        pressKeys(calc, out, keys.toStdString());
+    QVERIFY(std::find(out.log.begin(), out.log.end(), "message:tapeFull") != out.log.end());
+    QCOMPARE(calc.shown.text1, before.shown.text1);
+    QCOMPARE(calc.runningTotal, before.runningTotal);
+    QCOMPARE(calc.lineNumber, before.lineNumber);
+    QCOMPARE(calc.shown.label9, before.shown.label9);
+    QCOMPARE(calc.shown.text2, before.shown.text2);
+    QCOMPARE(calc.currentTapeFile, before.currentTapeFile);
+    QVERIFY(calc.tapeOperators == before.tapeOperators);
+
+    // Without an entry an operator records nothing, and still changes the last symbol.
+    calc.shown.text1.clear();
+    out.log.clear();
+    pressKeys(calc, out, "减");
+    QVERIFY(out.log.empty() || out.log.back() != "message:tapeFull");
+    QCOMPARE(calc.tapeOperators[tapeSlots - 1], std::string("-"));
+    QCOMPARE(calc.runningTotal, before.runningTotal);
 }
 
 // The column takes memory only where written; against a plain vector of all 30,001 slots,

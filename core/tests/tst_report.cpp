@@ -131,8 +131,8 @@ void TestReport::summary() {
 }
 
 void TestReport::lineNumberPastTheTape() {
-    // The operator keys count on past the tape's 30,001 slots; the report must not read
-    // beyond them.
+    // A line number past the tape's 30,001 slots: the report reads no further, and counts
+    // only the lines it lists.
     Calculator calc;
     for (std::size_t i = 0; i < std::size_t(tapeSlots); ++i) {
         calc.tapeEntries[i] = "1";
@@ -142,7 +142,8 @@ void TestReport::lineNumberPastTheTape() {
     const std::vector<std::string> lines = printReport(calc, moment);
     QCOMPARE(lines.size(), std::size_t((tapeSlots + 7) / 8 + 2));
     QCOMPARE(lines.at(lines.size() - 3), std::string("+ 1"));
-    QVERIFY(QString::fromStdString(lines.back()).contains("共计： 30006 笔。"));
+    QVERIFY(QString::fromStdString(lines.back())
+                .contains(QStringLiteral("共计： %1 笔。").arg(tapeSlots)));
 }
 
 QTEST_APPLESS_MAIN(TestReport)

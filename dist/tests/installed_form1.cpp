@@ -48,7 +48,7 @@ void TestInstalled::savesIntoThePerUserFolder() {
     click("Label32");   // 保存
     click("Image13");   // the banner: the help page
 
-    QVERIFY2(!platform.log.contains("message:保存失败"), qPrintable(platform.log.join('\n')));
+    QVERIFY2(!platform.log.contains("warning:保存失败"), qPrintable(platform.log.join('\n')));
     const QStringList tapes = QDir(user).entryList({"*.qtz"}, QDir::Files);
     QCOMPARE(tapes.size(), 1);
     QCOMPARE(form.findChild<QListWidget *>("File1")->count(), 1);

@@ -2,6 +2,7 @@
 // open and recompute, hostile files, delete to the trash with its cues, the leftovers
 // of cut-off saves, the tape view's key filter.
 #include "core/actions.h"
+#include "core/tapeformat.h"
 #include "core/tests/driver.h"
 #include "core/tests/recorder.h"
 #include "store/tapefiles.h"
@@ -9,12 +10,18 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <random>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 #include <sstream>
 
 using namespace tapecalc;
@@ -117,13 +124,12 @@ class TestTapeFiles : public QObject {
     void openFillsTotalsAndShowsFileAsStored();
     void openTwiceGivesSameState();
     void openWithEmptyNameDoesNothing();
-    void openUnreadable_data();
-    void openUnreadable();
+    void openHostileFile_data();
+    void openHostileFile();
     void openDoesNotLeaveFolder();
     void openBinaryFile();
     void openVeryLongLine();
     void openMoreThanTapeSlots();
-    void openFiftyMegabytes();
 
     void fileContent();
     void roundTripThroughEditedView();
@@ -139,6 +145,15 @@ class TestTapeFiles : public QObject {
     void deleteWithMissingSelection_data();
     void deleteWithMissingSelection();
     void saveAfterDeleteMakesNewFile();
+    void saveBackOnAnUnluckyDay_data();
+    void saveBackOnAnUnluckyDay();
+    void saveBackThroughALink();
+    void saveBackKeepsEveryCharacter();
+    void namesLegalOnTheSystem_data();
+    void namesLegalOnTheSystem();
+    void deleteWithoutATrash_data();
+    void deleteWithoutATrash();
+    void readOnlyFolderAsAUser();
 
   private:
     TemporaryHome home_; // deleted tapes land in its trash
@@ -180,6 +195,9 @@ void TestTapeFiles::encode_data() {
     QTest::newRow("digits and line ends") << "-1.5\r\n+\r\n" << QByteArray("-1.5\r\n+\r\n");
     QTest::newRow("chinese") << QStringLiteral("合计") << QByteArray("\xBA\xCF\xBC\xC6");
     QTest::newRow("empty") << QString() << QByteArray();
+    // What GBK cannot hold makes the whole text UTF-8, never "?".
+    QTest::newRow("korean, emoji and won sign") << QStringLiteral("5\r\n备注 한글 😀 ₩\r\n") << QStringLiteral("5\r\n备注 한글 😀 ₩\r\n").toUtf8();
+    QTest::newRow("replacement character") << QString(QChar::ReplacementCharacter) << QString(QChar::ReplacementCharacter).toUtf8();
     // clang-format on
 }
 
@@ -204,6 +222,7 @@ void TestTapeFiles::decode_data() {
     QTest::newRow("bom only") << utf8Bom << QString();
     QTest::newRow("gbk lead byte without its second byte") << QByteArray("\x81 7") << QString(QChar::ReplacementCharacter) + " 7";
     QTest::newRow("utf-8 cut off at the end falls back to gbk") << QByteArray("5\xC3") << "5";
+    QTest::newRow("gbk after a utf-8 bom") << utf8Bom + "\xBA\xCF\xBC\xC6\r\n5" << QStringLiteral("合计\r\n5");
     // clang-format on
 }
 
@@ -278,10 +297,8 @@ void TestTapeFiles::saveBack() {
     const QString path = QDir(data).filePath("20260101$8$00$00.qtz");
     writeBytes(path, "old\r\n");
     Calculator calc;
-    calc.currentTapeFile = path.toStdString();
-    calc.tapeFromFile = true;
+    QCOMPARE(openSelectedTape(calc, data, "20260101$8$00$00.qtz").outcome, OpenOutcome::opened);
     calc.tapeEntries[0] = "77"; // the view, not the tape in memory, is written back
-    calc.lineNumber = 1;
 
     QCOMPARE(saveTape(calc, data, moment, view), SaveOutcome::savedBack);
     QCOMPARE(readBytes(path), bytes);
@@ -357,9 +374,11 @@ void TestTapeFiles::saveNewFails() {
 
 void TestTapeFiles::saveBackFails_data() {
     QTest::addColumn<QString>("target");
+    QTest::addColumn<int>("outcome");
     // clang-format off
-    QTest::newRow("tape file's folder removed") << "gone/20260101$8$00$00.qtz";
-    QTest::newRow("tape file is now a folder") << "aFolder";
+    QTest::newRow("tape file's folder removed") << "gone/20260101$8$00$00.qtz" << int(SaveOutcome::failed);
+    // Someone else put something in its place: the tape goes to a file of its own.
+    QTest::newRow("tape file is now a folder") << "aFolder" << int(SaveOutcome::savedNewFileChanged);
     // clang-format on
 }
 
@@ -370,13 +389,20 @@ void TestTapeFiles::saveBackFails() {
     const QString path = QDir(base).filePath(target);
     Calculator calc;
     calc.currentTapeFile = path.toStdString();
+    calc.currentTapeStamp = "as opened";
     calc.tapeFromFile = true;
 
-    QCOMPARE(saveTape(calc, base, moment, "5\r\n+\r\n"), SaveOutcome::failed);
-    QVERIFY(calc.tapeFromFile);
-    QCOMPARE(QString::fromStdString(calc.currentTapeFile), path);
-    QCOMPARE(folderEntries(base), QStringList{"aFolder"});
+    QFETCH(int, outcome);
+    QCOMPARE(saveTape(calc, base, moment, "5\r\n+\r\n"), SaveOutcome(outcome));
     QCOMPARE(folderEntries(QDir(base).filePath("aFolder")), QStringList{"inside"});
+    if (outcome == int(SaveOutcome::failed)) {
+        QVERIFY(calc.tapeFromFile);
+        QCOMPARE(QString::fromStdString(calc.currentTapeFile), path);
+        QCOMPARE(folderEntries(base), QStringList{"aFolder"});
+    } else {
+        QCOMPARE(folderEntries(base), QStringList({tapeFileName(moment), "aFolder"}));
+        QCOMPARE(readBytes(QString::fromStdString(calc.currentTapeFile)), "5\r\n+\r\n");
+    }
 }
 
 void TestTapeFiles::saveBackOfLongNameLeavesNoTemporary() {
@@ -389,8 +415,7 @@ void TestTapeFiles::saveBackOfLongNameLeavesNoTemporary() {
     QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 
     Calculator calc;
-    calc.currentTapeFile = path.toStdString();
-    calc.tapeFromFile = true;
+    QCOMPARE(openSelectedTape(calc, data, name).outcome, OpenOutcome::opened);
     QCOMPARE(saveTape(calc, data, moment, "7\n+\n"), SaveOutcome::savedBack);
     QCOMPARE(readBytes(path), "7\r\n+\r\n");
     QVERIFY(!calc.tapeFromFile);
@@ -537,39 +562,49 @@ void TestTapeFiles::openWithEmptyNameDoesNothing() {
     QCOMPARE(calc.runningTotal, Money{50000});
 }
 
-void TestTapeFiles::openUnreadable_data() {
-    QTest::addColumn<QString>("dataFolder"); // relative to the test's folder
+void TestTapeFiles::openHostileFile_data() {
     QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("outcome");
     // clang-format off
-    QTest::newRow("file removed after listing") << "unreadable" << "gone.qtz";
-    QTest::newRow("data folder missing") << "noSuchFolder" << "20260101$8$00$00.qtz";
-    QTest::newRow("name is a folder") << "unreadable" << "folder.qtz";
+    QTest::newRow("file removed after listing") << "gone.qtz" << int(OpenOutcome::unreadable);
+    QTest::newRow("data folder missing") << "missing/x.qtz" << int(OpenOutcome::notATape);
+    QTest::newRow("name is a folder") << "folder.qtz" << int(OpenOutcome::notATape);
+    QTest::newRow("link to a device") << "zero.qtz" << int(OpenOutcome::notATape);
+    QTest::newRow("named pipe") << "pipe.qtz" << int(OpenOutcome::notATape);
+    QTest::newRow("one byte over the largest tape") << "sparse.qtz" << int(OpenOutcome::tooLarge);
+    QTest::newRow("name that leaves the folder") << "../outside.qtz" << int(OpenOutcome::notATape);
     // clang-format on
 }
 
-void TestTapeFiles::openUnreadable() {
-    QFETCH(QString, dataFolder);
+// Whatever the list shows, opening it never takes the tape on screen with it: the
+// calculator stays as it was, and the outcome says why.
+void TestTapeFiles::openHostileFile() {
     QFETCH(QString, name);
-    freshFolder("unreadable");
-    QDir().mkpath(dir_.filePath("unreadable/folder.qtz"));
-    const QString data = dir_.filePath(dataFolder);
+    const QString base = freshFolder("hostile");
+    const QString data = QDir(base).filePath("data");
+    QDir().mkpath(QDir(data).filePath("folder.qtz"));
+    writeBytes(QDir(base).filePath("outside.qtz"), "5\r\n+\r\n");
+    QFile::link("/dev/zero", QDir(data).filePath("zero.qtz"));
+    QVERIFY(QProcess::execute("mkfifo", {QDir(data).filePath("pipe.qtz")}) == 0);
+    {
+        QFile sparse(QDir(data).filePath("sparse.qtz"));
+        QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.resize(largestTapeFile + 1));
+    }
 
     Calculator calc = tapeOf({{"5", "+"}, {"3", "-"}});
     calc.runningTotal = Money{80000};
     calc.shown.label1 = "8";
     calc.shown.text2 = "5\r\n+\r\n3\r\n-\r\n";
     calc.currentTapeFile = "elsewhere.qtz";
-    openSelectedTape(calc, data, name);
-    QCOMPARE(calc.lineNumber, 0);
-    QCOMPARE(calc.lastLineNumber, 0);
-    QVERIFY(calc.tapeEntries[0].empty() && calc.tapeEntries[1].empty());
-    QCOMPARE(calc.runningTotal, Money{});
-    QCOMPARE(calc.shown.label1, std::string());
-    QCOMPARE(calc.shown.text2, std::string());
-    QVERIFY(calc.tapeFromFile);
-    QVERIFY(calc.currentTapeFile.empty());
+    const Calculator before = calc;
+    QCOMPARE(int(openSelectedTape(calc, data, name).outcome), FETCHED(int, outcome));
+    QCOMPARE(calc.lineNumber, before.lineNumber);
+    QVERIFY(calc.tapeEntries == before.tapeEntries);
+    QCOMPARE(calc.runningTotal, before.runningTotal);
+    QCOMPARE(calc.shown.text2, before.shown.text2);
+    QCOMPARE(calc.currentTapeFile, before.currentTapeFile);
+    QCOMPARE(calc.tapeFromFile, before.tapeFromFile);
     QVERIFY(!QFileInfo::exists(QDir(data).filePath("gone.qtz")));
-    QVERIFY(!QFileInfo::exists(dir_.filePath("noSuchFolder")));
 }
 
 void TestTapeFiles::openDoesNotLeaveFolder() {
@@ -636,45 +671,26 @@ void TestTapeFiles::openMoreThanTapeSlots() {
     writeBytes(QDir(data).filePath("long.qtz"), bytes);
 
     Calculator calc;
-    openSelectedTape(calc, data, "long.qtz");
-    // The count goes on past the tape, as the operator keys' count does.
-    QCOMPARE(calc.lineNumber, pairs);
-    QCOMPARE(calc.lastLineNumber, pairs);
-    QCOMPARE(calc.tapeEntries.size(), std::size_t(tapeSlots));
+    const Opened opened = openSelectedTape(calc, data, "long.qtz");
+    // The tape takes what it holds; the rest is counted, and the total, the view and a
+    // saved file all hold the same lines.
+    QCOMPARE(opened.linesLeftOut, pairs - tapeSlots);
+    QCOMPARE(calc.lineNumber, tapeSlots);
+    QCOMPARE(calc.lastLineNumber, tapeSlots);
     QCOMPARE(calc.tapeEntries[tapeSlots - 1], std::to_string((tapeSlots - 1) % 10));
-    QCOMPARE(calc.tapeOperators[tapeSlots - 1], std::string("+"));
-    // Every pair of the file is in the total, also those past the tape's end.
     long long sum = 0;
-    for (int i = 0; i < pairs; ++i)
+    for (int i = 0; i < tapeSlots; ++i)
         sum += i % 10;
     QCOMPARE(calc.shown.label1, std::to_string(sum));
-    long long before = 0;
-    for (int i = 0; i < tapeSlots - 1; ++i)
-        before += i % 10;
-    QCOMPARE(calc.tapeTotals[tapeSlots - 1], std::optional<Money>(Money{before * Money::scale}));
-}
+    QCOMPARE(calc.shown.text2, tapeText(calc));
 
-void TestTapeFiles::openFiftyMegabytes() {
-    const QString data = freshFolder("huge");
-    const QByteArray pair("1\r\n+\r\n");
-    const qsizetype pairs = 50 * 1024 * 1024 / pair.size();
-    {
-        QFile file(QDir(data).filePath("huge.qtz"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        const QByteArray block = pair.repeated(1024 * 1024 / pair.size());
-        qsizetype written = 0;
-        while (written + 1024 * 1024 / pair.size() <= pairs) {
-            QCOMPARE(file.write(block), block.size());
-            written += 1024 * 1024 / pair.size();
-        }
-        for (; written < pairs; ++written)
-            file.write(pair);
-    }
-    Calculator calc;
-    openSelectedTape(calc, data, "huge.qtz");
-    QCOMPARE(calc.lineNumber, int(pairs));
-    QCOMPARE(calc.shown.label1, std::to_string(pairs));
-    QCOMPARE(calc.shown.text2.size(), std::size_t(pairs * pair.size()));
+    // A save never writes the shorter tape over the longer file.
+    QCOMPARE(saveTape(calc, data, moment, QString::fromStdString(calc.shown.text2)),
+             SaveOutcome::savedNewFilePartial);
+    QCOMPARE(readBytes(QDir(data).filePath("long.qtz")), bytes);
+    Calculator reopened;
+    QCOMPARE(openSelectedTape(reopened, data, tapeFileName(moment)).linesLeftOut, 0);
+    QCOMPARE(reopened.shown.label1, calc.shown.label1);
 }
 
 void TestTapeFiles::fileContent() {
@@ -829,7 +845,7 @@ void TestTapeFiles::deleteTape() {
     Recorder out;
 
     // The selected name goes to the trash, even when the tape belongs to another file.
-    QVERIFY(tapecalc::deleteTape(calc, out, data, "a.qtz"));
+    QCOMPARE(tapecalc::deleteTape(calc, out, data, "a.qtz", moment), DeleteOutcome::deleted);
     QCOMPARE(folderEntries(data), QStringList{"b.qtz"});
     QCOMPARE(readBytes(QDir(home_.trashFiles()).filePath("a.qtz")), "5\r\n+\r\n");
     QCOMPARE(QString::fromStdString(out.joined()), cues);
@@ -854,7 +870,7 @@ void TestTapeFiles::deleteWithoutFileDoesNothing() {
     calc.shown = {"9", "5", "加", "1", "5\r\n+\r\n", 3};
     calc.tapeFromFile = true;
     Recorder out;
-    QVERIFY(!tapecalc::deleteTape(calc, out, data, "a.qtz"));
+    QCOMPARE(tapecalc::deleteTape(calc, out, data, "a.qtz", moment), DeleteOutcome::nothing);
     QCOMPARE(folderEntries(data), QStringList{"a.qtz"});
     QVERIFY(out.log.empty());
     QCOMPARE(calc.lineNumber, 1);
@@ -865,11 +881,14 @@ void TestTapeFiles::deleteWithoutFileDoesNothing() {
 
 void TestTapeFiles::deleteWithMissingSelection_data() {
     QTest::addColumn<QString>("selected");
+    QTest::addColumn<bool>("cleared");
+    // With nothing selected the key still clears; a selected file that cannot be deleted
+    // leaves everything as it was.
     // clang-format off
-    QTest::newRow("nothing selected") << QString();
-    QTest::newRow("file already gone") << "gone.qtz";
-    QTest::newRow("name outside the folder") << "../outside.qtz";
-    QTest::newRow("a folder") << "folder.qtz";
+    QTest::newRow("nothing selected") << QString() << true;
+    QTest::newRow("file already gone") << "gone.qtz" << false;
+    QTest::newRow("name outside the folder") << "../outside.qtz" << false;
+    QTest::newRow("a folder") << "folder.qtz" << false;
     // clang-format on
 }
 
@@ -884,10 +903,12 @@ void TestTapeFiles::deleteWithMissingSelection() {
     calc.currentTapeFile = QDir(data).filePath("kept.qtz").toStdString();
     Recorder out;
 
-    QVERIFY(tapecalc::deleteTape(calc, out, data, selected));
-    QCOMPARE(calc.lineNumber, 0);
-    QVERIFY(calc.tapeEntries[0].empty());
-    QCOMPARE(QString::fromStdString(out.joined()), "blocking: cue:归零.wav");
+    QFETCH(bool, cleared);
+    QCOMPARE(tapecalc::deleteTape(calc, out, data, selected, moment),
+             cleared ? DeleteOutcome::deleted : DeleteOutcome::failed);
+    QCOMPARE(calc.lineNumber, cleared ? 0 : 1);
+    QCOMPARE(calc.tapeEntries[0].empty(), cleared);
+    QCOMPARE(QString::fromStdString(out.joined()), cleared ? "blocking: cue:归零.wav" : "");
     QCOMPARE(folderEntries(data), QStringList({"folder.qtz", "kept.qtz"}));
     QCOMPARE(readBytes(QDir(base).filePath("outside.qtz")), "1\r\n");
 }
@@ -898,7 +919,8 @@ void TestTapeFiles::saveAfterDeleteMakesNewFile() {
     Recorder out;
     press(calc, out, "5 加 3 =");
     QCOMPARE(saveTape(calc, data, moment, QString()), SaveOutcome::savedNew);
-    QVERIFY(tapecalc::deleteTape(calc, out, data, tapeFileName(moment)));
+    QCOMPARE(tapecalc::deleteTape(calc, out, data, tapeFileName(moment), moment),
+             DeleteOutcome::deleted);
     QVERIFY(folderEntries(data).isEmpty());
 
     // Untied: the save makes a new file of the empty tape; the deleted name stays gone.
@@ -907,6 +929,206 @@ void TestTapeFiles::saveAfterDeleteMakesNewFile() {
              SaveOutcome::savedNew);
     QCOMPARE(folderEntries(data), QStringList{tapeFileName(later)});
     QCOMPARE(readBytes(QDir(data).filePath(tapeFileName(later))), QByteArray());
+}
+
+void TestTapeFiles::saveBackOnAnUnluckyDay_data() {
+    QTest::addColumn<QString>("what");
+    QTest::addColumn<int>("outcome");
+    // clang-format off
+    QTest::newRow("changed by another program") << "changed" << int(SaveOutcome::savedNewFileChanged);
+    QTest::newRow("replaced by another program") << "replaced" << int(SaveOutcome::savedNewFileChanged);
+    QTest::newRow("made read-only") << "readOnly" << int(SaveOutcome::savedNewFileReadOnly);
+    QTest::newRow("bytes valid in no coding") << "undecodable" << int(SaveOutcome::savedNewFilePartial);
+    QTest::newRow("unchanged") << "" << int(SaveOutcome::savedBack);
+    // clang-format on
+}
+
+// A save back never writes over what it did not read: the other version stays whole, and
+// the tape on screen goes to a new file that holds the view.
+void TestTapeFiles::saveBackOnAnUnluckyDay() {
+    QFETCH(QString, what);
+    const QString data = freshFolder("unlucky");
+    const QString path = QDir(data).filePath("t.qtz");
+    writeBytes(path, what == "undecodable" ? QByteArray("5\r\n+\r\n\x81 7\r\n")
+                                           : QByteArray("5\r\n+\r\n"));
+    Calculator calc;
+    QCOMPARE(openSelectedTape(calc, data, "t.qtz").outcome, OpenOutcome::opened);
+    if (what == "changed")
+        writeBytes(path, "6\r\n+\r\n");
+    if (what == "replaced") { // an editor that writes a new file and renames it
+        writeBytes(path + ".new", "5\r\n+\r\n7\r\n");
+        QFile::remove(path);
+        QFile::rename(path + ".new", path);
+    }
+    if (what == "readOnly")
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup);
+    const QByteArray before = readBytes(path);
+
+    QFETCH(int, outcome);
+    QCOMPARE(int(saveTape(calc, data, moment, "9\n+\n")), outcome);
+    const QString saved = QString::fromStdString(calc.currentTapeFile);
+    QCOMPARE(readBytes(saved), QByteArray("9\r\n+\r\n"));
+    QVERIFY(!calc.tapeFromFile);
+    if (outcome == int(SaveOutcome::savedBack)) {
+        QCOMPARE(saved, path);
+        return;
+    }
+    QCOMPARE(readBytes(path), before);
+    QCOMPARE(QFileInfo(saved).fileName(), tapeFileName(moment));
+    // Tied to the new file: the next save writes it back.
+    QCOMPARE(saveTape(calc, data, moment.addSecs(1), "8\n"), SaveOutcome::savedBack);
+    QCOMPARE(readBytes(saved), QByteArray("8\r\n"));
+    QCOMPARE(folderEntries(data).size(), 2);
+}
+
+// A tape reached through a link is written where the link points, and the link stays.
+void TestTapeFiles::saveBackThroughALink() {
+    const QString base = freshFolder("linked");
+    const QString data = QDir(base).filePath("data");
+    QDir().mkpath(data);
+    QDir().mkpath(QDir(base).filePath("elsewhere"));
+    const QString target = QDir(base).filePath("elsewhere/real.qtz");
+    writeBytes(target, "5\r\n+\r\n");
+    QVERIFY(QFile::link(target, QDir(data).filePath("link.qtz")));
+    Calculator calc;
+    QCOMPARE(openSelectedTape(calc, data, "link.qtz").outcome, OpenOutcome::opened);
+    QCOMPARE(saveTape(calc, data, moment, "9\n+\n"), SaveOutcome::savedBack);
+    QVERIFY(QFileInfo(QDir(data).filePath("link.qtz")).isSymLink());
+    QCOMPARE(readBytes(target), QByteArray("9\r\n+\r\n"));
+    QCOMPARE(folderEntries(data), QStringList{"link.qtz"});
+}
+
+// Text that GBK cannot hold survives a save back and a reopen, character for character.
+void TestTapeFiles::saveBackKeepsEveryCharacter() {
+    const QString data = freshFolder("characters");
+    const QString note = QStringLiteral("5\r\n+\r\n备注 한글 😀 ₩\r\n");
+    writeBytes(QDir(data).filePath("t.qtz"), note.toUtf8());
+    Calculator calc;
+    QCOMPARE(openSelectedTape(calc, data, "t.qtz").outcome, OpenOutcome::opened);
+    QCOMPARE(saveTape(calc, data, moment, QString::fromStdString(calc.shown.text2)),
+             SaveOutcome::savedBack);
+    Calculator reopened;
+    QCOMPARE(openSelectedTape(reopened, data, "t.qtz").outcome, OpenOutcome::opened);
+    QCOMPARE(QString::fromStdString(reopened.shown.text2), note);
+}
+
+void TestTapeFiles::namesLegalOnTheSystem_data() {
+    QTest::addColumn<QString>("name");
+    // clang-format off
+    QTest::newRow("colon") << "lunch 12:30.qtz";
+    QTest::newRow("two dots inside") << "v1..v2.qtz";
+    QTest::newRow("backslash") << "back\\slash.qtz";
+    QTest::newRow("leading dots") << "..hidden.qtz";
+    // clang-format on
+}
+
+// Every name the list shows opens and deletes.
+void TestTapeFiles::namesLegalOnTheSystem() {
+    QFETCH(QString, name);
+    const QString data = freshFolder("names");
+    home_.emptyTrash();
+    writeBytes(QDir(data).filePath(name), "5\r\n+\r\n3\r\n+\r\n");
+    Calculator calc;
+    QCOMPARE(openSelectedTape(calc, data, name).outcome, OpenOutcome::opened);
+    QCOMPARE(calc.shown.label1, std::string("8"));
+    Recorder out;
+    QCOMPARE(tapecalc::deleteTape(calc, out, data, name, moment), DeleteOutcome::deleted);
+    QVERIFY(folderEntries(data).isEmpty());
+    QCOMPARE(readBytes(QDir(home_.trashFiles()).filePath(name)), "5\r\n+\r\n3\r\n+\r\n");
+}
+
+void TestTapeFiles::deleteWithoutATrash_data() {
+    QTest::addColumn<QString>("dataHome");
+    // clang-format off
+    QTest::newRow("data home in /proc") << "/proc";
+    QTest::newRow("data home is a file") << "file";
+    QTest::newRow("trash is a link elsewhere") << "link";
+    // clang-format on
+}
+
+// Where no trash can be had the file is removed: at once, and with nothing written
+// outside a real trash (Qt's own trash would loop for ever or write "files" and "info"
+// into the working folder).
+void TestTapeFiles::deleteWithoutATrash() {
+    QFETCH(QString, dataHome);
+    const QString base = freshFolder("noTrash");
+    const QString data = home_.folder("noTrashData");
+    writeBytes(QDir(data).filePath("t.qtz"), "5\r\n");
+    QString home = dataHome;
+    if (dataHome == "file") {
+        home = QDir(base).filePath("dataHome");
+        writeBytes(home, "");
+    } else if (dataHome == "link") {
+        home = QDir(base).filePath("dataHome");
+        QDir().mkpath(QDir(base).filePath("elsewhere"));
+        QDir().mkpath(home);
+        QVERIFY(QFile::link(QDir(base).filePath("elsewhere"), QDir(home).filePath("Trash")));
+    }
+    const QByteArray saved = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home));
+    const QString working = QDir::currentPath();
+    QDir::setCurrent(base);
+    Calculator calc = tapeOf({{"5", "+"}});
+    calc.currentTapeFile = QDir(data).filePath("t.qtz").toStdString();
+    Recorder out;
+    const DeleteOutcome outcome = tapecalc::deleteTape(calc, out, data, "t.qtz", moment);
+    QDir::setCurrent(working);
+    qputenv("XDG_DATA_HOME", saved);
+
+    QCOMPARE(outcome, DeleteOutcome::deleted);
+    QVERIFY(folderEntries(data).isEmpty());
+    QVERIFY(folderEntries(QDir(base).filePath("elsewhere")).isEmpty());
+    QVERIFY(!QFileInfo::exists(QDir(base).filePath("files")));
+    QVERIFY(!QFileInfo::exists(QDir(base).filePath("info")));
+}
+
+// A folder that may not be written, and a file that may not be read: an administrator
+// writes and reads through both, so as root the test runs again as nobody.
+void TestTapeFiles::readOnlyFolderAsAUser() {
+#ifdef Q_OS_UNIX
+    if (::geteuid() == 0) {
+        if (QStandardPaths::findExecutable("setpriv").isEmpty())
+            QSKIP("setpriv (util-linux) is needed to run this as nobody");
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedChannels);
+        child.start("setpriv",
+                    {"--reuid=65534", "--regid=65534", "--clear-groups",
+                     QCoreApplication::applicationFilePath(), "-silent", "readOnlyFolderAsAUser"});
+        QVERIFY(child.waitForFinished(60000));
+        QCOMPARE(child.exitCode(), 0);
+        return;
+    }
+    const QString data = freshFolder("readOnly");
+    writeBytes(QDir(data).filePath("t.qtz"), "5\r\n+\r\n");
+    writeBytes(QDir(data).filePath("secret.qtz"), "6\r\n+\r\n");
+    QFile::setPermissions(QDir(data).filePath("secret.qtz"), {});
+    Calculator calc;
+    QCOMPARE(openSelectedTape(calc, data, "t.qtz").outcome, OpenOutcome::opened);
+    QFile::setPermissions(data, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+
+    // Unreadable: the tape on screen stays.
+    const Calculator before = calc;
+    QCOMPARE(openSelectedTape(calc, data, "secret.qtz").outcome, OpenOutcome::unreadable);
+    QCOMPARE(calc.shown.text2, before.shown.text2);
+    QCOMPARE(calc.currentTapeFile, before.currentTapeFile);
+
+    // A delete that cannot happen says so and changes nothing, with no cue.
+    Recorder out;
+    QCOMPARE(tapecalc::deleteTape(calc, out, data, "t.qtz", moment), DeleteOutcome::failed);
+    QVERIFY(out.log.empty());
+    QCOMPARE(calc.lineNumber, before.lineNumber);
+    QCOMPARE(calc.shown.label1, before.shown.label1);
+    QVERIFY(QFileInfo::exists(QDir(data).filePath("t.qtz")));
+
+    // Nor can a save: the tape stays tied as it was.
+    QCOMPARE(saveTape(calc, data, moment, "9\n+\n"), SaveOutcome::failed);
+    QCOMPARE(readBytes(QDir(data).filePath("t.qtz")), QByteArray("5\r\n+\r\n"));
+    QCOMPARE(calc.currentTapeFile, before.currentTapeFile);
+    QFile::setPermissions(data,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+#else
+    QSKIP("Windows has no read-only folders for a program's own files: see saveBackOnAnUnluckyDay");
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestTapeFiles)

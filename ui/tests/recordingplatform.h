@@ -10,7 +10,8 @@
 namespace tapecalc {
 
 struct RecordingPlatform : Platform {
-    QStringList log;     // "cue:<path>", "blocking:<path>", "url:<url>", "message:<text>", "end"
+    // "cue:<path>", "blocking:<path>", "url:<url>", "message:<text>", "warning:<text>", "end"
+    QStringList log;
     QStringList printed; // the last report handed to the printer
     bool printerPresent = true;
     bool printerFails = false; // a printer that is there but fails the job
@@ -26,6 +27,7 @@ struct RecordingPlatform : Platform {
     QDateTime now() const override { return clock; }
     void openUrl(const QUrl &url) override { log << "url:" + url.toString(); }
     void showMessage(const QString &text) override { log << "message:" + text; }
+    void showWarning(const QString &text) override { log << "warning:" + text; }
     bool print(const QStringList &lines) override {
         if (!printerPresent)
             return false;

@@ -17,6 +17,7 @@ class TestFolders : public QObject {
     void choices_data();
     void choices();
     void installedDefault();
+    void noHomeKeepsTapesBesideTheProgram();
 };
 
 void TestFolders::choices_data() {
@@ -106,6 +107,28 @@ void TestFolders::installedDefault() {
     QCOMPARE(found.data,
              QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + "/shujucuncu");
     QVERIFY(found.data.contains(QCoreApplication::applicationName()));
+}
+
+// With HOME unset (a service, a root cron job) there is no per-user folder: tapes are
+// kept beside the program, never under "/".
+void TestFolders::noHomeKeepsTapesBesideTheProgram() {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    QTemporaryDir root;
+    const QDir top(root.path());
+    QVERIFY(QDir().mkpath(top.filePath("bin")));
+    QVERIFY(QDir().mkpath(top.filePath(TAPECALC_SHARED_DIR "/shengyin")));
+    const QByteArray home = qgetenv("HOME");
+    const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+    qunsetenv("HOME");
+    qunsetenv("XDG_DATA_HOME");
+    const Folders found = findFolders(top.filePath("bin"));
+    qputenv("HOME", home);
+    if (!dataHome.isEmpty())
+        qputenv("XDG_DATA_HOME", dataHome);
+    QCOMPARE(found.data, top.filePath("bin/shujucuncu"));
+#else
+    QSKIP("a home folder is always there on this system");
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestFolders)

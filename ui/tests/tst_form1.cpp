@@ -20,11 +20,17 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextCursor>
 #include <QTimer>
 
 using namespace tapecalc;
 
 namespace {
+
+QByteArray readFile(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 // A program folder with the key pictures, so press feedback loads real files.
 struct ProgramFolder {
@@ -114,6 +120,8 @@ class TestForm1 : public QObject {
     void saveListOpenDelete();
     void deleteActsOnTheSelectedNameOnly();
     void startRemovesLeftoverTemporaries();
+    void firstSaveWritesACorrectedView();
+    void failedOpenAndDeleteSaySo();
     void failedSaveTellsTheUser();
     void saveRemakesARemovedDataFolder();
     void printing();
@@ -740,6 +748,61 @@ void TestForm1::startRemovesLeftoverTemporaries() {
     QCOMPARE(control<QListWidget>(form, "File1")->count(), 1);
 }
 
+// The view shows 95 where the tape has 5: the file holds what the view shows.
+void TestForm1::firstSaveWritesACorrectedView() {
+    ProgramFolder folder;
+    RecordingPlatform platform;
+    Form1 form(platform, folder.path());
+    QTest::keyClicks(control(form, "Text1"), "5+");
+    auto *text2 = control<QPlainTextEdit>(form, "Text2");
+    text2->moveCursor(QTextCursor::Start);
+    QTest::keyClicks(text2, "9");
+    QCOMPARE(tapeView(form), QString("95\n+\n"));
+    click(form, "Label32");
+    QCOMPARE(readFile(QString::fromStdString(form.calculator().currentTapeFile)),
+             QByteArray("95\r\n+\r\n"));
+}
+
+// An open or a delete that cannot happen says so, with the warning sign, and leaves the
+// calculator and its tape as they were.
+void TestForm1::failedOpenAndDeleteSaySo() {
+    ProgramFolder folder;
+    RecordingPlatform platform;
+    Form1 form(platform, folder.path());
+    const QDir data(form.dataFolder());
+    {
+        QFile big(data.filePath("big.qtz"));
+        QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(largestTapeFile + 1));
+    }
+    QFile tape(data.filePath("t.qtz"));
+    QVERIFY(tape.open(QIODevice::WriteOnly) && tape.write("5\r\n+\r\n3\r\n+\r\n") > 0);
+    tape.close();
+    click(form, "Label32"); // re-reads the list
+    auto *list = control<QListWidget>(form, "File1");
+    const auto clickName = [&](const QString &name) {
+        const QList<QListWidgetItem *> items = list->findItems(name, Qt::MatchExactly);
+        if (!items.isEmpty())
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                              list->visualItemRect(items.first()).center());
+    };
+    clickName("t.qtz");
+    QCOMPARE(shown(form, "Label1"), QString("8"));
+    clickName("big.qtz");
+    QCOMPARE(platform.log.last(), QString("warning:文件太大，不是纸带文件：big.qtz"));
+    QCOMPARE(shown(form, "Label1"), QString("8"));
+    QCOMPARE(tapeView(form), QString("5\n+\n3\n+\n"));
+
+    // Selected and opened, then gone before the delete.
+    clickName("t.qtz");
+    QVERIFY(tape.remove());
+    platform.log.clear();
+    click(form, "Label31");
+    QCOMPARE(platform.log.last(), QString("warning:删除失败：t.qtz"));
+    QVERIFY(platform.cues().isEmpty());
+    QCOMPARE(shown(form, "Label1"), QString("8"));
+    QCOMPARE(tapeView(form), QString("5\n+\n3\n+\n"));
+}
+
 void TestForm1::failedSaveTellsTheUser() {
     ProgramFolder folder;
     RecordingPlatform platform;
@@ -751,7 +814,7 @@ void TestForm1::failedSaveTellsTheUser() {
     blocker.close();
     QTest::keyClicks(control(form, "Text1"), "5+");
     click(form, "Label32");
-    QCOMPARE(platform.log.last(), QString("message:保存失败"));
+    QCOMPARE(platform.log.last(), QString("warning:保存失败"));
     QVERIFY(form.calculator().currentTapeFile.empty());
 }
 
@@ -762,7 +825,7 @@ void TestForm1::saveRemakesARemovedDataFolder() {
     QVERIFY(QDir(form.dataFolder()).removeRecursively());
     QTest::keyClicks(control(form, "Text1"), "5+");
     click(form, "Label32");
-    QVERIFY(!platform.log.contains("message:保存失败"));
+    QVERIFY(!platform.log.contains("warning:保存失败"));
     QCOMPARE(control<QListWidget>(form, "File1")->count(), 1);
     QVERIFY(QFileInfo::exists(QString::fromStdString(form.calculator().currentTapeFile)));
 }
@@ -798,7 +861,7 @@ void TestForm1::printing() {
     // A printer that fails: no PDF, and the message says so.
     platform.printerFails = true;
     click(form, "Label30");
-    QCOMPARE(platform.log.last(), QString("message:打印失败"));
+    QCOMPARE(platform.log.last(), QString("warning:打印失败"));
     QCOMPARE(QDir(form.dataFolder()).entryList({"*.pdf"}, QDir::Files | QDir::Hidden).size(), 2);
     QCOMPARE(shown(form, "Label1"), QString("16"));
     QCOMPARE(form.calculator().lineNumber, 3);

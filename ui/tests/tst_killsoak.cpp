@@ -75,6 +75,7 @@ class TestKillSoak : public QObject {
     void injectedKill_data();
     void injectedKill();
     void randomKills();
+    void secondCopyStartingMidSave();
 };
 
 void TestKillSoak::injectedKill_data() {
@@ -148,6 +149,40 @@ void TestKillSoak::randomKills() {
     QVERIFY(!folder.tapes().isEmpty());
     QCOMPARE(brokenTapes(folder), QStringList());
     startAgain(folder);
+}
+
+// A second copy of the program starting while the first saves: its start-up clean-up
+// must never take a temporary that the first is still writing, so every save of the
+// first succeeds (the save loop ends at the first failed save).
+void TestKillSoak::secondCopyStartingMidSave() {
+    ProgramFolder folder;
+    const quint32 seed = QRandomGenerator::global()->generate();
+    QRandomGenerator random(seed);
+    QProcess child;
+    child.start(saveLoop, {folder.data(), "7"});
+    QVERIFY(child.waitForStarted());
+    int starts = 0;
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 5000) {
+        // Lets the process object notice an end.
+        child.waitForFinished(0);
+        QVERIFY2(child.state() == QProcess::Running,
+                 qPrintable(QStringLiteral("a save failed after %1 starts (seed %2): %3")
+                                .arg(starts)
+                                .arg(seed)
+                                .arg(QString::fromLocal8Bit(child.readAllStandardError()))));
+        RecordingPlatform platform;
+        Form1 form(platform, folder.dir.path());
+        ++starts;
+        QThread::usleep(random.bounded(0, 3000));
+    }
+    child.kill();
+    QVERIFY(child.waitForFinished(10000));
+    qInfo("seed %u: %d starts during the saves; %d tape files", seed, starts,
+          static_cast<int>(folder.tapes().size()));
+    QVERIFY(folder.tapes().size() > 10);
+    QCOMPARE(brokenTapes(folder), QStringList());
 }
 
 QTEST_MAIN(TestKillSoak)
