@@ -3,6 +3,7 @@
 #include "core/actions.h"
 
 #include "core/cues.h"
+#include "core/exactmath.h"
 #include "core/numbertext.h"
 #include "core/tapeformat.h"
 
@@ -231,16 +232,16 @@ void functionKey(Calculator &calc, Requests &out, Function f) {
     case Function::sin:
         if (x == 0)
             return;
-        r = std::sin(x);
+        r = exact::sin(x);
         break;
     case Function::cos:
-        r = std::cos(x);
+        r = exact::cos(x);
         break;
     case Function::tan:
-        r = std::tan(x);
+        r = exact::tan(x);
         break;
     case Function::exp:
-        r = std::exp(x);
+        r = exact::exp(x);
         break;
     case Function::sqr:
         if (x < 0) {
@@ -258,7 +259,7 @@ void functionKey(Calculator &calc, Requests &out, Function f) {
             out.showMessage(Message::logarithmOfNegative);
             return;
         }
-        r = std::log(x) / std::log(10.0);
+        r = exact::log(x) / exact::log(10.0);
         break;
     case Function::pi:
         break;

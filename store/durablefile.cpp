@@ -53,6 +53,25 @@ const wchar_t *native(const QString &path) {
     return reinterpret_cast<const wchar_t *>(path.utf16());
 }
 
+// A virus scanner, an indexer or a backup program opening a file for a moment makes a
+// move or a delete fail with an access, sharing or lock error: tried again a few times
+// with short waits (about a second in all), as SQLite does on Windows.
+template <typename Operation> bool withRetries(Operation operation) {
+    constexpr int attempts = 10;
+    for (int n = 1;; ++n) {
+        if (operation())
+            return true;
+        const DWORD error = GetLastError();
+        const bool passing = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ||
+                             error == ERROR_LOCK_VIOLATION;
+        if (!passing || n == attempts) {
+            SetLastError(error);
+            return false;
+        }
+        Sleep(static_cast<DWORD>(25 * n));
+    }
+}
+
 Creation createWritten(const QString &path, const QByteArray &bytes) {
     const QString nativePath = QDir::toNativeSeparators(path);
     // No sharing while it is written: another copy cannot remove it meanwhile.
@@ -83,7 +102,10 @@ Placed moveFile(const QString &from, const QString &to, DWORD flags) {
     const QString nativeFrom = QDir::toNativeSeparators(from);
     const QString nativeTo = QDir::toNativeSeparators(to);
     // Write-through: the move is on the disk when the call returns.
-    if (MoveFileExW(native(nativeFrom), native(nativeTo), flags | MOVEFILE_WRITE_THROUGH))
+    if (withRetries([&] {
+            return MoveFileExW(native(nativeFrom), native(nativeTo),
+                               flags | MOVEFILE_WRITE_THROUGH) != 0;
+        }))
         return Placed::done;
     const DWORD error = GetLastError();
     return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? Placed::nameTaken
@@ -172,7 +194,7 @@ Temporary writeTemporary(const QString &folder, const QByteArray &bytes) {
         case Created::nameTaken:
             continue;
         case Created::failed:
-            QFile::remove(path);
+            removeTemporary(path);
             return {};
         }
     }
@@ -190,10 +212,17 @@ bool replaceWith(const Temporary &temporary, const QString &path) {
 }
 
 bool removeAbandoned(const QString &path) {
-    // A file another copy still writes is open without sharing: the delete fails.
-    const std::wstring name = QDir::toNativeSeparators(path).toStdWString();
-    SetFileAttributesW(name.c_str(), FILE_ATTRIBUTE_NORMAL); // read-only files refuse
-    return DeleteFileW(name.c_str()) != 0;
+    // A file another copy still writes is open without sharing: the delete fails, and is
+    // not tried again.
+    const QString name = QDir::toNativeSeparators(path);
+    SetFileAttributesW(native(name), FILE_ATTRIBUTE_NORMAL); // read-only files refuse
+    return DeleteFileW(native(name)) != 0;
+}
+
+bool removeTemporary(const QString &path) {
+    const QString name = QDir::toNativeSeparators(path);
+    SetFileAttributesW(native(name), FILE_ATTRIBUTE_NORMAL); // read-only files refuse
+    return withRetries([&] { return DeleteFileW(native(name)) != 0; });
 }
 
 bool syncFile(const QString &path) {
@@ -256,6 +285,10 @@ bool removeAbandoned(const QString &path) {
     return removed;
 }
 
+bool removeTemporary(const QString &path) {
+    return ::unlink(QFile::encodeName(path).constData()) == 0;
+}
+
 bool syncFile(const QString &path) {
     const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CLOEXEC);
     if (fd < 0)
@@ -296,7 +329,7 @@ QString placeUnderFreeName(const Temporary &temporary, const QString &folder, co
         if (placed == Placed::failed)
             break;
     }
-    QFile::remove(temporary.path());
+    removeTemporary(temporary.path());
     return {};
 }
 

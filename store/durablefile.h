@@ -44,6 +44,9 @@ Temporary writeTemporary(const QString &folder, const QByteArray &bytes);
 // Removes a temporary file that no running copy is writing. Whether it was removed.
 bool removeAbandoned(const QString &path);
 
+// Removes a temporary file of this program's own (read-only or not). Whether it was.
+bool removeTemporary(const QString &path);
+
 // Makes a file's content reach the disk (a file written by another writer, such as a
 // PDF). Whether that worked.
 bool syncFile(const QString &path);

@@ -5,6 +5,7 @@
 #include "core/actions.h"
 #include "core/tapeformat.h"
 #include "store/durablefile.h"
+#include "store/textcoding.h"
 #include "store/trash.h"
 
 #include <QCryptographicHash>
@@ -12,7 +13,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
-#include <QStringEncoder>
 
 #include <string>
 
@@ -20,7 +20,6 @@ namespace tapecalc {
 
 namespace {
 
-constexpr char gbkName[] = "GBK";
 constexpr char utf8Bom[] = "\xEF\xBB\xBF";
 
 // A name in the list stays inside the data folder: it is a name, not a path. On Linux "\\"
@@ -91,7 +90,7 @@ bool saveBack(const QString &path, const QByteArray &bytes) {
     if (target.exists())
         QFile::setPermissions(temporary.path(), target.permissions());
     if (!durable::replaceWith(temporary, path)) {
-        QFile::remove(temporary.path());
+        durable::removeTemporary(temporary.path());
         return false;
     }
     durable::syncFolder(folder);
@@ -141,37 +140,24 @@ QString tapeFileName(const QDateTime &moment) {
 }
 
 QByteArray encodeTapeText(const QString &text) {
-    QStringEncoder encoder(gbkName);
-    // A Qt without GBK still writes files that open again: reading takes UTF-8 too.
-    if (!encoder.isValid())
-        return text.toUtf8();
-    QByteArray bytes = encoder.encode(text);
-    // What GBK cannot hold comes back as something else; then the text goes as UTF-8.
-    QStringDecoder check(gbkName, QStringConverter::Flag::Stateless);
-    if (encoder.hasError() || QString(check.decode(bytes)) != text)
-        return text.toUtf8();
-    return bytes;
+    // What GBK cannot hold goes as UTF-8 rather than as "?": reading takes both.
+    return gbk::encode(text).value_or(text.toUtf8());
 }
 
 QString decodeTapeText(const QByteArray &bytes, bool *lossy) {
-    if (lossy)
-        *lossy = false;
     // Stateless: a sequence cut off at the end of the file is an error, not pending input.
     QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
     QString text = utf8.decode(bytes);
-    if (!utf8.hasError())
-        return text; // the decoder drops a leading BOM
-    QStringDecoder gbk(gbkName, QStringConverter::Flag::Stateless);
-    if (!gbk.isValid()) {
+    if (!utf8.hasError()) {
         if (lossy)
-            *lossy = true;
-        return text; // UTF-8 with replacement characters
+            *lossy = false;
+        return text; // the decoder drops a leading BOM
     }
     // An editor may have put a UTF-8 byte-order mark in front of GBK text.
-    const QByteArray body = bytes.startsWith(utf8Bom) ? bytes.mid(3) : bytes;
-    text = gbk.decode(body);
+    bool valid = true;
+    text = gbk::decode(bytes.startsWith(utf8Bom) ? bytes.mid(3) : bytes, &valid);
     if (lossy)
-        *lossy = gbk.hasError();
+        *lossy = !valid;
     return text;
 }
 

@@ -52,8 +52,7 @@ QString homeTrashFor(const QString &path) {
     // Each folder is checked before anything is made inside it.
     for (const QString &folder : {trash, QDir(trash).filePath(QStringLiteral("files")),
                                   QDir(trash).filePath(QStringLiteral("info"))}) {
-        if (!QFileInfo::exists(folder) && !QFileInfo(folder).isSymLink() &&
-            !QDir().mkdir(folder))
+        if (!QFileInfo::exists(folder) && !QFileInfo(folder).isSymLink() && !QDir().mkdir(folder))
             return {};
         if (!isOwnFolder(folder))
             return {};

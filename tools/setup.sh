@@ -5,6 +5,8 @@
 tapecalc_run_packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libgl-dev
+    # the function keys' correctly rounded sin, cos, tan, exp and log
+    libmpfr-dev
 )
 # What the tests need besides: benchmarks, real parts (a display, a sound server, a
 # printer queue) and the tools that check the installed tree and the package.
