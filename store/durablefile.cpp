@@ -351,7 +351,7 @@ LockedFile::Opened LockedFile::open(const QString &path, bool create) {
     const QString nativePath = QDir::toNativeSeparators(path);
     HANDLE h = CreateFileW(native(nativePath), GENERIC_READ | GENERIC_WRITE,
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           create ? OPEN_ALWAYS : OPEN_EXISTING,
+                           create ? CREATE_NEW : OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_HIDDEN, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return Opened::failed;
@@ -445,7 +445,7 @@ bool processRunsSince(qint64 pid, const QDateTime &moment) {
 
 LockedFile::Opened LockedFile::open(const QString &path, bool create) {
     close();
-    const int flags = O_RDWR | O_APPEND | O_CLOEXEC | (create ? O_CREAT : 0);
+    const int flags = O_RDWR | O_APPEND | O_CLOEXEC | (create ? O_CREAT | O_EXCL : 0);
     const int fd = ::open(QFile::encodeName(path).constData(), flags, 0600);
     if (fd < 0)
         return Opened::failed;

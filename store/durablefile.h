@@ -81,9 +81,9 @@ class LockedFile {
     ~LockedFile() { close(); }
 
     enum class Opened { locked, held, failed };
-    // Opens `path` for reading and appending (creating it when `create`) and takes its
-    // lock without waiting: held when another process has it, failed when the file is
-    // missing or was removed by the copy that had the lock.
+    // Opens `path` for reading and appending (a new file when `create`, failing when the
+    // name is taken) and takes its lock without waiting: held when another process has
+    // it, failed when the file is missing or was removed by the copy that had the lock.
     Opened open(const QString &path, bool create);
     bool isOpen() const { return m_handle != closed; }
 

@@ -153,14 +153,14 @@ bool TapeJournal::openNew() {
     for (int n = 1; n <= 100; ++n) {
         const QString name = n == 1 ? base : base + QLatin1Char('-') + QString::number(n);
         const QString path = QDir(m_folder).filePath(name);
-        if (QFileInfo::exists(path))
-            continue;
         if (m_file.open(path, true) == durable::LockedFile::Opened::locked) {
             m_path = path;
             m_stop = false;
             m_syncer = std::thread([this] { syncLoop(); });
             return true;
         }
+        if (!QFileInfo::exists(path))
+            return false; // not a taken name: the folder takes no file
     }
     return false;
 }

@@ -114,6 +114,8 @@ Form1::Form1(Platform &platform, const QString &programFolder, QWidget *parent)
 }
 
 Form1::~Form1() {
+    // The view's document outlives this object's members while the widgets go.
+    m_text2->document()->disconnect(this);
     if (!m_sessionEnding)
         m_journal.discard();
 }
