@@ -20,6 +20,8 @@
 #include <QThread>
 #include <QTimer>
 
+#include <csignal>
+
 using namespace tapecalc;
 
 namespace {
@@ -202,49 +204,53 @@ class TestJournal : public QObject {
     Q_OBJECT
 
   private Q_SLOTS:
-    void sigtermKeepsTheTape();
-    void exitAndEscLeaveNothing_data();
-    void exitAndEscLeaveNothing();
+    void howTheProgramEnds_data();
+    void howTheProgramEnds();
     void liveCopysJournalIsLeftAlone();
     void damagedJournalRecoversWhatItCan();
     void randomKills();
 };
 
-void TestJournal::sigtermKeepsTheTape() {
-    Folder folder;
-    QProcess child;
-    startChild(child, folder, {}, 0, "wait");
-    QTRY_COMPARE(readLog(folder.log(0)).views.size(), 1);
-    child.terminate(); // as at logout or shutdown
-    QVERIFY(child.waitForFinished());
-    QCOMPARE(folder.journals().size(), 1);
-
-    RecordingPlatform platform;
-    Form1 form(platform, folder.dir.path());
-    QCOMPARE(folder.journals(), QStringList());
-    QCOMPARE(folder.tapes(), QStringList{tapeFileName(platform.clock)});
-    QCOMPARE(decodeTapeText(folder.read(folder.tapes()[0])),
-             expectedFile(readLog(folder.log(0)).views[0]));
-    QTRY_COMPARE(platform.log, QStringList{"message:" + recoveredMessage(folder.tapes()[0])});
-    QCOMPARE(form.findChild<QListWidget *>("File1")->count(), 1);
-    QCOMPARE(form.calculator().lineNumber, 0); // the window starts as always
-}
-
-void TestJournal::exitAndEscLeaveNothing_data() {
+void TestJournal::howTheProgramEnds_data() {
     QTest::addColumn<QString>("mode");
-    QTest::newRow("退出") << "exit";
-    QTest::newRow("Esc") << "esc";
+    QTest::addColumn<bool>("signalled"); // killed (SIGKILL) or terminated (SIGTERM)
+    QTest::addColumn<bool>("recovered");
+    // clang-format off
+    QTest::newRow("退出") << "exit" << false << false;
+    QTest::newRow("Esc") << "esc" << false << false;
+    QTest::newRow("SIGTERM, as at logout or shutdown") << "wait" << false << true;
+    QTest::newRow("SIGKILL") << "wait" << true << true;
+    // clang-format on
 }
 
-void TestJournal::exitAndEscLeaveNothing() {
+// The tape goes with the user's own end and is a tape file at the next start otherwise;
+// that start is the window's usual one.
+void TestJournal::howTheProgramEnds() {
     QFETCH(QString, mode);
+    QFETCH(bool, signalled);
+    QFETCH(bool, recovered);
     Folder folder;
     QProcess child;
     startChild(child, folder, {}, 0, mode);
-    QVERIFY(child.waitForFinished());
-    QCOMPARE(child.exitCode(), 0);
-    QCOMPARE(readLog(folder.log(0)).views.size(), 1);
-    QCOMPARE(QDir(folder.data()).entryList(QDir::Files | QDir::Hidden), QStringList());
+    QTRY_COMPARE(readLog(folder.log(0)).views.size(), 1);
+    if (mode == "wait")
+        signalled ? child.kill() : child.terminate();
+    child.waitForFinished();
+    QCOMPARE(child.exitCode(), mode != "wait" ? 0 : signalled ? SIGKILL : SIGTERM);
+    QCOMPARE(folder.journals().size(), recovered ? 1 : 0);
+
+    RecordingPlatform platform;
+    Form1 form(platform, folder.dir.path());
+    QCOMPARE(QDir(folder.data()).entryList(QDir::Files | QDir::Hidden),
+             recovered ? QStringList{tapeFileName(platform.clock)} : QStringList());
+    const QStringList tapes = folder.tapes();
+    if (recovered)
+        QCOMPARE(decodeTapeText(folder.read(tapes[0])),
+                 expectedFile(readLog(folder.log(0)).views[0]));
+    QTRY_COMPARE(platform.log.size(), tapes.size());
+    QCOMPARE(platform.log.join(""), recovered ? "message:" + recoveredMessage(tapes[0]) : "");
+    QCOMPARE(form.findChild<QListWidget *>("File1")->count(), tapes.size());
+    QCOMPARE(form.calculator().lineNumber, 0);
 }
 
 void TestJournal::liveCopysJournalIsLeftAlone() {
