@@ -114,7 +114,7 @@ Form1::Form1(Platform &platform, const QString &programFolder, QWidget *parent)
 }
 
 Form1::~Form1() {
-    // The view's document outlives this object's members while the widgets go.
+    // The tape view and its document are deleted after the journal, with the widgets.
     m_text2->document()->disconnect(this);
     if (!m_sessionEnding)
         m_journal.discard();
