@@ -7,6 +7,8 @@ tapecalc_run_packages=(
     qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libgl-dev
     # the function keys' correctly rounded sin, cos, tan, exp and log
     libmpfr-dev
+    # a print job's fate: the scheduler's answer about the job just sent
+    libcups2-dev
 )
 # What the tests need besides: benchmarks, real parts (a display, a sound server, a
 # printer queue) and the tools that check the installed tree and the package.

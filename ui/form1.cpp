@@ -460,28 +460,24 @@ void Form1::printClicked() {
     const QDateTime now = m_platform.now();
     const std::string moment = now.toString(QStringLiteral("yyyy/M/d H:mm:ss")).toStdString();
     const PrintedReport report = printedReport(reportLines(m_calc, moment));
-    switch (m_platform.printWithColumns(report)) {
-    case PrintOutcome::printed:
+    const PrintOutcome outcome = m_platform.printWithColumns(report);
+    if (outcome == PrintOutcome::printed)
         return;
-    case PrintOutcome::failed:
-        m_platform.showWarning(QStringLiteral("打印失败"));
-        return;
-    case PrintOutcome::noPrinter:
-        break;
-    }
-    // Without a printer the report is kept as a PDF beside the tapes, named like them.
+    // A report that did not reach paper is kept as a PDF beside the tapes, named like them.
+    const bool noPrinter = outcome == PrintOutcome::noPrinter;
     const QString pdf =
         saveReportPdf(report.pieces, dataFolder(),
                       QFileInfo(tapeFileName(now)).completeBaseName() + QStringLiteral(".pdf"));
-    const auto say = [this, &pdf](const QString &text) {
-        if (pdf.isEmpty())
-            m_platform.showWarning(text);
-        else
-            m_platform.showMessage(text);
-    };
-    say(pdf.isEmpty()
-            ? QStringLiteral("没有找到打印机，也无法存为 PDF")
-            : QStringLiteral("没有找到打印机，已存为 PDF：") + QDir::toNativeSeparators(pdf));
+    if (pdf.isEmpty()) {
+        m_platform.showWarning(noPrinter ? QStringLiteral("没有找到打印机，也无法存为 PDF")
+                                         : QStringLiteral("打印失败，也无法存为 PDF"));
+        return;
+    }
+    const QString where = QDir::toNativeSeparators(pdf);
+    if (noPrinter)
+        m_platform.showMessage(QStringLiteral("没有找到打印机，已存为 PDF：") + where);
+    else
+        m_platform.showWarning(QStringLiteral("打印失败，已存为 PDF：") + where);
 }
 
 void Form1::openTape(const QString &name) {

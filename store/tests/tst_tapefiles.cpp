@@ -156,9 +156,21 @@ class TestTapeFiles : public QObject {
     void readOnlyFolderAsAUser();
 
   private:
+    // A deleted tape is in the home trash of the test's own home, whole. Windows keeps its
+    // recycle bin where the test cannot look: there it is only gone from the folder.
+    void checkTrashed(const QString &name, const QByteArray &bytes) {
+#ifdef Q_OS_WIN
+        Q_UNUSED(name);
+        Q_UNUSED(bytes);
+#else
+        QCOMPARE(readBytes(QDir(home_.trashFiles()).filePath(name)), bytes);
+#endif
+    }
     TemporaryHome home_; // deleted tapes land in its trash
     QTemporaryDir dir_;
-    QString folder() const { return dir_.path(); }
+    QString folder() const {
+        return dir_.path();
+    }
     QString freshFolder(const QString &name) {
         const QString path = dir_.filePath(name);
         QDir(path).removeRecursively();
@@ -221,7 +233,8 @@ void TestTapeFiles::decode_data() {
     QTest::newRow("empty") << QByteArray() << QString();
     QTest::newRow("bom only") << utf8Bom << QString();
     QTest::newRow("gbk lead byte without its second byte") << QByteArray("\x81 7") << QString(QChar::ReplacementCharacter) + " 7";
-    QTest::newRow("utf-8 cut off at the end falls back to gbk") << QByteArray("5\xC3") << "5";
+    QTest::newRow("utf-8 cut off at the end falls back to gbk") << QByteArray("5\xC3") << "5" + QString(QChar::ReplacementCharacter);
+    QTest::newRow("lone lead bytes keep the bytes after them") << QByteArray("\x81 \x81 7") << QString(QChar::ReplacementCharacter) + " " + QChar::ReplacementCharacter + " 7";
     QTest::newRow("gbk after a utf-8 bom") << utf8Bom + "\xBA\xCF\xBC\xC6\r\n5" << QStringLiteral("合计\r\n5");
     // clang-format on
 }
@@ -423,7 +436,9 @@ void TestTapeFiles::saveBackOfLongNameLeavesNoTemporary() {
     // The file keeps its permissions, not those of a fresh temporary (readable by all).
     const QFileDevice::Permissions kept = QFile::permissions(path);
     QVERIFY(kept.testFlag(QFileDevice::WriteOwner));
+#ifndef Q_OS_WIN // no group or other permission bits there
     QVERIFY(!kept.testFlag(QFileDevice::ReadGroup) && !kept.testFlag(QFileDevice::ReadOther));
+#endif
 }
 
 void TestTapeFiles::startRemovesOnlyLeftoverTemporaries() {
@@ -584,8 +599,13 @@ void TestTapeFiles::openHostileFile() {
     const QString data = QDir(base).filePath("data");
     QDir().mkpath(QDir(data).filePath("folder.qtz"));
     writeBytes(QDir(base).filePath("outside.qtz"), "5\r\n+\r\n");
+#ifdef Q_OS_WIN
+    if (name == "zero.qtz" || name == "pipe.qtz")
+        QSKIP("no devices or named pipes among a folder's files on Windows");
+#else
     QFile::link("/dev/zero", QDir(data).filePath("zero.qtz"));
     QVERIFY(QProcess::execute("mkfifo", {QDir(data).filePath("pipe.qtz")}) == 0);
+#endif
     {
         QFile sparse(QDir(data).filePath("sparse.qtz"));
         QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.resize(largestTapeFile + 1));
@@ -847,7 +867,7 @@ void TestTapeFiles::deleteTape() {
     // The selected name goes to the trash, even when the tape belongs to another file.
     QCOMPARE(tapecalc::deleteTape(calc, out, data, "a.qtz", moment), DeleteOutcome::deleted);
     QCOMPARE(folderEntries(data), QStringList{"b.qtz"});
-    QCOMPARE(readBytes(QDir(home_.trashFiles()).filePath("a.qtz")), "5\r\n+\r\n");
+    checkTrashed("a.qtz", "5\r\n+\r\n");
     QCOMPARE(QString::fromStdString(out.joined()), cues);
     QCOMPARE(calc.lineNumber, 0);
     QCOMPARE(calc.lastLineNumber, 0);
@@ -983,6 +1003,9 @@ void TestTapeFiles::saveBackOnAnUnluckyDay() {
 
 // A tape reached through a link is written where the link points, and the link stays.
 void TestTapeFiles::saveBackThroughALink() {
+#ifdef Q_OS_WIN
+    QSKIP("QFile::link makes a shortcut on Windows, not a link the file system follows");
+#endif
     const QString base = freshFolder("linked");
     const QString data = QDir(base).filePath("data");
     QDir().mkpath(data);
@@ -1025,6 +1048,10 @@ void TestTapeFiles::namesLegalOnTheSystem_data() {
 // Every name the list shows opens and deletes.
 void TestTapeFiles::namesLegalOnTheSystem() {
     QFETCH(QString, name);
+#ifdef Q_OS_WIN
+    if (name.contains(':') || name.contains('\\'))
+        QSKIP("not a file name on Windows");
+#endif
     const QString data = freshFolder("names");
     home_.emptyTrash();
     writeBytes(QDir(data).filePath(name), "5\r\n+\r\n3\r\n+\r\n");
@@ -1034,7 +1061,7 @@ void TestTapeFiles::namesLegalOnTheSystem() {
     Recorder out;
     QCOMPARE(tapecalc::deleteTape(calc, out, data, name, moment), DeleteOutcome::deleted);
     QVERIFY(folderEntries(data).isEmpty());
-    QCOMPARE(readBytes(QDir(home_.trashFiles()).filePath(name)), "5\r\n+\r\n3\r\n+\r\n");
+    checkTrashed(name, "5\r\n+\r\n3\r\n+\r\n");
 }
 
 void TestTapeFiles::deleteWithoutATrash_data() {
@@ -1050,6 +1077,9 @@ void TestTapeFiles::deleteWithoutATrash_data() {
 // outside a real trash (Qt's own trash would loop for ever or write "files" and "info"
 // into the working folder).
 void TestTapeFiles::deleteWithoutATrash() {
+#ifdef Q_OS_WIN
+    QSKIP("the recycle bin is the system's: there is always one");
+#endif
     QFETCH(QString, dataHome);
     const QString base = freshFolder("noTrash");
     const QString data = home_.folder("noTrashData");

@@ -858,11 +858,13 @@ void TestForm1::printing() {
     QCOMPARE(QDir(form.dataFolder()).entryList({"*.pdf"}, QDir::Files | QDir::Hidden).size(), 2);
     QCOMPARE(control<QListWidget>(form, "File1")->count(), 0);
 
-    // A printer that fails: no PDF, and the message says so.
+    // A printer that fails the job: a warning says so and offers the report as a PDF.
     platform.printerFails = true;
+    const QString third = QDir(form.dataFolder()).filePath("20261206$16$58$07-3.pdf");
     click(form, "Label30");
-    QCOMPARE(platform.log.last(), QString("warning:打印失败"));
-    QCOMPARE(QDir(form.dataFolder()).entryList({"*.pdf"}, QDir::Files | QDir::Hidden).size(), 2);
+    QCOMPARE(platform.log.last(),
+             "warning:打印失败，已存为 PDF：" + QDir::toNativeSeparators(third));
+    QCOMPARE(QDir(form.dataFolder()).entryList({"*.pdf"}, QDir::Files | QDir::Hidden).size(), 3);
     QCOMPARE(shown(form, "Label1"), QString("16"));
     QCOMPARE(form.calculator().lineNumber, 3);
 }

@@ -1,9 +1,12 @@
 // Printing for real: a report goes through CUPS to the cups-pdf queue TapePDF
-// (tools/start-cups.sh) and is checked in the PDF that comes out; without a printer the
-// window keeps it as a PDF of its own; columns on paper are measured in such a PDF.
+// (tools/start-cups.sh) and is checked in the PDF that comes out; without a printer, or
+// on a queue that refuses or aborts the job, the window keeps it as a PDF of its own, whole
+// or not at all (a file-size limit plays the full disk); columns on paper are measured in
+// such a PDF.
 #include "core/actions.h"
 #include "core/report.h"
 #include "core/tests/recorder.h"
+#include "ui/folders.h"
 #include "ui/form1.h"
 #include "ui/printer.h"
 #include "ui/programfont.h"
@@ -11,6 +14,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -21,16 +25,20 @@
 #include <QPrinterInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cstdio>
 
 using namespace tapecalc;
 
 namespace {
 
 constexpr char childVariable[] = "TAPECALC_PRINT_CHILD";
+constexpr char childFolderVariable[] = "TAPECALC_PRINT_CHILD_FOLDER";
 
 // Sets an environment variable for one scope, as a print job's PRINTER is set.
 class ScopedVariable {
@@ -56,12 +64,22 @@ class ScopedVariable {
 
 // The real platform with a fixed clock, quiet cues and messages kept instead of shown.
 struct QuietPlatform : RealPlatform {
-    QStringList messages;
+    QStringList messages; // "message:<text>" or "warning:<text>"
     void playCue(const QString &) override {}
     void playCueBlocking(const QString &) override {}
     QDateTime now() const override { return QDateTime(QDate(2026, 12, 6), QTime(16, 58, 7)); }
-    void showMessage(const QString &text) override { messages << text; }
+    void showMessage(const QString &text) override { messages << "message:" + text; }
+    void showWarning(const QString &text) override { messages << "warning:" + text; }
 };
+
+// A CUPS tool, also from sbin; false when it is missing or fails.
+bool runAdmin(const QString &tool, const QStringList &arguments) {
+    QProcess process;
+    process.start(QStandardPaths::findExecutable(tool, {"/usr/bin", "/usr/sbin", "/sbin"}),
+                  arguments);
+    return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
+}
 
 // A word of `pdftotext -bbox`, in points from the page's top left.
 struct Word {
@@ -165,6 +183,9 @@ class TestPrint : public QObject {
     void columnsOnTheDigitGrid();
     void withoutPrinterTheReportIsKeptAsPdf();
     void childWithoutPrinter();
+    void anUnprintedReportIsAWholePdfOrNone_data();
+    void anUnprintedReportIsAWholePdfOrNone();
+    void childKeepsTheReport();
 
   private:
     QString printAndFetch(const QStringList &lines);
@@ -374,7 +395,7 @@ void TestPrint::withoutPrinterTheReportIsKeptAsPdf() {
 
     const QString pdf = QDir(form.dataFolder()).filePath("20261206$16$58$07.pdf");
     QCOMPARE(platform.messages,
-             QStringList{"没有找到打印机，已存为 PDF：" + QDir::toNativeSeparators(pdf)});
+             QStringList{"message:没有找到打印机，已存为 PDF：" + QDir::toNativeSeparators(pdf)});
     QCOMPARE(form.calculator().runningTotal, before.runningTotal);
     QCOMPARE(form.calculator().lineNumber, before.lineNumber);
 
@@ -393,6 +414,99 @@ void TestPrint::withoutPrinterTheReportIsKeptAsPdf() {
     const qsizetype emb = fonts.at(0).indexOf("emb");
     for (const QString &font : fonts.mid(2))
         QVERIFY2(font.mid(emb, 3) == "yes", qPrintable(fonts.join('\n')));
+}
+
+void TestPrint::anUnprintedReportIsAWholePdfOrNone_data() {
+    QTest::addColumn<QString>("queue"); // the test's own, on `device`; empty: no printer
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<bool>("refusing"); // the queue takes no jobs (cupsreject)
+    QTest::addColumn<QString>("limit"); // the child's file-size limit in KiB (ulimit -f)
+    QTest::addColumn<QString>("told");  // %1 the PDF; without it no file may be left
+    // clang-format off
+    QTest::newRow("no printer: the whole PDF")               << ""           << ""                          << false << "unlimited" << "message:没有找到打印机，已存为 PDF：%1";
+    QTest::newRow("no printer, 0 KiB: not one byte")         << ""           << ""                          << false << "0"         << "warning:没有找到打印机，也无法存为 PDF";
+    QTest::newRow("no printer, 4 KiB: cut off at the start") << ""           << ""                          << false << "4"         << "warning:没有找到打印机，也无法存为 PDF";
+    QTest::newRow("no printer, 7 of 7.6 KiB: no trailer")    << ""           << ""                          << false << "7"         << "warning:没有找到打印机，也无法存为 PDF";
+    QTest::newRow("a queue refusing jobs")                   << "TapeReject" << "cups-pdf:/"                << true  << "unlimited" << "warning:打印失败，已存为 PDF：%1";
+    QTest::newRow("a queue refusing jobs, 4 KiB")            << "TapeReject" << "cups-pdf:/"                << true  << "4"         << "warning:打印失败，也无法存为 PDF";
+    QTest::newRow("a port that is not there: job aborted")   << "TapeAbort"  << "serial:/dev/tapecalc-none" << false << "unlimited" << "warning:打印失败，已存为 PDF：%1";
+    // clang-format on
+}
+
+void TestPrint::anUnprintedReportIsAWholePdfOrNone() {
+    QFETCH(QString, queue);
+    QFETCH(QString, device);
+    QFETCH(bool, refusing);
+    QFETCH(QString, limit);
+    QFETCH(QString, told);
+#ifndef Q_OS_UNIX
+    QSKIP("the file-size limit is set by a POSIX shell");
+#endif
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("LPDEST");
+    env.insert("PRINTER", queue);
+    if (queue.isEmpty())
+        env.insert("CUPS_SERVER", QDir::temp().filePath("tapecalc-no-cups-here.sock"));
+    else if (!runAdmin("lpstat", {"-p", "TapePDF"}))
+        QSKIP("no TapePDF queue; tools/start-cups.sh sets it up");
+    else if (runAdmin("lpstat", {"-p", queue}))
+        QFAIL(qPrintable("a queue " + queue + " is there already; it is left alone"));
+    // Removed with its jobs however the test ends, so the machine's printers stay.
+    const auto removeQueue = qScopeGuard([&] {
+        if (queue.isEmpty())
+            return;
+        runAdmin("cancel", {"-a", "-x", queue});
+        runAdmin("lpadmin", {"-x", queue});
+    });
+    if (!queue.isEmpty()) {
+        QVERIFY(runAdmin("lpadmin", {"-p", queue, "-v", device, "-E", "-m",
+                                     "lsb/usr/cups-pdf/CUPS-PDF_opt.ppd", "-o",
+                                     "printer-error-policy=abort-job"}));
+        QVERIFY(!refusing || runAdmin("cupsreject", {queue}));
+    }
+    QTemporaryDir program;
+    QVERIFY(program.isValid());
+    env.insert(childFolderVariable, program.path());
+    QProcess child;
+    child.setProcessEnvironment(env);
+    // A write past the limit fails with EFBIG, as on a full disk, rather than ending the
+    // child with SIGXFSZ: an ignored signal stays ignored across exec.
+    child.start("bash", {"-c", R"(trap '' XFSZ && ulimit -f "$1" && exec "$2" childKeepsTheReport)",
+                         "bash", limit, QCoreApplication::applicationFilePath()});
+    QVERIFY(child.waitForFinished(60000));
+    const QString output = QString::fromUtf8(child.readAllStandardOutput());
+    QVERIFY2(output.contains("PASS   : TestPrint::childKeepsTheReport"), qPrintable(output));
+
+    // The whole PDF under its name, or nothing at all: no part named, no temporary.
+    QStringList left;
+    for (QDirIterator it(program.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+         it.hasNext();)
+        left << it.next();
+    const QString pdf = QDir(findFolders(program.path()).data).filePath("20261206$16$58$07.pdf");
+    const bool saved = told.contains("%1");
+    QCOMPARE(left, saved ? QStringList{pdf} : QStringList());
+    const QString message = saved ? told.arg(QDir::toNativeSeparators(pdf)) : told;
+    QVERIFY2(output.contains("told " + message + "\n"), qPrintable(output));
+    if (!saved)
+        return;
+    QFile file(pdf);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    QVERIFY(bytes.startsWith("%PDF-") && bytes.trimmed().endsWith("%%EOF"));
+    // The permissions of any new file of the user, as a tape gets.
+    QFile probe(program.filePath("probe"));
+    QVERIFY(probe.open(QIODevice::WriteOnly));
+    QCOMPARE(file.permissions(), probe.permissions());
+}
+
+void TestPrint::childKeepsTheReport() {
+    if (!qEnvironmentVariableIsSet(childFolderVariable))
+        QSKIP("runs only as the child of anUnprintedReportIsAWholePdfOrNone");
+    QuietPlatform platform;
+    Form1 form(platform, qEnvironmentVariable(childFolderVariable));
+    QTest::keyClicks(form.findChild<QLineEdit *>("Text1"), "123.45*6/4-0.5\r");
+    QTest::mouseClick(form.findChild<QWidget *>("Label30"), Qt::LeftButton);
+    std::printf("told %s\n", platform.messages.join('|').toUtf8().constData());
 }
 
 QTEST_MAIN(TestPrint)
