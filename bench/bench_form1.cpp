@@ -68,6 +68,22 @@ static void BM_WindowReviewAndRecordLastLine(benchmark::State &state) {
 }
 BENCHMARK(BM_WindowReviewAndRecordLastLine)->Unit(benchmark::kMillisecond);
 
+// A correction typed into the middle of the full tape's view and taken back: two keys,
+// each reaching the journal as the change the text box reports.
+static void BM_WindowTapeViewCorrectionFullTape(benchmark::State &state) {
+    FullWindow window;
+    auto *view = window.form->findChild<QPlainTextEdit *>("Text2");
+    QTextCursor cursor = view->textCursor();
+    cursor.setPosition(view->document()->characterCount() / 2);
+    view->setTextCursor(cursor);
+    for (auto _ : state) {
+        QTest::keyClick(view, '5');
+        QTest::keyClick(view, Qt::Key_Backspace);
+        QApplication::processEvents();
+    }
+}
+BENCHMARK(BM_WindowTapeViewCorrectionFullTape)->Unit(benchmark::kMillisecond);
+
 int main(int argc, char **argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <optional>
+
 #ifdef Q_OS_WIN
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -14,6 +16,7 @@
 #include <windows.h>
 #else
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -329,5 +332,238 @@ QString placeUnderFreeName(const Temporary &temporary, const QString &folder, co
     removeTemporary(temporary.path());
     return {};
 }
+
+// The journal's locked file.
+
+#ifdef Q_OS_WIN
+
+namespace {
+HANDLE handleOf(qintptr h) {
+    return reinterpret_cast<HANDLE>(h);
+}
+// The lock covers one byte far beyond any content: Windows locks are mandatory for the
+// bytes they cover, and readers of the journal must still read it.
+constexpr DWORD lockOffsetHigh = 0x7FFFFFFF;
+} // namespace
+
+LockedFile::Opened LockedFile::open(const QString &path, bool create) {
+    close();
+    const QString nativePath = QDir::toNativeSeparators(path);
+    HANDLE h = CreateFileW(native(nativePath), GENERIC_READ | GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           create ? CREATE_NEW : OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_HIDDEN, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return Opened::failed;
+    OVERLAPPED where{};
+    where.OffsetHigh = lockOffsetHigh;
+    if (!LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &where)) {
+        CloseHandle(h);
+        return Opened::held;
+    }
+    FILE_STANDARD_INFO info{};
+    if (!GetFileInformationByHandleEx(h, FileStandardInfo, &info, sizeof info) ||
+        info.DeletePending) {
+        CloseHandle(h);
+        return Opened::failed;
+    }
+    m_handle = reinterpret_cast<qintptr>(h);
+    m_path = path;
+    return Opened::locked;
+}
+
+bool LockedFile::append(std::string_view bytes) {
+    LARGE_INTEGER end{};
+    if (!SetFilePointerEx(handleOf(m_handle), end, nullptr, FILE_END))
+        return false;
+    DWORD done = 0;
+    return WriteFile(handleOf(m_handle), bytes.data(), static_cast<DWORD>(bytes.size()), &done,
+                     nullptr) &&
+           done == bytes.size();
+}
+
+bool LockedFile::truncate(qint64 size) {
+    LARGE_INTEGER to{};
+    to.QuadPart = size;
+    return SetFilePointerEx(handleOf(m_handle), to, nullptr, FILE_BEGIN) &&
+           SetEndOfFile(handleOf(m_handle));
+}
+
+QByteArray LockedFile::readAll() {
+    LARGE_INTEGER start{};
+    LARGE_INTEGER size{};
+    if (!SetFilePointerEx(handleOf(m_handle), start, nullptr, FILE_BEGIN) ||
+        !GetFileSizeEx(handleOf(m_handle), &size))
+        return {};
+    QByteArray bytes(static_cast<qsizetype>(size.QuadPart), '\0');
+    DWORD done = 0;
+    if (!ReadFile(handleOf(m_handle), bytes.data(), static_cast<DWORD>(bytes.size()), &done,
+                  nullptr))
+        return {};
+    bytes.truncate(static_cast<qsizetype>(done));
+    return bytes;
+}
+
+bool LockedFile::sync() {
+    return FlushFileBuffers(handleOf(m_handle)) != 0;
+}
+
+void LockedFile::remove() {
+    if (!isOpen())
+        return;
+    // The name goes when the last handle closes; shared for deletion, so this is now.
+    DeleteFileW(native(QDir::toNativeSeparators(m_path)));
+    close();
+}
+
+void LockedFile::close() {
+    if (!isOpen())
+        return;
+    CloseHandle(handleOf(m_handle));
+    m_handle = closed;
+}
+
+bool processRunsSince(qint64 pid, const QDateTime &moment) {
+    HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
+    if (h == nullptr)
+        return GetLastError() == ERROR_ACCESS_DENIED; // there, but another user's
+    DWORD code = 0;
+    bool runs = GetExitCodeProcess(h, &code) && code == STILL_ACTIVE;
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (runs && GetProcessTimes(h, &created, &exited, &kernel, &user)) {
+        // 100 ns steps since 1601; 11,644,473,600 s before 1970.
+        const qint64 steps = (static_cast<qint64>(created.dwHighDateTime) << 32) |
+                             static_cast<qint64>(created.dwLowDateTime);
+        const qint64 startMs = steps / 10000 - 11644473600000LL;
+        runs = startMs <= moment.toMSecsSinceEpoch() + 2000;
+    }
+    CloseHandle(h);
+    return runs;
+}
+
+#else
+
+LockedFile::Opened LockedFile::open(const QString &path, bool create) {
+    close();
+    const int flags = O_RDWR | O_APPEND | O_CLOEXEC | (create ? O_CREAT | O_EXCL : 0);
+    const int fd = ::open(QFile::encodeName(path).constData(), flags, 0600);
+    if (fd < 0)
+        return Opened::failed;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const bool held = errno == EWOULDBLOCK;
+        ::close(fd);
+        return held ? Opened::held : Opened::failed;
+    }
+    // The copy that had the lock may have removed the file before letting go of it.
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || info.st_nlink == 0) {
+        ::close(fd);
+        return Opened::failed;
+    }
+    m_handle = fd;
+    m_path = path;
+    return Opened::locked;
+}
+
+bool LockedFile::append(std::string_view bytes) {
+    const char *data = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        const ssize_t done = ::write(static_cast<int>(m_handle), data, left);
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done <= 0)
+            return false;
+        data += done;
+        left -= static_cast<std::size_t>(done);
+    }
+    return true;
+}
+
+bool LockedFile::truncate(qint64 size) {
+    return ::ftruncate(static_cast<int>(m_handle), static_cast<off_t>(size)) == 0;
+}
+
+QByteArray LockedFile::readAll() {
+    QByteArray bytes;
+    char buffer[65536];
+    for (off_t at = 0;;) {
+        const ssize_t done = ::pread(static_cast<int>(m_handle), buffer, sizeof buffer, at);
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done <= 0)
+            return bytes;
+        bytes.append(buffer, static_cast<qsizetype>(done));
+        at += done;
+    }
+}
+
+bool LockedFile::sync() {
+    return syncData(static_cast<int>(m_handle));
+}
+
+void LockedFile::remove() {
+    if (!isOpen())
+        return;
+    ::unlink(QFile::encodeName(m_path).constData());
+    close();
+}
+
+void LockedFile::close() {
+    if (!isOpen())
+        return;
+    ::close(static_cast<int>(m_handle));
+    m_handle = closed;
+}
+
+namespace {
+
+// Linux's view of a process: its state letter and its start in ms since 1970, from
+// /proc; nothing where there is no /proc.
+struct ProcessInfo {
+    char state = '?';
+    qint64 startMs = 0;
+};
+
+std::optional<ProcessInfo> procInfo(qint64 pid) {
+    QFile statFile(QStringLiteral("/proc/%1/stat").arg(pid));
+    QFile bootFile(QStringLiteral("/proc/stat"));
+    if (!statFile.open(QIODevice::ReadOnly) || !bootFile.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    // "pid (name) state ppid …": the name may hold spaces and parentheses.
+    const QByteArray stat = statFile.readAll();
+    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 20 || fields[0].isEmpty())
+        return std::nullopt;
+    ProcessInfo info;
+    info.state = fields[0][0];
+    qint64 bootSeconds = 0;
+    for (const QByteArray &line : bootFile.readAll().split('\n'))
+        if (line.startsWith("btime "))
+            bootSeconds = line.mid(6).toLongLong();
+    const long ticks = ::sysconf(_SC_CLK_TCK);
+    if (bootSeconds > 0 && ticks > 0)
+        info.startMs = bootSeconds * 1000 + fields[19].toLongLong() * 1000 / ticks;
+    return info;
+}
+
+} // namespace
+
+bool processRunsSince(qint64 pid, const QDateTime &moment) {
+    if (pid <= 0)
+        return false;
+    // Signal 0 only asks; EPERM means the process is there but another user's.
+    if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno != EPERM)
+        return false;
+    const std::optional<ProcessInfo> info = procInfo(pid);
+    if (!info)
+        return true;
+    if (info->state == 'Z' || info->state == 'X')
+        return false;
+    // The start is known to the clock tick and the boot time to the second.
+    return info->startMs == 0 || info->startMs <= moment.toMSecsSinceEpoch() + 2000;
+}
+
+#endif
 
 } // namespace tapecalc::durable

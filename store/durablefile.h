@@ -3,8 +3,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 
+#include <string_view>
 #include <utility>
 
 namespace tapecalc::durable {
@@ -67,5 +69,41 @@ bool replaceWith(const Temporary &temporary, const QString &path);
 // Makes the names given in `folder` survive a power cut, where the platform lets a
 // program ask for that.
 void syncFolder(const QString &folder);
+
+// A file one copy of the program appends to while it runs (the journal of the tape being
+// keyed), under an exclusive advisory lock that the system lets go when the copy ends,
+// however it ends. Another copy that cannot take the lock leaves the file alone.
+class LockedFile {
+  public:
+    LockedFile() = default;
+    LockedFile(const LockedFile &) = delete;
+    LockedFile &operator=(const LockedFile &) = delete;
+    ~LockedFile() { close(); }
+
+    enum class Opened { locked, held, failed };
+    // Opens `path` for reading and appending (a new file when `create`, failing when the
+    // name is taken) and takes its lock without waiting: held when another process has
+    // it, failed when the file is missing or was removed by the copy that had the lock.
+    Opened open(const QString &path, bool create);
+    bool isOpen() const { return m_handle != closed; }
+
+    bool append(std::string_view bytes); // at the end, in one call where the system allows
+    bool truncate(qint64 size);
+    QByteArray readAll();
+    bool sync(); // the content on the disk; may run on another thread than append
+    // Removes the file's name while the lock is still held, then closes it.
+    void remove();
+    void close();
+
+  private:
+    static constexpr qintptr closed = -1;
+    qintptr m_handle = closed; // a file descriptor, or a HANDLE on Windows
+    QString m_path;
+};
+
+// Whether a process of that id runs on this machine and could have been running at
+// `moment`: one that ended and was not yet reaped (a zombie) does not run, and one known
+// to have started after `moment` is another program that got the id again.
+bool processRunsSince(qint64 pid, const QDateTime &moment);
 
 } // namespace tapecalc::durable

@@ -21,6 +21,7 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QTextCursor>
+#include <QTimer>
 #include <QWindow>
 
 namespace tapecalc {
@@ -86,11 +87,21 @@ void Form1::Requester::endProgram() {
 Form1::Form1(Platform &platform, const QString &programFolder, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
       m_platform(platform), m_folders(findFolders(programFolder)),
-      m_requests(*this, platform, m_folders.sound + '/') {
+      m_requests(*this, platform, m_folders.sound + '/'), m_journal(m_folders.data) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(programTitle);
     // A save that was cut off (the program killed mid-write) leaves its temporary file.
     removeLeftoverTemporaries(dataFolder());
+    // A tape keyed by a copy that was killed, crashed or lost its session is saved now,
+    // and named once the window shows.
+    const QStringList recovered = recoverJournals(dataFolder(), m_platform.now());
+    QTimer::singleShot(0, this, [this, recovered] {
+        for (const QString &name : recovered)
+            m_platform.showMessage(QStringLiteral("上次未保存的纸带已恢复为：") + name);
+    });
+#if QT_CONFIG(sessionmanager)
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { m_sessionEnding = true; });
+#endif
 
     buildSurface();
     buildKeys();
@@ -100,6 +111,13 @@ Form1::Form1(Platform &platform, const QString &programFolder, QWidget *parent)
     refreshFileList();
     showState();
     m_text1->setFocus();
+}
+
+Form1::~Form1() {
+    // The tape view and its document are deleted after the journal, with the widgets.
+    m_text2->document()->disconnect(this);
+    if (!m_sessionEnding)
+        m_journal.discard();
 }
 
 QString Form1::dataFolder() const {
@@ -195,6 +213,8 @@ void Form1::buildSurface() {
         if (!m_updatingTape)
             m_tapeEdited = true;
     });
+    connect(m_text2->document(), &QTextDocument::contentsChange, this,
+            &Form1::journalTypedCorrection);
 
     m_file1 = new QListWidget(this);
     m_file1->setObjectName(QStringLiteral("File1"));
@@ -289,6 +309,8 @@ void Form1::showTapeView() {
         while (common < n && tape.at(common) == m_shownTape.at(common))
             ++common;
     }
+    // In the journal before it is on the screen.
+    m_journal.follow(tape, m_openingTape);
     if (common == 0) {
         m_text2->setPlainText(tape);
     } else {
@@ -392,6 +414,8 @@ void Form1::saveClicked() {
     QDir().mkpath(dataFolder());
     const SaveOutcome outcome =
         saveTape(m_calc, dataFolder(), m_platform.now(), m_text2->toPlainText(), m_tapeEdited);
+    if (outcome != SaveOutcome::failed)
+        m_journal.kept();
     const QString name = QFileInfo(QString::fromStdString(m_calc.currentTapeFile)).fileName();
     switch (outcome) {
     case SaveOutcome::savedBack:
@@ -465,7 +489,11 @@ void Form1::openTape(const QString &name) {
     } catch (const std::exception &) {
         opened.outcome = OpenOutcome::unreadable;
     }
+    m_openingTape = opened.outcome == OpenOutcome::opened && !m_calc.currentTapeFile.empty();
     showState();
+    if (m_openingTape)
+        m_journal.kept(); // the same content opened again: no change was journaled
+    m_openingTape = false;
     switch (opened.outcome) {
     case OpenOutcome::opened:
         if (opened.linesLeftOut > 0)
@@ -481,6 +509,26 @@ void Form1::openTape(const QString &name) {
     case OpenOutcome::unreadable:
         return m_platform.showWarning(QStringLiteral("无法读取文件：") + name);
     }
+}
+
+void Form1::journalTypedCorrection(int position, int removed, int added) {
+    if (m_updatingTape)
+        return; // the calculator's own changes reach the journal in showTapeView
+    QTextDocument *document = m_text2->document();
+    const int end = position + added;
+    bool fits = end <= document->characterCount() - 1;
+    if (fits) {
+        QTextCursor cursor(document);
+        cursor.setPosition(position);
+        cursor.setPosition(end, QTextCursor::KeepAnchor);
+        QString inserted = cursor.selectedText();
+        inserted.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+        fits = m_journal.edited(position, removed, inserted) &&
+               m_journal.view().size() == document->characterCount() - 1;
+    }
+    // A change the document reported in a way that does not add up: the whole view.
+    if (!fits)
+        m_journal.follow(m_text2->toPlainText());
 }
 
 void Form1::refreshFileList() {

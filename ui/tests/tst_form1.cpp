@@ -855,7 +855,7 @@ void TestForm1::printing() {
         QVERIFY(file.open(QIODevice::ReadOnly));
         QVERIFY(file.readAll().startsWith("%PDF-"));
     }
-    QCOMPARE(QDir(form.dataFolder()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    QCOMPARE(QDir(form.dataFolder()).entryList({"*.pdf"}, QDir::Files | QDir::Hidden).size(), 2);
     QCOMPARE(control<QListWidget>(form, "File1")->count(), 0);
 
     // A printer that fails the job: a warning says so and offers the report as a PDF.
@@ -864,7 +864,7 @@ void TestForm1::printing() {
     click(form, "Label30");
     QCOMPARE(platform.log.last(),
              "warning:打印失败，已存为 PDF：" + QDir::toNativeSeparators(third));
-    QCOMPARE(QDir(form.dataFolder()).entryList(QDir::Files | QDir::Hidden).size(), 3);
+    QCOMPARE(QDir(form.dataFolder()).entryList({"*.pdf"}, QDir::Files | QDir::Hidden).size(), 3);
     QCOMPARE(shown(form, "Label1"), QString("16"));
     QCOMPARE(form.calculator().lineNumber, 3);
 }
