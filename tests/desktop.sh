@@ -94,13 +94,9 @@ xwayland=$(grep -o 'listening on display :[0-9]*' "$work/weston.log" | grep -o '
 [ -n "$xwayland" ] || fail "weston's XWayland did not start: $(cat "$work/weston.log")"
 export WAYLAND_DISPLAY=wl-desktop
 
-# The pointer is left out here: xdotool's moves on the outer X server do not reach weston's
-# seat where they are aimed (its clicks land at the output's top left), so the drag is
-# tested with openbox above, through the same _NET_WM_MOVERESIZE that weston's window
-# manager serves. The screen is read from the outer server.
+# The pointer on the outer server goes to weston's seat; the screen is read there too.
 DISPLAY=$xwayland TAPECALC_POINTER_DISPLAY=$outer TAPECALC_WINDOW_MANAGER=weston \
-    QT_QPA_PLATFORM=xcb "$harness" -maxwarnings 0 \
-    staysAboveANewWindow
+    QT_QPA_PLATFORM=xcb "$harness" -maxwarnings 0 backgroundDragMovesIt staysAboveANewWindow
 
 # The program itself: it runs until stopped, and prints nothing on the way.
 started() { # display of the X server to look in, then the program's environment
@@ -125,4 +121,4 @@ grep -q 'set_app_id("io.github.tapecalc.TapeCalc")' "$work/out.log" ||
 started "$xwayland" DISPLAY= QT_QPA_PLATFORM=
 [ $on_x11 = no ] || fail "without DISPLAY the window is on X11"
 [ ! -s "$work/out.log" ] || fail "native Wayland: the program printed $(cat "$work/out.log")"
-echo "desktop: fcitx5 pinyin; openbox: size hints, drag, above a new window; weston: X11 chosen, Wayland app id, quiet"
+echo "desktop: fcitx5 pinyin; openbox: size hints, drag, above a new window; weston: drag, X11 chosen, Wayland app id, quiet"
