@@ -3,9 +3,13 @@
 #include "tests/recordingplatform.h"
 #include "tests/temporaryhome.h"
 #include "ui/form1.h"
+#include "ui/programfont.h"
+#include "ui/qtwords.h"
+#include "ui/realplatform.h"
 
 #include "tape/tapefiles.h"
 
+#include <QAbstractButton>
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
@@ -14,13 +18,17 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QRawFont>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
 
 using namespace tapecalc;
 
@@ -121,6 +129,8 @@ class TestForm1 : public QObject {
     void failedSaveTellsTheUser();
     void saveRemakesARemovedDataFolder();
     void printing();
+    void qtWordsInTheWindowsLanguage_data();
+    void qtWordsInTheWindowsLanguage();
 };
 
 void TestForm1::startsTopmostBorderlessAtTheOrigin() {
@@ -804,6 +814,76 @@ void TestForm1::printing() {
     QCOMPARE(QDir(form.dataFolder()).entryList(QDir::Files | QDir::Hidden).size(), 2);
     QCOMPARE(shown(form, "Label1"), QString("16"));
     QCOMPARE(form.calculator().lineNumber, 3);
+}
+
+void TestForm1::qtWordsInTheWindowsLanguage_data() {
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<QString>("paste"); // Qt's own translation's word; none: Chinese only
+    // clang-format off
+    QTest::newRow("system (LANG of the run)") << QLocale::system() << "";
+    QTest::newRow("zh_CN") << QLocale("zh_CN") << "";
+    QTest::newRow("C") << QLocale::c() << "";
+    QTest::newRow("en_US") << QLocale("en_US") << "";
+    QTest::newRow("de_DE") << QLocale("de_DE") << "Einfügen";
+    // clang-format on
+}
+
+// The menus of the text boxes and the tape's scroll bar and the message box's button, as
+// the program installs Qt's words: no English, every character in the program's face.
+void TestForm1::qtWordsInTheWindowsLanguage() {
+    QTranslator *words = installQtWords(FETCHED(QLocale, locale));
+    const auto removed = qScopeGuard([words] {
+        QCoreApplication::removeTranslator(words);
+        delete words;
+    });
+    ProgramFolder folder;
+    RecordingPlatform recording;
+    Form1 form(recording, folder.path());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    auto *tape = control<QPlainTextEdit>(form, "Text2");
+    QStringList shown;
+    for (QWidget *w : {control(form, "Text1"), tape->viewport(),
+                       static_cast<QWidget *>(tape->verticalScrollBar())}) {
+        QTimer::singleShot(0, w, [&] {
+            if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
+                for (QAction *action : menu->actions())
+                    shown << action->text();
+                menu->close();
+            }
+        });
+        QContextMenuEvent e(QContextMenuEvent::Mouse, QPoint(3, 3), w->mapToGlobal(QPoint(3, 3)));
+        QApplication::sendEvent(w, &e);
+        QTRY_VERIFY(!QApplication::activePopupWidget());
+    }
+    RealPlatform platform;
+    platform.setWindow(&form);
+    QTimer::singleShot(0, &form, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            for (QAbstractButton *button : box->buttons())
+                shown << button->text();
+            box->accept();
+        }
+    });
+    platform.showMessage("保存失败");
+    QVERIFY2(shown.size() > 20, qPrintable(shown.join('|')));
+    // A caption without its mnemonic "(&P)" and its shortcut, named as on the keys ("Ctrl+V").
+    for (QString &caption : shown)
+        caption = caption.section(u'\t', 0, 0).remove(QRegularExpression(R"(\(&.\)|&)"));
+    if (const QString paste = FETCHED(QString, paste); !paste.isEmpty()) {
+        if (!shown.contains(paste))
+            QSKIP("no Qt translation for this language here (qt6-translations-l10n)");
+        return;
+    }
+    QVERIFY(shown.contains("确定"));
+    QFile file(programFontFile);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QRawFont face(file.readAll(), 12);
+    for (const QString &caption : std::as_const(shown)) {
+        QVERIFY2(!caption.contains(QRegularExpression("[A-Za-z]")), qPrintable(caption));
+        for (const char32_t c : caption.toUcs4())
+            QVERIFY2(face.supportsCharacter(c), qPrintable(caption + ": run tools/make_font.sh"));
+    }
 }
 
 QTEST_MAIN(TestForm1)
