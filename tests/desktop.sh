@@ -55,23 +55,9 @@ eval "$(dbus-daemon --session --fork --print-address=1 --print-pid=1 |
 # --- X11: openbox and fcitx5 with pinyin ---
 openbox --sm-disable >"$work/openbox.log" 2>&1 &
 pids+=($!)
-cat >"$HOME/.config/fcitx5/profile" <<'PROFILE'
-[Groups/0]
-Name=Default
-Default Layout=us
-DefaultIM=pinyin
-
-[Groups/0/Items/0]
-Name=keyboard-us
-Layout=
-
-[Groups/0/Items/1]
-Name=pinyin
-Layout=
-
-[GroupOrder]
-0=Default
-PROFILE
+# One group, English keys and pinyin, the input state shared between windows.
+printf '%s\n' '[Groups/0]' Name=Default 'Default Layout=us' DefaultIM=pinyin '[Groups/0/Items/0]' \
+    Name=keyboard-us '[Groups/0/Items/1]' Name=pinyin '[GroupOrder]' 0=Default >"$HOME/.config/fcitx5/profile"
 printf '[Behavior]\nShareInputState=All\n' >"$HOME/.config/fcitx5/config"
 fcitx5 --replace >"$work/fcitx5.log" 2>&1 &
 pids+=($!)
