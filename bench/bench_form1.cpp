@@ -1,9 +1,9 @@
 // The window with a full tape of 30,001 lines: an operator key including the update of
 // the tape view on screen. Runs headless (offscreen) unless a display is chosen.
 #include "bench/fulltape.h"
-#include "tape/tapefiles.h"
-#include "tests/recordingplatform.h"
+#include "store/tapefiles.h"
 #include "ui/form1.h"
+#include "ui/tests/recordingplatform.h"
 
 #include <QApplication>
 #include <QDir>

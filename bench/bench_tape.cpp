@@ -1,6 +1,6 @@
 // Opening a tape of 30,001 lines with its recomputed total, and saving it.
 #include "bench/fulltape.h"
-#include "tape/tapefiles.h"
+#include "store/tapefiles.h"
 
 #include <QDir>
 #include <QTemporaryDir>

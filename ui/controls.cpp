@@ -1,8 +1,8 @@
 // Pictures, key labels, the entry box and the tape view.
 #include "ui/controls.h"
 
-#include "keyboard/entrykeys.h"
-#include "keyboard/textgate.h"
+#include "core/text.h"
+#include "core/textgate.h"
 
 #include <QAccessibleWidget>
 #include <QClipboard>
@@ -22,8 +22,6 @@
 namespace tapecalc {
 
 namespace {
-
-constexpr int backspaceCode = 8;
 
 // Qt 6.4's line edit and text edit answer Qt::ImEnabled true whatever
 // WA_InputMethodEnabled says, and the input method attaches on that answer: with pinyin
@@ -244,18 +242,18 @@ void KeyLabel::mouseReleaseEvent(QMouseEvent *e) {
         Q_EMIT clicked();
 }
 
-int entryKeyCode(const QKeyEvent &e) {
+KeyCode entryKeyCode(const QKeyEvent &e) {
     switch (e.key()) {
     case Qt::Key_PageUp:
-        return keyPageUp;
+        return KeyCode::pageUp;
     case Qt::Key_PageDown:
-        return keyPageDown;
+        return KeyCode::pageDown;
     case Qt::Key_End:
-        return keyEnd;
+        return KeyCode::end;
     case Qt::Key_Delete:
-        return keyDelete;
+        return KeyCode::del;
     default:
-        return 0;
+        return KeyCode::other;
     }
 }
 

@@ -2,6 +2,8 @@
 // act as keys, the entry box and the tape view.
 #pragma once
 
+#include "core/entrykeys.h"
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
@@ -92,7 +94,7 @@ class EntryBox : public QLineEdit {
 
   public:
     explicit EntryBox(QWidget *parent);
-    std::function<void(int keyCode)> keyDown;
+    std::function<void(KeyCode key)> keyDown;
     std::function<int(int charCode)> character;
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
@@ -131,10 +133,10 @@ class TapeView : public QPlainTextEdit {
     void insertFiltered(const QString &text);
 };
 
-// Maps Qt's keys to the key codes the entry box's handler knows (Page Up 33, Page Down
-// 34, End 35, Delete 46); every other key is 0. Only the key decides, never the text,
-// so a typed "." or "#" is never Delete or End.
-int entryKeyCode(const QKeyEvent &e);
+// Maps Qt's keys to the keys the entry box's handler knows (Page Up, Page Down, End,
+// Delete); every other key is KeyCode::other. Only the key decides, never the text, so a
+// typed "." or "#" is never Delete or End.
+KeyCode entryKeyCode(const QKeyEvent &e);
 
 // The character a key produces for the handlers, or -1 for none. X11's Delete key
 // carries the text "\x7f", which is no character here (on Windows it has none).

@@ -2,11 +2,12 @@
 // clicks and keys to the calculator, dragging, help, the tape panel and tape files.
 #include "ui/form1.h"
 
-#include "keyboard/entrykeys.h"
-#include "tape/panel.h"
-#include "tape/report.h"
-#include "tape/review.h"
-#include "tape/tapefiles.h"
+#include "core/entrykeys.h"
+#include "core/panel.h"
+#include "core/report.h"
+#include "core/review.h"
+#include "core/textgate.h"
+#include "store/tapefiles.h"
 #include "ui/printer.h"
 #include "ui/programfont.h"
 
@@ -76,6 +77,8 @@ void Form1::Requester::showMessage(Message message) {
         return m_platform.showMessage(QStringLiteral("0不能求对数"));
     case Message::logarithmOfNegative:
         return m_platform.showMessage(QStringLiteral("负数不能求对数"));
+    case Message::tapeFull:
+        return m_platform.showWarning(QStringLiteral("纸带已满（30001 行），请保存后清零"));
     }
 }
 void Form1::Requester::endProgram() {
@@ -157,9 +160,9 @@ void Form1::buildSurface() {
     m_text1->setObjectName(QStringLiteral("Text1"));
     m_text1->setAccessibleName(QStringLiteral("输入"));
     m_text1->setFont(songFont(18));
-    m_text1->keyDown = [this](int keyCode) {
+    m_text1->keyDown = [this](KeyCode key) {
         takeEntry();
-        entryKeyDown(m_calc, m_requests, keyCode);
+        entryKeyDown(m_calc, m_requests, key);
         showState();
     };
     m_text1->character = [this](int charCode) {
@@ -341,7 +344,7 @@ void Form1::keyClicked(const KeySpec &key) {
     takeEntry();
     switch (key.action) {
     case KeyAction::digit:
-        digitKey(m_calc, m_requests, static_cast<char>(key.argument));
+        digitKey(m_calc, m_requests, std::get<char>(key.argument));
         break;
     case KeyAction::sign:
         signKey(m_calc, m_requests);
@@ -350,7 +353,7 @@ void Form1::keyClicked(const KeySpec &key) {
         pointKey(m_calc, m_requests);
         break;
     case KeyAction::operation:
-        operatorKey(m_calc, m_requests, static_cast<Operator>(key.argument));
+        operatorKey(m_calc, m_requests, std::get<Operator>(key.argument));
         break;
     case KeyAction::equals:
         equalsKey(m_calc, m_requests);
@@ -362,7 +365,7 @@ void Form1::keyClicked(const KeySpec &key) {
         clearEntryKey(m_calc, m_requests);
         break;
     case KeyAction::function:
-        functionKey(m_calc, m_requests, static_cast<Function>(key.argument));
+        functionKey(m_calc, m_requests, std::get<Function>(key.argument));
         break;
     case KeyAction::back:
         reviewBack(m_calc);
@@ -402,11 +405,25 @@ void Form1::saveClicked() {
     // was removed while the program ran.
     QDir().mkpath(dataFolder());
     const SaveOutcome outcome =
-        saveTape(m_calc, dataFolder(), m_platform.now(), m_text2->toPlainText());
-    if (outcome == SaveOutcome::savedNew)
+        saveTape(m_calc, dataFolder(), m_platform.now(), m_text2->toPlainText(), m_tapeEdited);
+    const QString name = QFileInfo(QString::fromStdString(m_calc.currentTapeFile)).fileName();
+    switch (outcome) {
+    case SaveOutcome::savedBack:
+        return;
+    case SaveOutcome::savedNew:
+        return refreshFileList();
+    case SaveOutcome::savedNewFileChanged:
         refreshFileList();
-    else if (outcome == SaveOutcome::failed)
-        m_platform.showMessage(QStringLiteral("保存失败"));
+        return m_platform.showWarning(QStringLiteral("文件已被其他程序修改，已另存为：") + name);
+    case SaveOutcome::savedNewFileReadOnly:
+        refreshFileList();
+        return m_platform.showWarning(QStringLiteral("文件是只读的，已另存为：") + name);
+    case SaveOutcome::savedNewFilePartial:
+        refreshFileList();
+        return m_platform.showWarning(QStringLiteral("文件没有完整打开，已另存为：") + name);
+    case SaveOutcome::failed:
+        return m_platform.showWarning(QStringLiteral("保存失败"));
+    }
 }
 
 QString Form1::selectedFileName() const {
@@ -417,36 +434,67 @@ QString Form1::selectedFileName() const {
 }
 
 void Form1::deleteClicked() {
-    if (deleteTape(m_calc, m_requests, dataFolder(), selectedFileName()))
+    const QString name = selectedFileName();
+    switch (deleteTape(m_calc, m_requests, dataFolder(), name, m_platform.now())) {
+    case DeleteOutcome::nothing:
+        return;
+    case DeleteOutcome::deleted:
+        return refreshFileList();
+    case DeleteOutcome::failed:
         refreshFileList();
+        return m_platform.showWarning(QStringLiteral("删除失败：") + name);
+    }
 }
 
 void Form1::printClicked() {
     const QDateTime now = m_platform.now();
     const std::string moment = now.toString(QStringLiteral("yyyy/M/d H:mm:ss")).toStdString();
     const PrintedReport report = printedReport(reportLines(m_calc, moment));
-    switch (m_platform.printWithColumns(report)) {
-    case PrintOutcome::printed:
+    const PrintOutcome outcome = m_platform.printWithColumns(report);
+    if (outcome == PrintOutcome::printed)
         return;
-    case PrintOutcome::failed:
-        m_platform.showMessage(QStringLiteral("打印失败"));
-        return;
-    case PrintOutcome::noPrinter:
-        break;
-    }
-    // Without a printer the report is kept as a PDF beside the tapes, named like them.
+    // A report that did not reach paper is kept as a PDF beside the tapes, named like them.
+    const bool noPrinter = outcome == PrintOutcome::noPrinter;
     const QString pdf =
         saveReportPdf(report.pieces, dataFolder(),
                       QFileInfo(tapeFileName(now)).completeBaseName() + QStringLiteral(".pdf"));
-    m_platform.showMessage(pdf.isEmpty() ? QStringLiteral("没有找到打印机，也无法存为 PDF")
-                                         : QStringLiteral("没有找到打印机，已存为 PDF：") +
-                                               QDir::toNativeSeparators(pdf));
+    if (pdf.isEmpty()) {
+        m_platform.showWarning(noPrinter ? QStringLiteral("没有找到打印机，也无法存为 PDF")
+                                         : QStringLiteral("打印失败，也无法存为 PDF"));
+        return;
+    }
+    const QString where = QDir::toNativeSeparators(pdf);
+    if (noPrinter)
+        m_platform.showMessage(QStringLiteral("没有找到打印机，已存为 PDF：") + where);
+    else
+        m_platform.showWarning(QStringLiteral("打印失败，已存为 PDF：") + where);
 }
 
 void Form1::openTape(const QString &name) {
     takeEntry();
-    openSelectedTape(m_calc, dataFolder(), name);
+    Opened opened;
+    // Whatever a file holds, the tape on screen is never lost to it.
+    try {
+        opened = openSelectedTape(m_calc, dataFolder(), name);
+    } catch (const std::exception &) {
+        opened.outcome = OpenOutcome::unreadable;
+    }
     showState();
+    switch (opened.outcome) {
+    case OpenOutcome::opened:
+        if (opened.linesLeftOut > 0)
+            m_platform.showWarning(QStringLiteral("纸带最多 30001 行，文件中其余 %1 行没有打开")
+                                       .arg(opened.linesLeftOut));
+        return;
+    case OpenOutcome::noName:
+        return;
+    case OpenOutcome::notATape:
+        return m_platform.showWarning(QStringLiteral("不是纸带文件：") + name);
+    case OpenOutcome::tooLarge:
+        return m_platform.showWarning(QStringLiteral("文件太大，不是纸带文件：") + name);
+    case OpenOutcome::unreadable:
+        return m_platform.showWarning(QStringLiteral("无法读取文件：") + name);
+    }
 }
 
 void Form1::refreshFileList() {

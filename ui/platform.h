@@ -53,6 +53,9 @@ class Platform {
         openUrl(url);
         opened(true);
     }
+    // A message that something failed (a save, a delete, an open), with the warning sign.
+    // By default a plain message.
+    virtual void showWarning(const QString &text) { showMessage(text); }
 };
 
 // Shown in message boxes and the task bar.

@@ -62,6 +62,10 @@ void RealPlatform::showMessage(const QString &text) {
     QMessageBox::information(m_window, programTitle, text, QMessageBox::Ok);
 }
 
+void RealPlatform::showWarning(const QString &text) {
+    QMessageBox::warning(m_window, programTitle, text, QMessageBox::Ok);
+}
+
 bool RealPlatform::print(const QStringList &lines) {
     return printLines(lines);
 }
