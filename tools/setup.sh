@@ -23,6 +23,10 @@ tapecalc_test_packages=(
     strace
     # a screen reader's view: a session bus, the AT-SPI bus and a client for it
     dbus-daemon at-spi2-core python3-pyatspi
+    # the window on real desktops: a window manager, fcitx5 pinyin, weston with XWayland,
+    # Qt's Wayland platform, and Qt's translations for the message box and menus
+    openbox x11-utils imagemagick fcitx5 fcitx5-chinese-addons fcitx5-frontend-qt6
+    weston xwayland qt6-wayland qt6-translations-l10n
 )
 
 tapecalc_install_missing() { # package names; none: everything for building and testing

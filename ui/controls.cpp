@@ -23,6 +23,13 @@ namespace tapecalc {
 
 namespace {
 
+// Qt 6.4's line edit and text edit answer Qt::ImEnabled true whatever
+// WA_InputMethodEnabled says, and the input method attaches on that answer: with pinyin
+// on, "c" would open a candidate window instead of clearing the entry.
+QVariant withoutInputMethod(Qt::InputMethodQuery query, const QVariant &answer) {
+    return query == Qt::ImEnabled ? QVariant(false) : answer;
+}
+
 // Where right-to-left extensions are on, the standard menus offer a submenu that inserts
 // control characters past every rule; it goes.
 void withoutControlCharacters(QMenu *menu) {
@@ -262,6 +269,10 @@ EntryBox::EntryBox(QWidget *parent) : QLineEdit(parent) {
     setMaxLength(std::numeric_limits<int>::max());  // entries of any length
 }
 
+QVariant EntryBox::inputMethodQuery(Qt::InputMethodQuery query) const {
+    return withoutInputMethod(query, QLineEdit::inputMethodQuery(query));
+}
+
 void EntryBox::keyPressEvent(QKeyEvent *e) {
     if (keyDown)
         keyDown(entryKeyCode(*e));
@@ -357,6 +368,10 @@ void EntryBox::pasteChecked(const QString &pasted) {
 
 TapeView::TapeView(QWidget *parent) : QPlainTextEdit(parent) {
     setAttribute(Qt::WA_InputMethodEnabled, false);
+}
+
+QVariant TapeView::inputMethodQuery(Qt::InputMethodQuery query) const {
+    return withoutInputMethod(query, QPlainTextEdit::inputMethodQuery(query));
 }
 
 void TapeView::keyPressEvent(QKeyEvent *e) {

@@ -85,8 +85,10 @@ class KeyLabel : public QLabel {
 
 // The entry box. Every key goes to `keyDown` first; a key that produces a character
 // then goes to `character`, which returns the code to let through (0 swallows it).
-// Input methods are off; a commit that still arrives is typed character by character.
-// A paste or drop goes in only when the entry then reads as a number.
+// Input methods are off: the box tells them it takes no composed text, so fcitx5, IBus
+// and Wayland's text input never attach and every letter reaches `character` as a key.
+// A commit that still arrives is typed character by character. A paste or drop goes in
+// only when the entry then reads as a number.
 class EntryBox : public QLineEdit {
     Q_OBJECT
 
@@ -94,6 +96,7 @@ class EntryBox : public QLineEdit {
     explicit EntryBox(QWidget *parent);
     std::function<void(KeyCode key)> keyDown;
     std::function<int(int charCode)> character;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
   protected:
     void keyPressEvent(QKeyEvent *e) override;
@@ -111,12 +114,14 @@ class EntryBox : public QLineEdit {
 
 // The tape view: typed, committed, pasted and dropped characters go through `filter`
 // (0 discards, another code replaces). Editing keys without a character work as usual.
+// Input methods are off, as in the entry box.
 class TapeView : public QPlainTextEdit {
     Q_OBJECT
 
   public:
     explicit TapeView(QWidget *parent);
     std::function<int(int charCode)> filter;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
   protected:
     void keyPressEvent(QKeyEvent *e) override;

@@ -17,8 +17,10 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QListWidget>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QScrollBar>
 #include <QTextCursor>
 #include <QTimer>
@@ -90,6 +92,10 @@ Form1::Form1(Platform &platform, const QString &programFolder, QWidget *parent)
       m_requests(*this, platform, m_folders.sound + '/'), m_journal(m_folders.data) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(programTitle);
+    QIcon icon;
+    for (const int size : {16, 22, 24, 32, 48, 64, 128})
+        icon.addFile(QStringLiteral(":/icons/tapecalc-%1.png").arg(size), QSize(size, size));
+    setWindowIcon(icon);
     // A save that was cut off (the program killed mid-write) leaves its temporary file.
     removeLeftoverTemporaries(dataFolder());
     // A tape keyed by a copy that was killed, crashed or lost its session is saved now,
@@ -188,8 +194,14 @@ void Form1::buildSurface() {
         addPicture("Image13", QStringLiteral(":/art/banner.png"), {240, 4680, 2325, 615}, false);
     banner->setAccessibleName(QStringLiteral("帮助网页"));
     connect(banner, &PictureBox::clicked, this, [this] {
-        m_platform.openUrl(
-            QUrl::fromLocalFile(QDir(m_folders.help).filePath(QStringLiteral("index.html"))));
+        const QString page = QDir(m_folders.help).filePath(QStringLiteral("index.html"));
+        // Without a browser the click would show nothing: the user learns where the page is.
+        const QPointer<Form1> self(this);
+        m_platform.openUrlThen(QUrl::fromLocalFile(page), [self, page](bool opened) {
+            if (!opened && self)
+                self->m_platform.showMessage(QStringLiteral("没有找到浏览器。帮助网页在：") +
+                                             QDir::toNativeSeparators(page));
+        });
     });
     m_image14 = addPicture("Image14", QStringLiteral(":/art/helppanel.png"),
                            {240, 6960, 4815, 2895}, false);
@@ -335,9 +347,11 @@ void Form1::applyPanel() {
     m_label1->setVisible(p.label1Visible);
     m_label2->setVisible(p.label2Visible);
     m_image3->setVisible(p.image3Visible);
+    // Fixed, not only resized: the window manager is told the smallest and the largest
+    // size are this one, so maximizing, tiling or a drag on an edge cannot stretch the skin.
     const QSize size(px(p.windowWidth), px(p.windowHeight));
-    if (this->size() != size)
-        resize(size);
+    if (this->size() != size || minimumSize() != size || maximumSize() != size)
+        setFixedSize(size);
 }
 
 void Form1::keyFeedback(const KeySpec &key, bool pressed) {
@@ -548,11 +562,12 @@ void Form1::refreshFileList() {
 }
 
 void Form1::mousePressEvent(QMouseEvent *e) {
-    // Where the window system does not let a program place its window, it moves it.
-    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")) && windowHandle()) {
-        windowHandle()->startSystemMove();
+    // The window system moves the window where it can (Wayland, and X11 window managers,
+    // some of which, like weston's for XWayland, ignore a program placing its own
+    // window); it keeps the grabbed point under the pointer. Elsewhere the window
+    // follows the pointer itself.
+    if (windowHandle() && windowHandle()->startSystemMove())
         return;
-    }
     m_dragActive = true;
     m_dragStart = e->position();
 }

@@ -41,13 +41,20 @@ class GridPen {
 
     qreal cell() const { return m_cell; }
 
+    // How far draw() goes with `text`.
+    qreal advance(const QString &text) {
+        qreal x = 0;
+        for (const QChar c : text)
+            x += takesOneCell(c) ? m_cell : width(c);
+        return x;
+    }
+
     void draw(QPointF origin, const QString &text) {
         qreal x = origin.x();
         QString stretch; // characters in their own width, drawn in one call
         qreal stretchX = x;
         for (const QChar c : text) {
-            const bool oneCell = QStringView(u" +-\u00D7\u00F7").contains(c);
-            if (!oneCell) {
+            if (!takesOneCell(c)) {
                 if (stretch.isEmpty())
                     stretchX = x;
                 stretch += c;
@@ -70,6 +77,8 @@ class GridPen {
     }
 
   private:
+    static bool takesOneCell(QChar c) { return QStringView(u" +-\u00D7\u00F7").contains(c); }
+
     void flush(QString &stretch, QPointF at) {
         if (!stretch.isEmpty())
             m_painter.drawText(at, stretch);
@@ -102,7 +111,20 @@ bool paintLines(QPrinter &printer, const PrintLines &lines) {
     painter.setFont(font);
     const QFontMetricsF metrics(font, &printer);
     GridPen pen(painter, metrics);
-    const qreal pageHeight = printer.pageLayout().paintRectPixels(printer.resolution()).height();
+    // A page narrower than the report (A4 inside its margins holds about 80 digits at
+    // 12 pt; the rule is 86) gets all of it a little smaller, every column where it was.
+    // Only the eight columns of twelve count: an entry far longer than its column runs
+    // off the page rather than shrinking the whole report to dust.
+    constexpr int gridCells = 8 * 12;
+    qreal widest = 0;
+    for (const QList<PrintPiece> &line : lines)
+        for (const PrintPiece &piece : line)
+            widest = std::max(widest, piece.column * pen.cell() + pen.advance(piece.text));
+    widest = std::min(widest, gridCells * pen.cell());
+    const QRectF paper = printer.pageLayout().paintRectPixels(printer.resolution());
+    const qreal scale = widest > paper.width() ? paper.width() / widest : 1.0;
+    painter.scale(scale, scale);
+    const qreal pageHeight = paper.height() / scale;
 
     qreal top = 0;
     for (const QList<PrintPiece> &line : lines) {
@@ -120,6 +142,20 @@ bool paintLines(QPrinter &printer, const PrintLines &lines) {
     const bool ended = painter.end();
     return ended && printer.printerState() != QPrinter::Error &&
            printer.printerState() != QPrinter::Aborted;
+}
+
+// The report stays inside what a printer can print: the page layout's margins, which a
+// real printer gives as its unprintable edges, and never less than 10 mm, which most
+// printers cannot print within (a PDF has no margins of its own). Painting starts at
+// the top left of what is inside them.
+void keepInsidePrintableArea(QPrinter &printer) {
+    // In whole points, rounded up: a PDF keeps its margins in points.
+    const qreal least = std::ceil(10.0 / 25.4 * 72.0);
+    const QMarginsF given = printer.pageLayout().margins(QPageLayout::Point);
+    const QMarginsF kept(std::max(given.left(), least), std::max(given.top(), least),
+                         std::max(given.right(), least), std::max(given.bottom(), least));
+    printer.setFullPage(false);
+    printer.setPageMargins(kept, QPageLayout::Point);
 }
 
 // A PDF QPrinter finished: begins as one and ends with the trailer Qt writes last. The
@@ -266,6 +302,7 @@ PrintOutcome printPieces(const PrintLines &lines) {
         // The job is sent when the painter ends, and the printer let go before it is asked after.
         QPrinter printer(info, QPrinter::HighResolution);
         printer.setDocName(jobTitle);
+        keepInsidePrintableArea(printer);
         if (!paintLines(printer, lines))
             return PrintOutcome::failed;
     }
@@ -300,6 +337,7 @@ QString saveReportPdf(const PrintLines &lines, const QString &folder, const QStr
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(partial);
         printer.setDocName(QFileInfo(name).completeBaseName());
+        keepInsidePrintableArea(printer);
         painted = paintLines(printer, lines);
     }
     if (!painted || !wholePdf(partial) || !durable::syncFile(partial)) {

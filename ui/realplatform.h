@@ -19,6 +19,7 @@ class RealPlatform : public Platform {
     void playCueBlocking(const QString &path) override;
     QDateTime now() const override;
     void openUrl(const QUrl &url) override;
+    void openUrlThen(const QUrl &url, std::function<void(bool opened)> opened) override;
     void showMessage(const QString &text) override;
     void showWarning(const QString &text) override;
     bool print(const QStringList &lines) override;

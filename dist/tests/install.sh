@@ -16,6 +16,8 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 desktop-file-validate "$prefix/share/applications/$id.desktop"
+# --no-net on purpose: without it the validator fetches the screenshot and homepage URLs
+# and fails offline (a build machine, CI), which says nothing about the file itself.
 appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml"
 for size in 16 22 24 32 48 64 128 256; do
     file "$prefix/share/icons/hicolor/${size}x$size/apps/$id.png" |
@@ -54,4 +56,23 @@ status=0
 "${session[@]}" timeout 3 "$prefix/bin/tapecalc" || status=$?
 [ $status -eq 124 ] || fail "the installed program ended by itself (status $status)"
 [ ! -e "$prefix/bin/shujucuncu" ] || fail "a folder was made beside the installed program"
+# On X11 the window is matched to its menu entry by WM_CLASS (the entry's StartupWMClass)
+# and shows the icon it carries (_NET_WM_ICON). Needs xvfb-run, xdotool and xprop.
+identity="not checked (no xvfb-run, xdotool or xprop)"
+if command -v xvfb-run >/dev/null && command -v xdotool >/dev/null && command -v xprop >/dev/null; then
+    wm_class=$(sed -n 's/^StartupWMClass=//p' "$prefix/share/applications/$id.desktop")
+    [ -n "$wm_class" ] || fail "the desktop entry has no StartupWMClass"
+    mkdir -m 700 "$work/xrun"
+    identity=$(env -i HOME="$work/xhome" XDG_RUNTIME_DIR="$work/xrun" PATH="$PATH" LANG=C.UTF-8 \
+        xvfb-run -a bash -c '
+            QT_QPA_PLATFORM=xcb "$1" & pid=$!
+            window=$(timeout 20 xdotool search --sync --onlyvisible --pid $pid | head -1)
+            xprop -id "$window" WM_CLASS; xprop -id "$window" _NET_WM_ICON | grep -o "Icon ([0-9]* x [0-9]*)"
+            kill $pid; wait $pid' _ "$prefix/bin/tapecalc" 2>/dev/null) || true
+    grep -q "WM_CLASS(STRING) = \"[^\"]*\", \"$wm_class\"" <<<"$identity" ||
+        fail "WM_CLASS does not name the desktop entry's $wm_class: $identity"
+    grep -q "Icon (48 x 48)" <<<"$identity" || fail "the window carries no icon: $identity"
+    identity="WM_CLASS $wm_class, _NET_WM_ICON $(grep -c Icon <<<"$identity") sizes"
+fi
+echo "installed tree: $identity"
 echo "installed tree: validators, icons, --help/--version, per-user tape ${tapes[0]#"$home"/}"

@@ -33,6 +33,8 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for library in libqt6widgets6 libqt6multimedia6 libqt6printsupport6; do
     [[ $depends == *"$library ("* ]] || fail "no dependency on $library: $depends"
 done
+[[ $(dpkg-deb -f "$deb" Recommends) == *qt6-translations-l10n* ]] ||
+    fail "Qt's translations are not recommended"
 dpkg-deb -x "$deb" "$work/root"
 file "$work/root/usr/bin/tapecalc" | grep -q ", stripped" || fail "the program is not stripped"
 echo "package: $(basename "$deb"), $(wc -l <"$work/contents") entries; Depends: $depends"

@@ -26,6 +26,11 @@ struct RecordingPlatform : Platform {
     }
     QDateTime now() const override { return clock; }
     void openUrl(const QUrl &url) override { log << "url:" + url.toString(); }
+    bool browserPresent = true;
+    void openUrlThen(const QUrl &url, std::function<void(bool)> opened) override {
+        openUrl(url);
+        opened(browserPresent);
+    }
     void showMessage(const QString &text) override { log << "message:" + text; }
     void showWarning(const QString &text) override { log << "warning:" + text; }
     bool print(const QStringList &lines) override {

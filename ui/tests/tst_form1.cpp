@@ -2,10 +2,14 @@
 #include "core/tests/fetched.h"
 #include "store/tests/temporaryhome.h"
 #include "ui/form1.h"
+#include "ui/programfont.h"
+#include "ui/qtwords.h"
+#include "ui/realplatform.h"
 #include "ui/tests/recordingplatform.h"
 
 #include "store/tapefiles.h"
 
+#include <QAbstractButton>
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
@@ -14,14 +18,18 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QRawFont>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextCursor>
 #include <QTimer>
+#include <QTranslator>
 
 using namespace tapecalc;
 
@@ -125,6 +133,8 @@ class TestForm1 : public QObject {
     void failedSaveTellsTheUser();
     void saveRemakesARemovedDataFolder();
     void printing();
+    void qtWordsInTheWindowsLanguage_data();
+    void qtWordsInTheWindowsLanguage();
 };
 
 void TestForm1::startsTopmostBorderlessAtTheOrigin() {
@@ -415,6 +425,9 @@ void TestForm1::expandAndDoubleClickLayouts() {
     for (int i = 0; i < 6; ++i) {
         click(form, "Label27");
         sizes << form.size();
+        // Fixed: no window manager may stretch the skin.
+        QCOMPARE(form.minimumSize(), form.size());
+        QCOMPARE(form.maximumSize(), form.size());
     }
     QCOMPARE(sizes, QList<QSize>(
                         {{488, 368}, {641, 368}, {488, 368}, {352, 368}, {352, 110}, {352, 368}}));
@@ -423,6 +436,7 @@ void TestForm1::expandAndDoubleClickLayouts() {
     QCOMPARE(form.size(), QSize(352, 110));
     QTest::mouseDClick(&form, Qt::LeftButton, {}, QPoint(5, 5));
     QCOMPARE(form.size(), QSize(273, 39));
+    QCOMPARE(form.maximumSize(), form.size());
     QVERIFY(control(form, "Label2")->isHidden());
     QCOMPARE(control(form, "Text1")->geometry(), QRect(16, 3, 107, 32));
     QCOMPARE(control(form, "Shape1")->geometry().topLeft(), QPoint(125, 3));
@@ -521,9 +535,15 @@ void TestForm1::helpPanelAndBanner() {
     click(form, "Image14");
     QVERIFY(hidden());
     click(form, "Image13");
-    QCOMPARE(platform.log.last(),
-             "url:" +
-                 QUrl::fromLocalFile(QDir(folder.path()).filePath("help/index.html")).toString());
+    const QString page = QDir(folder.path()).filePath("help/index.html");
+    QCOMPARE(platform.log.last(), "url:" + QUrl::fromLocalFile(page).toString());
+    // Without a browser the user is told where the page is.
+    platform.browserPresent = false;
+    click(form, "Image13");
+    QCOMPARE(
+        platform.log.mid(platform.log.size() - 2),
+        QStringList({"url:" + QUrl::fromLocalFile(page).toString(),
+                     "message:没有找到浏览器。帮助网页在：" + QDir::toNativeSeparators(page)}));
 }
 
 void TestForm1::tapeViewFollowsTheTape() {
@@ -602,7 +622,13 @@ void TestForm1::otherInputPaths() {
     QWidget *box = control(form, FETCHED(QString, box));
     auto *tape = qobject_cast<QPlainTextEdit *>(box);
     QWidget *surface = tape ? tape->viewport() : box; // where the mouse and drops arrive
-    QVERIFY(!box->testAttribute(Qt::WA_InputMethodEnabled));
+    // Off as input methods ask: a box that answers Qt::ImEnabled true gets fcitx5 or IBus
+    // attached whatever its attribute says.
+    box->setFocus();
+    QInputMethodQueryEvent query(Qt::ImEnabled);
+    QApplication::sendEvent(box, &query);
+    QVERIFY(!query.value(Qt::ImEnabled).toBool());
+    QVERIFY(!box->inputMethodQuery(Qt::ImEnabled).toBool());
     QTest::keyClicks(box, FETCHED(QString, before));
     platform.log.clear();
     QClipboard *clipboard = QGuiApplication::clipboard();
@@ -867,6 +893,76 @@ void TestForm1::printing() {
     QCOMPARE(QDir(form.dataFolder()).entryList({"*.pdf"}, QDir::Files | QDir::Hidden).size(), 3);
     QCOMPARE(shown(form, "Label1"), QString("16"));
     QCOMPARE(form.calculator().lineNumber, 3);
+}
+
+void TestForm1::qtWordsInTheWindowsLanguage_data() {
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<QString>("paste"); // Qt's own translation's word; none: Chinese only
+    // clang-format off
+    QTest::newRow("system (LANG of the run)") << QLocale::system() << "";
+    QTest::newRow("zh_CN") << QLocale("zh_CN") << "";
+    QTest::newRow("C") << QLocale::c() << "";
+    QTest::newRow("en_US") << QLocale("en_US") << "";
+    QTest::newRow("de_DE") << QLocale("de_DE") << "Einfügen";
+    // clang-format on
+}
+
+// The menus of the text boxes and the tape's scroll bar and the message box's button, as
+// the program installs Qt's words: no English, every character in the program's face.
+void TestForm1::qtWordsInTheWindowsLanguage() {
+    QTranslator *words = installQtWords(FETCHED(QLocale, locale));
+    const auto removed = qScopeGuard([words] {
+        QCoreApplication::removeTranslator(words);
+        delete words;
+    });
+    ProgramFolder folder;
+    RecordingPlatform recording;
+    Form1 form(recording, folder.path());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    auto *tape = control<QPlainTextEdit>(form, "Text2");
+    QStringList shown;
+    for (QWidget *w : {control(form, "Text1"), tape->viewport(),
+                       static_cast<QWidget *>(tape->verticalScrollBar())}) {
+        QTimer::singleShot(0, w, [&] {
+            if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
+                for (QAction *action : menu->actions())
+                    shown << action->text();
+                menu->close();
+            }
+        });
+        QContextMenuEvent e(QContextMenuEvent::Mouse, QPoint(3, 3), w->mapToGlobal(QPoint(3, 3)));
+        QApplication::sendEvent(w, &e);
+        QTRY_VERIFY(!QApplication::activePopupWidget());
+    }
+    RealPlatform platform;
+    platform.setWindow(&form);
+    QTimer::singleShot(0, &form, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            for (QAbstractButton *button : box->buttons())
+                shown << button->text();
+            box->accept();
+        }
+    });
+    platform.showMessage("保存失败");
+    QVERIFY2(shown.size() > 20, qPrintable(shown.join('|')));
+    // A caption without its mnemonic "(&P)" and its shortcut, named as on the keys ("Ctrl+V").
+    for (QString &caption : shown)
+        caption = caption.section(u'\t', 0, 0).remove(QRegularExpression(R"(\(&.\)|&)"));
+    if (const QString paste = FETCHED(QString, paste); !paste.isEmpty()) {
+        if (!shown.contains(paste))
+            QSKIP("no Qt translation for this language here (qt6-translations-l10n)");
+        return;
+    }
+    QVERIFY(shown.contains("确定"));
+    QFile file(programFontFile);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QRawFont face(file.readAll(), 12);
+    for (const QString &caption : std::as_const(shown)) {
+        QVERIFY2(!caption.contains(QRegularExpression("[A-Za-z]")), qPrintable(caption));
+        for (const char32_t c : caption.toUcs4())
+            QVERIFY2(face.supportsCharacter(c), qPrintable(caption + ": run tools/make_font.sh"));
+    }
 }
 
 QTEST_MAIN(TestForm1)

@@ -345,7 +345,23 @@ void TestPrint::columnsOnTheDigitGrid() {
     QVERIFY(folder.isValid());
     const QString pdf = saveReportPdf(printedReport(report).pieces, folder.path(), "grid.pdf");
     QVERIFY(!pdf.isEmpty());
-    const QList<Word> words = wordsOf(runTool("pdftotext", {"-bbox", pdf, "-"}));
+    const QString bbox = runTool("pdftotext", {"-bbox", pdf, "-"});
+    const QList<Word> words = wordsOf(bbox);
+    // Everything, the 86 hyphens of the rule too, at least 10 mm inside the paper's edges,
+    // where any printer prints.
+    const QRegularExpressionMatch page =
+        QRegularExpression(R"re(<page width="([\d.]+)" height="[\d.]+">)re").match(bbox);
+    QVERIFY(page.hasMatch());
+    const double margin = 10 / 25.4 * 72, right = page.captured(1).toDouble() - margin;
+    QVERIFY(std::any_of(words.cbegin(), words.cend(),
+                        [](const Word &w) { return w.text == QString(86, '-'); }));
+    for (const Word &w : words)
+        QVERIFY2(w.xMin >= margin && w.yMin >= margin && w.xMax <= right,
+                 qPrintable(QStringLiteral("%1 at %2..%3, %4")
+                                .arg(w.text)
+                                .arg(w.xMin)
+                                .arg(w.xMax)
+                                .arg(w.yMin)));
     // The two tape rows: the operators and entries alternate, each row on its own height.
     QVERIFY2(words.size() >= 18, qPrintable(QString::number(words.size())));
     QList<Word> row;
