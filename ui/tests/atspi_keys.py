@@ -3,8 +3,10 @@
 # push buttons by name, presses them through their action and reads the displays.
 # Usage: atspi_keys.py PROGRAM   (inside a session bus, with DISPLAY set)
 import os
+import shutil
 import subprocess
 import sys
+import tempfile
 import time
 
 import pyatspi
@@ -57,7 +59,10 @@ def press(node):
 
 
 def main():
-    program = sys.argv[1]
+    # A copy in a folder of its own: the tape it keys, and the journal the end by a signal
+    # keeps of it, stay there and never reach the next start of the build's program.
+    folder = tempfile.mkdtemp()
+    program = shutil.copy(sys.argv[1], folder)
     env = dict(os.environ, QT_QPA_PLATFORM="xcb", QT_ACCESSIBILITY="1",
                QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
     text_changes = []
@@ -115,6 +120,7 @@ def main():
         except subprocess.TimeoutExpired:
             proc.kill()
             proc.wait()
+        shutil.rmtree(folder, ignore_errors=True)
 
 
 if __name__ == "__main__":

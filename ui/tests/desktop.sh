@@ -26,6 +26,10 @@ plugins=$(qtpaths6 --query QT_INSTALL_PLUGINS 2>/dev/null || echo /usr/lib/x86_6
 ls /usr/lib/*/fcitx5/libpinyin.so >/dev/null 2>&1 || skip "fcitx5's pinyin (fcitx5-chinese-addons)"
 
 work=$(mktemp -d)
+# A copy in a folder of its own, so what it keeps beside it (tapes, the journal of a tape
+# ended by a signal) never reaches the build's program.
+cp "$program" "$work/tapecalc"
+program=$work/tapecalc
 pids=()
 cleanup() {
     local pid
