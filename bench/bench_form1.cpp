@@ -1,9 +1,9 @@
 // The window with a full tape of 30,001 lines: an operator key including the update of
 // the tape view on screen. Runs headless (offscreen) unless a display is chosen.
 #include "bench/fulltape.h"
-#include "tape/tapefiles.h"
-#include "tests/recordingplatform.h"
+#include "store/tapefiles.h"
 #include "ui/form1.h"
+#include "ui/tests/recordingplatform.h"
 
 #include <QApplication>
 #include <QDir>
@@ -67,6 +67,22 @@ static void BM_WindowReviewAndRecordLastLine(benchmark::State &state) {
     }
 }
 BENCHMARK(BM_WindowReviewAndRecordLastLine)->Unit(benchmark::kMillisecond);
+
+// A correction typed into the middle of the full tape's view and taken back: two keys,
+// each reaching the journal as the change the text box reports.
+static void BM_WindowTapeViewCorrectionFullTape(benchmark::State &state) {
+    FullWindow window;
+    auto *view = window.form->findChild<QPlainTextEdit *>("Text2");
+    QTextCursor cursor = view->textCursor();
+    cursor.setPosition(view->document()->characterCount() / 2);
+    view->setTextCursor(cursor);
+    for (auto _ : state) {
+        QTest::keyClick(view, '5');
+        QTest::keyClick(view, Qt::Key_Backspace);
+        QApplication::processEvents();
+    }
+}
+BENCHMARK(BM_WindowTapeViewCorrectionFullTape)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))

@@ -1,6 +1,8 @@
-// Opening a tape of 30,001 lines with its recomputed total, and saving it.
+// Opening a tape of 30,001 lines with its recomputed total, and saving it; the journal's
+// part of a key at that length.
 #include "bench/fulltape.h"
-#include "tape/tapefiles.h"
+#include "store/journal.h"
+#include "store/tapefiles.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -56,3 +58,23 @@ static void BM_SaveFullTapeBack(benchmark::State &state) {
     }
 }
 BENCHMARK(BM_SaveFullTapeBack)->Unit(benchmark::kMillisecond);
+
+// What the journal adds to a key at a full tape (target: under 1 ms): the view compared
+// with the one before, and the change written to the file. Two views that differ in
+// their last line, as after a correction of the last line.
+static void BM_JournalKeyFullTape(benchmark::State &state) {
+    QTemporaryDir dir;
+    Calculator calc;
+    fillTape(calc);
+    const QString view = QString::fromStdString(calc.shown.text2).replace("\r\n", "\n");
+    const QString views[2] = {view + "7\n+\n", view + "8.25\n×\n"};
+    TapeJournal journal(dir.path());
+    journal.follow(view);
+    if (journal.path().isEmpty())
+        state.SkipWithError("no journal file");
+    std::size_t key = 0;
+    for (auto _ : state)
+        journal.follow(views[key++ % 2]);
+    journal.discard();
+}
+BENCHMARK(BM_JournalKeyFullTape)->Unit(benchmark::kMicrosecond);

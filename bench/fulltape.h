@@ -5,6 +5,14 @@
 
 namespace tapecalc {
 
+// Requests that go nowhere: the benchmarks time the actions, not the platform.
+struct NoRequests : Requests {
+    void playCue(std::string_view) override {}
+    void playCueBlocking(std::string_view) override {}
+    void showMessage(Message) override {}
+    void endProgram() override {}
+};
+
 inline void fillTape(Calculator &calc) {
     static const char *symbols[] = {"+", "-", "×", "÷"};
     for (int i = 0; i < tapeSlots; ++i) {

@@ -3,8 +3,9 @@
 #include "core/actions.h"
 
 #include "core/cues.h"
+#include "core/exactmath.h"
 #include "core/numbertext.h"
-#include "core/tapetext.h"
+#include "core/tapeformat.h"
 
 #include <cmath>
 #include <string>
@@ -38,44 +39,54 @@ void recordLine(Calculator &calc, Operator applied, std::string_view symbol) {
     calc.shown.label1 = moneyText(calc.runningTotal);
 }
 
+// The tape holds its 30,001 lines and no more: a key that would record one more changes
+// nothing, so the total never moves past what the tape (and a file saved from it) holds.
+bool refusedOnFullTape(const Calculator &calc, Requests &out) {
+    if (calc.shown.text1.empty() || Calculator::inTape(calc.lineNumber))
+        return false;
+    out.showMessage(Message::tapeFull);
+    return true;
+}
+
 // After clear-all, delete or a review back to line 0 the indicator is blank; equals
 // brings back addition.
 void restoreBlankIndicator(Calculator &calc) {
     if (calc.shown.label2.empty()) {
-        calc.shown.label2 = operatorInfo(add)->name;
-        calc.pendingOperator = add;
+        calc.shown.label2 = operatorInfo(Operator::add)->name;
+        calc.pendingOperator = Operator::add;
     }
 }
 
-std::string_view symbolOf(int code) {
+std::string_view symbolOf(Operator code) {
     const OperatorInfo *op = operatorInfo(code);
     return op ? op->symbol : std::string_view();
 }
 
 } // namespace
 
-MoneyResult combine(Money total, int code, std::string_view entryText) {
-    if (code == add || code == subtract) {
+MoneyResult combine(Money total, Operator code, std::string_view entryText) {
+    if (code == Operator::add || code == Operator::subtract) {
         const MoneyResult entry = parseMoney(entryText);
         if (!entry.ok())
             return entry;
-        return code == add ? addMoney(total, entry.value) : subtractMoney(total, entry.value);
+        return code == Operator::add ? addMoney(total, entry.value)
+                                     : subtractMoney(total, entry.value);
     }
-    if (code == multiply || code == divide) {
+    if (code == Operator::multiply || code == Operator::divide) {
         const std::optional<double> x = parseNumber(entryText);
         if (!x) // no number, or one beyond every double: the money parser tells which
             return {{}, parseMoney(entryText).error};
-        if (code == divide && *x == 0.0)
+        if (code == Operator::divide && *x == 0.0)
             return {{}, MoneyError::overflow}; // division by zero, 0 ÷ 0 included
         // A division with a total of 0 gives 0 for every other entry, so equals' rule of
         // not dividing a zero total needs no case of its own.
         const double y = moneyToDouble(total);
-        return moneyFromDouble(code == multiply ? *x * y : y / *x);
+        return moneyFromDouble(code == Operator::multiply ? *x * y : y / *x);
     }
     return {{}, MoneyError::conversion};
 }
 
-void applyOperator(Calculator &calc, int code, std::string_view entryText) {
+void applyOperator(Calculator &calc, Operator code, std::string_view entryText) {
     if (const MoneyResult result = combine(calc.runningTotal, code, entryText); result.ok())
         calc.runningTotal = result.value;
 }
@@ -113,7 +124,9 @@ void pointKey(Calculator &calc, Requests &out) {
     out.playCue(characterCue('.')); // heard also when the point is refused
 }
 
-std::string_view operatorAction(Calculator &calc, Operator key) {
+std::string_view operatorAction(Calculator &calc, Requests &out, Operator key) {
+    if (refusedOnFullTape(calc, out))
+        return {};
     const OperatorInfo &op = *operatorInfo(key);
     calc.previousOperator = calc.pendingOperator;
     calc.pendingOperator = key;
@@ -130,10 +143,12 @@ std::string_view operatorAction(Calculator &calc, Operator key) {
 }
 
 void operatorKey(Calculator &calc, Requests &out, Operator key) {
-    out.playCue(operatorAction(calc, key));
+    out.playCue(operatorAction(calc, out, key));
 }
 
-std::string_view equalsAction(Calculator &calc, EqualsForm form) {
+std::string_view equalsAction(Calculator &calc, Requests &out, EqualsForm form) {
+    if (refusedOnFullTape(calc, out))
+        return {};
     calc.previousOperator = calc.pendingOperator;
     if (form == EqualsForm::keyboard)
         restoreBlankIndicator(calc);
@@ -152,24 +167,43 @@ std::string_view equalsAction(Calculator &calc, EqualsForm form) {
 }
 
 void equalsKey(Calculator &calc, Requests &out) {
-    out.playCue(equalsAction(calc, EqualsForm::key));
+    out.playCue(equalsAction(calc, out, EqualsForm::key));
 }
 
 void clearAll(Calculator &calc, IndicatorAfterClear indicator) {
     calc.clearTape();
-    calc.pendingOperator = add;
+    calc.pendingOperator = Operator::add;
     calc.runningTotal = Money{};
     calc.lineNumber = 0;
     calc.lastLineNumber = 0;
     calc.shown.text1.clear();
     calc.shown.label1.clear();
     calc.shown.label9.clear();
-    calc.shown.label2 = indicator == IndicatorAfterClear::add ? operatorInfo(add)->name : "";
+    calc.shown.label2 =
+        indicator == IndicatorAfterClear::add ? operatorInfo(Operator::add)->name : "";
     setTapeView(calc, {});
 }
 
 void clearAllKey(Calculator &calc, Requests &out) {
     clearAll(calc, IndicatorAfterClear::blank);
+    out.playCue(cues::clearAll);
+}
+
+void tapeDeleted(Calculator &calc, Requests &out) {
+    const bool openedFromList = calc.tapeFromFile;
+    clearAll(calc, IndicatorAfterClear::blank);
+    // The emptied tape belongs to no file: the next save makes a new one rather than
+    // writing nothing over (or re-creating) the file it came from.
+    calc.currentTapeFile.clear();
+    calc.tapeFromFile = false;
+    if (openedFromList) {
+        // The first request starts the cue, the blocking one holds the window until it
+        // has been heard to its end.
+        out.playCue(cues::erase);
+        out.playCueBlocking(cues::erase);
+    } else {
+        out.playCueBlocking("");
+    }
     out.playCue(cues::clearAll);
 }
 
@@ -198,16 +232,16 @@ void functionKey(Calculator &calc, Requests &out, Function f) {
     case Function::sin:
         if (x == 0)
             return;
-        r = std::sin(x);
+        r = exact::sin(x);
         break;
     case Function::cos:
-        r = std::cos(x);
+        r = exact::cos(x);
         break;
     case Function::tan:
-        r = std::tan(x);
+        r = exact::tan(x);
         break;
     case Function::exp:
-        r = std::exp(x);
+        r = exact::exp(x);
         break;
     case Function::sqr:
         if (x < 0) {
@@ -225,7 +259,7 @@ void functionKey(Calculator &calc, Requests &out, Function f) {
             out.showMessage(Message::logarithmOfNegative);
             return;
         }
-        r = std::log(x) / std::log(10.0);
+        r = exact::log(x) / exact::log(10.0);
         break;
     case Function::pi:
         break;

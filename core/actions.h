@@ -9,15 +9,14 @@
 
 namespace tapecalc {
 
-// A total combined with an entry by an operator code: + and - exact, × and ÷ through
-// double and rounded once. No number, division by zero, overflow or a code outside 1..4
-// is a failure.
-MoneyResult combine(Money total, int code, std::string_view entryText);
+// A total combined with an entry by an operator: + and - exact, × and ÷ through double
+// and rounded once. No number, division by zero, overflow or Operator::none is a failure.
+MoneyResult combine(Money total, Operator code, std::string_view entryText);
 
 // The arithmetic step: runningTotal combined with the entry; a failure leaves it unchanged.
-void applyOperator(Calculator &calc, int code, std::string_view entryText);
+void applyOperator(Calculator &calc, Operator code, std::string_view entryText);
 
-// The tape text of slots 0..lineNumber (see tape/tapetext.h) into the tape view.
+// The tape text of slots 0..lineNumber (core/tapeformat.h) into the tape view.
 void rebuildTapeView(Calculator &calc);
 
 // Number entry keys.
@@ -25,9 +24,11 @@ void digitKey(Calculator &calc, Requests &out, char digit); // '0'..'9', appende
 void signKey(Calculator &calc, Requests &out);
 void pointKey(Calculator &calc, Requests &out);
 
-// The operator action for a key with code 1..4. Returns the key's cue; the caller
-// requests it (the on-screen key at once, the keyboard as its last step).
-std::string_view operatorAction(Calculator &calc, Operator key);
+// The operator action for an operator key. Returns the key's cue; the caller
+// requests it (the on-screen key at once, the keyboard as its last step). On a full tape
+// a key that would record a line is refused: Message::tapeFull, nothing changes, and the
+// cue is empty. Equals likewise.
+std::string_view operatorAction(Calculator &calc, Requests &out, Operator key);
 void operatorKey(Calculator &calc, Requests &out, Operator key);
 
 enum class EqualsForm {
@@ -35,7 +36,7 @@ enum class EqualsForm {
     keyboard, // Enter: restores a blank indicator first, records the pending operator's symbol
 };
 // Returns the cue "等于.wav" for the caller to request.
-std::string_view equalsAction(Calculator &calc, EqualsForm form);
+std::string_view equalsAction(Calculator &calc, Requests &out, EqualsForm form);
 void equalsKey(Calculator &calc, Requests &out);
 
 // Clears tape, total, counters and displays. The AC key leaves the indicator blank;
@@ -44,6 +45,10 @@ enum class IndicatorAfterClear { blank, add };
 void clearAll(Calculator &calc, IndicatorAfterClear indicator);
 void clearAllKey(Calculator &calc, Requests &out);
 void clearEntryKey(Calculator &calc, Requests &out);
+
+// The delete key, once the tape's file is gone: clears the calculator with the delete
+// cues and unties the tape from its file, so the next save makes a new one.
+void tapeDeleted(Calculator &calc, Requests &out);
 
 enum class Function { pi, percent, sin, cos, tan, exp, sqr, log };
 void functionKey(Calculator &calc, Requests &out, Function f);

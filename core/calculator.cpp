@@ -9,10 +9,10 @@ namespace tapecalc {
 
 namespace {
 constexpr std::array<OperatorInfo, 4> operators{{
-    {add, "加", "+", cues::add},
-    {subtract, "减", "-", cues::subtract},
-    {multiply, "乘", "×", cues::multiply},
-    {divide, "除", "÷", cues::divide},
+    {Operator::add, "加", "+", cues::add},
+    {Operator::subtract, "减", "-", cues::subtract},
+    {Operator::multiply, "乘", "×", cues::multiply},
+    {Operator::divide, "除", "÷", cues::divide},
 }};
 
 template <typename Field> const OperatorInfo *findOperator(Field field, std::string_view value) {
@@ -22,8 +22,9 @@ template <typename Field> const OperatorInfo *findOperator(Field field, std::str
 }
 } // namespace
 
-const OperatorInfo *operatorInfo(int code) {
-    return code >= add && code <= divide ? &operators[static_cast<std::size_t>(code - 1)] : nullptr;
+const OperatorInfo *operatorInfo(Operator code) {
+    const auto index = static_cast<std::size_t>(code) - 1;
+    return index < operators.size() ? &operators[index] : nullptr;
 }
 
 const OperatorInfo *operatorBySymbol(std::string_view symbol) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/money.h"
+#include "core/panel.h"
 
 #include <array>
 #include <cstddef>
@@ -13,8 +14,8 @@
 
 namespace tapecalc {
 
-// Operator codes; 0 is "none" (previousOperator before the first action).
-enum Operator : int { noOperator = 0, add = 1, subtract = 2, multiply = 3, divide = 4 };
+// Operator codes; none is previousOperator before the first action.
+enum class Operator : int { none = 0, add = 1, subtract = 2, multiply = 3, divide = 4 };
 
 struct OperatorInfo {
     Operator code;
@@ -23,8 +24,8 @@ struct OperatorInfo {
     std::string_view cue;    // voice cue of its key
 };
 
-// Info of an operator code, or nothing for a code outside 1..4.
-const OperatorInfo *operatorInfo(int code);
+// Info of an operator, or nothing for Operator::none.
+const OperatorInfo *operatorInfo(Operator code);
 // The operator whose tape symbol or indicator name this is, or nothing.
 const OperatorInfo *operatorBySymbol(std::string_view symbol);
 const OperatorInfo *operatorByName(std::string_view name);
@@ -75,28 +76,6 @@ template <typename T> class TapeColumn {
     std::array<std::vector<T>, (tapeSlots + blockSize - 1) / blockSize> m_blocks;
 };
 
-// A rectangle in the window's units of 1/1440 inch (15 to a pixel at 96 dpi).
-struct Rect {
-    int left = 0, top = 0, width = 0, height = 0;
-    friend bool operator==(const Rect &, const Rect &) = default;
-};
-
-// Window size and the places of the controls that the layouts move.
-struct PanelState {
-    int panelStep = 0;    // expand key cycle, 0..5
-    int windowLayout = 0; // double-click cycle, 0..2; 0 is the normal window
-    int windowWidth = 5280;
-    int windowHeight = 5520;
-    Rect text1{240, 960, 4815, 480};
-    Rect label1{360, 300, 4215, 495};
-    Rect label2{4560, 300, 495, 495};
-    Rect image3{240, 240, 4815, 615};
-    Rect shape1{12360, 360, 2000, 495};
-    bool label1Visible = true;
-    bool label2Visible = true;
-    bool image3Visible = true;
-};
-
 // Texts of the displays as the actions left them. Text1 is the entry box, Label1 the
 // result, Label2 the operator indicator, Label9 the line number, Text2 the tape view.
 struct Displays {
@@ -111,15 +90,18 @@ struct Displays {
 
 struct Calculator {
     Money runningTotal{};
-    Operator pendingOperator = add;
-    Operator previousOperator = noOperator;
+    Operator pendingOperator = Operator::add;
+    Operator previousOperator = Operator::none;
     TapeColumn<std::string> tapeEntries;
     TapeColumn<std::string> tapeOperators;
     TapeColumn<std::optional<Money>> tapeTotals;
     int lineNumber = 0;          // slot of the next line; the review cursor
     int lastLineNumber = 0;      // end of the tape
     std::string currentTapeFile; // the file the tape belongs to; empty: none
-    int tapeFromFile = 0;        // 1 once a tape was opened from the list
+    // The tape files' mark of that file's content as last read or written, so a save
+    // never writes over a change made by someone else; empty: not to be written back.
+    std::string currentTapeStamp;
+    bool tapeFromFile = false; // the tape was opened from the list
     PanelState panel;
     Displays shown;
 

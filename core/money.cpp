@@ -2,6 +2,8 @@
 // the two roads between money and double.
 #include "core/money.h"
 
+#include "core/text.h"
+
 #include <algorithm>
 #include <bit>
 #include <charconv>
@@ -21,9 +23,6 @@ constexpr std::uint64_t minMagnitude = std::uint64_t{1} << 63; // |int64Min|
 // counts bounded by the text length) stay well inside 64 bits.
 constexpr std::int64_t exponentCap = 100'000'000'000'000'000; // 1e17
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
@@ -42,15 +41,11 @@ struct Scanned {
 };
 
 std::optional<Scanned> scan(std::string_view text) {
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && isBlank(text[begin]))
-        ++begin;
-    while (end > begin && isBlank(text[end - 1]))
-        --end;
+    text = trimBlanks(text);
+    const std::size_t end = text.size();
 
     Scanned s;
-    std::size_t i = begin;
+    std::size_t i = 0;
     if (i < end && (text[i] == '+' || text[i] == '-')) {
         s.negative = text[i] == '-';
         ++i;

@@ -11,6 +11,7 @@ enum class Message {
     squareRootOfNegative, // the square root key with a negative entry
     logarithmOfZero,      // the logarithm key with 0
     logarithmOfNegative,  // the logarithm key with a negative entry
+    tapeFull,             // an operator or equals with an entry when the tape holds no more lines
 };
 
 class Requests {

@@ -1,8 +1,8 @@
 // Fuzzes the cue files' reader and the converter a device with another format gets:
 // whatever the bytes, the reader gives whole frames of a format it promises, and the
 // converter gives the frame count the rates call for, with every sample in full scale.
+#include "audio/wavreader.h"
 #include "fuzz/check.h"
-#include "ui/wavreader.h"
 
 #include <QByteArray>
 

@@ -4,6 +4,7 @@
 import math
 import pathlib
 import struct
+import zlib
 
 root = pathlib.Path(__file__).resolve().parent / "corpus"
 
@@ -43,6 +44,27 @@ tapes = {
 }
 for name, data in tapes.items():
     write("fuzz_tape", name, data)
+
+
+def record(body):
+    return struct.pack("<II", len(body), zlib.crc32(body)) + body
+
+
+def change(position, removed, inserted):
+    return record(b"C" + struct.pack("<II", position, removed) + inserted.encode("utf-16-le"))
+
+
+journal_header = b"TapeCalc journal 1\n"
+keyed = change(0, 0, "5\n+\n") + change(4, 0, "3\n×\n")
+journals = {
+    "keyed": journal_header + keyed,
+    "corrected-kept": journal_header + keyed + change(0, 1, "6") + record(b"K"),
+    "cleared": journal_header + keyed + change(0, 8, ""),
+    "torn": journal_header + keyed[:-3],
+    "no-header": keyed,
+}
+for name, data in journals.items():
+    write("fuzz_journal", name, data)
 
 
 def wav(tag, channels, rate, bits, samples, extensible=False, extra=b""):

@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/setup.sh
 
-targets=(fuzz_money fuzz_numbertext fuzz_tape fuzz_wav)
+targets=(fuzz_money fuzz_numbertext fuzz_tape fuzz_journal fuzz_wav)
 check=0
 seconds=60
 if [ "${1-}" = "--check" ]; then
@@ -30,6 +30,7 @@ dictionary() {
     case $1 in
     fuzz_money | fuzz_numbertext) echo fuzz/money.dict ;;
     fuzz_tape) echo fuzz/tape.dict ;;
+    fuzz_journal) echo fuzz/journal.dict ;;
     fuzz_wav) echo fuzz/wav.dict ;;
     esac
 }

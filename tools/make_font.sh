@@ -29,7 +29,7 @@ mkdir -p "$out"
 
 # Every character of a string or character literal, comments skipped, plus U+0020-U+007E
 # (numbers, file names and anything typed), one code point a line, sorted.
-(cd "$here" && "$python" - core/*.cpp core/*.h keyboard/*.cpp keyboard/*.h tape/*.cpp tape/*.h \
+(cd "$here" && "$python" - core/*.cpp core/*.h store/*.cpp store/*.h audio/*.cpp audio/*.h \
     ui/*.cpp ui/*.h) >"$tmp/unicodes.txt" <<'EOF'
 import re, sys
 chars = {chr(c) for c in range(0x20, 0x7F)}

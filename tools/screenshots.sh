@@ -24,5 +24,7 @@ sleep 0.2
 xdotool mousemove 300 290 click 1
 sleep 0.5
 import -window "$window" docs/screenshot-wide.png
-kill "$app"
+# Esc ends it as a user would; a signal would keep the tape for the next start.
+xdotool key Escape
+wait "$app"
 echo "docs/screenshot.png docs/screenshot-wide.png"

@@ -5,6 +5,10 @@
 tapecalc_run_packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libgl-dev
+    # the function keys' correctly rounded sin, cos, tan, exp and log
+    libmpfr-dev
+    # a print job's fate: the scheduler's answer about the job just sent
+    libcups2-dev
 )
 # What the tests need besides: benchmarks, real parts (a display, a sound server, a
 # printer queue) and the tools that check the installed tree and the package.
@@ -19,6 +23,10 @@ tapecalc_test_packages=(
     strace
     # a screen reader's view: a session bus, the AT-SPI bus and a client for it
     dbus-daemon at-spi2-core python3-pyatspi
+    # the window on real desktops: a window manager, fcitx5 pinyin, weston with XWayland,
+    # Qt's Wayland platform, and Qt's translations for the message box and menus
+    openbox x11-utils imagemagick fcitx5 fcitx5-chinese-addons fcitx5-frontend-qt6
+    weston xwayland qt6-wayland qt6-translations-l10n
 )
 
 tapecalc_install_missing() { # package names; none: everything for building and testing
@@ -46,6 +54,8 @@ tapecalc_install_missing() { # package names; none: everything for building and 
 tapecalc_build() { # build folder, then extra CMake options
     local dir=$1
     shift
-    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    # Any compiler warning fails the build, with GCC and clang alike.
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_COMPILE_WARNING_AS_ERROR=ON "$@" >/dev/null
     cmake --build "$dir" -j"$(nproc)"
 }

@@ -1,8 +1,8 @@
 // Pictures, key labels, the entry box and the tape view.
 #include "ui/controls.h"
 
-#include "keyboard/entrykeys.h"
-#include "keyboard/textgate.h"
+#include "core/text.h"
+#include "core/textgate.h"
 
 #include <QAccessibleWidget>
 #include <QClipboard>
@@ -23,7 +23,12 @@ namespace tapecalc {
 
 namespace {
 
-constexpr int backspaceCode = 8;
+// Qt 6.4's line edit and text edit answer Qt::ImEnabled true whatever
+// WA_InputMethodEnabled says, and the input method attaches on that answer: with pinyin
+// on, "c" would open a candidate window instead of clearing the entry.
+QVariant withoutInputMethod(Qt::InputMethodQuery query, const QVariant &answer) {
+    return query == Qt::ImEnabled ? QVariant(false) : answer;
+}
 
 // Where right-to-left extensions are on, the standard menus offer a submenu that inserts
 // control characters past every rule; it goes.
@@ -237,18 +242,18 @@ void KeyLabel::mouseReleaseEvent(QMouseEvent *e) {
         Q_EMIT clicked();
 }
 
-int entryKeyCode(const QKeyEvent &e) {
+KeyCode entryKeyCode(const QKeyEvent &e) {
     switch (e.key()) {
     case Qt::Key_PageUp:
-        return keyPageUp;
+        return KeyCode::pageUp;
     case Qt::Key_PageDown:
-        return keyPageDown;
+        return KeyCode::pageDown;
     case Qt::Key_End:
-        return keyEnd;
+        return KeyCode::end;
     case Qt::Key_Delete:
-        return keyDelete;
+        return KeyCode::del;
     default:
-        return 0;
+        return KeyCode::other;
     }
 }
 
@@ -262,6 +267,10 @@ int typedCharacter(const QKeyEvent &e) {
 EntryBox::EntryBox(QWidget *parent) : QLineEdit(parent) {
     setAttribute(Qt::WA_InputMethodEnabled, false); // a calculator needs none
     setMaxLength(std::numeric_limits<int>::max());  // entries of any length
+}
+
+QVariant EntryBox::inputMethodQuery(Qt::InputMethodQuery query) const {
+    return withoutInputMethod(query, QLineEdit::inputMethodQuery(query));
 }
 
 void EntryBox::keyPressEvent(QKeyEvent *e) {
@@ -359,6 +368,10 @@ void EntryBox::pasteChecked(const QString &pasted) {
 
 TapeView::TapeView(QWidget *parent) : QPlainTextEdit(parent) {
     setAttribute(Qt::WA_InputMethodEnabled, false);
+}
+
+QVariant TapeView::inputMethodQuery(Qt::InputMethodQuery query) const {
+    return withoutInputMethod(query, QPlainTextEdit::inputMethodQuery(query));
 }
 
 void TapeView::keyPressEvent(QKeyEvent *e) {

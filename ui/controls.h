@@ -2,6 +2,8 @@
 // act as keys, the entry box and the tape view.
 #pragma once
 
+#include "core/entrykeys.h"
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
@@ -83,15 +85,18 @@ class KeyLabel : public QLabel {
 
 // The entry box. Every key goes to `keyDown` first; a key that produces a character
 // then goes to `character`, which returns the code to let through (0 swallows it).
-// Input methods are off; a commit that still arrives is typed character by character.
-// A paste or drop goes in only when the entry then reads as a number.
+// Input methods are off: the box tells them it takes no composed text, so fcitx5, IBus
+// and Wayland's text input never attach and every letter reaches `character` as a key.
+// A commit that still arrives is typed character by character. A paste or drop goes in
+// only when the entry then reads as a number.
 class EntryBox : public QLineEdit {
     Q_OBJECT
 
   public:
     explicit EntryBox(QWidget *parent);
-    std::function<void(int keyCode)> keyDown;
+    std::function<void(KeyCode key)> keyDown;
     std::function<int(int charCode)> character;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
   protected:
     void keyPressEvent(QKeyEvent *e) override;
@@ -109,12 +114,14 @@ class EntryBox : public QLineEdit {
 
 // The tape view: typed, committed, pasted and dropped characters go through `filter`
 // (0 discards, another code replaces). Editing keys without a character work as usual.
+// Input methods are off, as in the entry box.
 class TapeView : public QPlainTextEdit {
     Q_OBJECT
 
   public:
     explicit TapeView(QWidget *parent);
     std::function<int(int charCode)> filter;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
   protected:
     void keyPressEvent(QKeyEvent *e) override;
@@ -126,10 +133,10 @@ class TapeView : public QPlainTextEdit {
     void insertFiltered(const QString &text);
 };
 
-// Maps Qt's keys to the key codes the entry box's handler knows (Page Up 33, Page Down
-// 34, End 35, Delete 46); every other key is 0. Only the key decides, never the text,
-// so a typed "." or "#" is never Delete or End.
-int entryKeyCode(const QKeyEvent &e);
+// Maps Qt's keys to the keys the entry box's handler knows (Page Up, Page Down, End,
+// Delete); every other key is KeyCode::other. Only the key decides, never the text, so a
+// typed "." or "#" is never Delete or End.
+KeyCode entryKeyCode(const QKeyEvent &e);
 
 // The character a key produces for the handlers, or -1 for none. X11's Delete key
 // carries the text "\x7f", which is no character here (on Windows it has none).

@@ -18,6 +18,20 @@ bool takesFiles(const QString &folder) {
     return probe.open();
 }
 
+// Whether the per-user data folder means anything: with HOME unset (a service, root's
+// cron) Qt would place it under "/".
+bool hasHome() {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    const QString xdg = qEnvironmentVariable("XDG_DATA_HOME");
+    if (QDir::isAbsolutePath(xdg))
+        return true;
+    const QString home = qEnvironmentVariable("HOME");
+    return QDir::isAbsolutePath(home) && QDir::cleanPath(home) != QLatin1String("/");
+#else
+    return true;
+#endif
+}
+
 QString resourceFolder(const QDir &program, const QDir &shared, const QString &name) {
     const QString beside = program.filePath(name);
     if (QFileInfo(beside).isDir())
@@ -43,15 +57,19 @@ Folders findFolders(const QString &programFolder, const QString &sharedFolder,
     const QString beside = program.filePath(QStringLiteral("shujucuncu"));
     const bool installed = shared.exists();
     const bool made = QFileInfo(beside).isDir() || (!installed && QDir().mkpath(beside));
-    folders.data = made && takesFiles(beside) ? beside : userData;
+    // With no per-user folder either, tapes stay beside the program: where that cannot
+    // be written, a save says so rather than writing anywhere else.
+    folders.data = (made && takesFiles(beside)) || userData.isEmpty() ? beside : userData;
     return folders;
 }
 
 Folders findFolders(const QString &programFolder) {
     const QString shared =
         QDir(programFolder).absoluteFilePath(QStringLiteral(TAPECALC_SHARED_FROM_PROGRAM));
-    const QString user = QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
-                             .filePath(QStringLiteral("shujucuncu"));
+    const QString user =
+        hasHome() ? QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
+                        .filePath(QStringLiteral("shujucuncu"))
+                  : QString();
     return findFolders(programFolder, QDir::cleanPath(shared), user);
 }
 

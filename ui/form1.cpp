@@ -2,11 +2,12 @@
 // clicks and keys to the calculator, dragging, help, the tape panel and tape files.
 #include "ui/form1.h"
 
-#include "keyboard/entrykeys.h"
-#include "tape/panel.h"
-#include "tape/report.h"
-#include "tape/review.h"
-#include "tape/tapefiles.h"
+#include "core/entrykeys.h"
+#include "core/panel.h"
+#include "core/report.h"
+#include "core/review.h"
+#include "core/textgate.h"
+#include "store/tapefiles.h"
 #include "ui/printer.h"
 #include "ui/programfont.h"
 
@@ -16,10 +17,13 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QListWidget>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QScrollBar>
 #include <QTextCursor>
+#include <QTimer>
 #include <QWindow>
 
 namespace tapecalc {
@@ -74,6 +78,8 @@ void Form1::Requester::showMessage(Message message) {
         return m_platform.showMessage(QStringLiteral("0不能求对数"));
     case Message::logarithmOfNegative:
         return m_platform.showMessage(QStringLiteral("负数不能求对数"));
+    case Message::tapeFull:
+        return m_platform.showWarning(QStringLiteral("纸带已满（30001 行），请保存后清零"));
     }
 }
 void Form1::Requester::endProgram() {
@@ -83,11 +89,25 @@ void Form1::Requester::endProgram() {
 Form1::Form1(Platform &platform, const QString &programFolder, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
       m_platform(platform), m_folders(findFolders(programFolder)),
-      m_requests(*this, platform, m_folders.sound + '/') {
+      m_requests(*this, platform, m_folders.sound + '/'), m_journal(m_folders.data) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(programTitle);
+    QIcon icon;
+    for (const int size : {16, 22, 24, 32, 48, 64, 128})
+        icon.addFile(QStringLiteral(":/icons/tapecalc-%1.png").arg(size), QSize(size, size));
+    setWindowIcon(icon);
     // A save that was cut off (the program killed mid-write) leaves its temporary file.
     removeLeftoverTemporaries(dataFolder());
+    // A tape keyed by a copy that was killed, crashed or lost its session is saved now,
+    // and named once the window shows.
+    const QStringList recovered = recoverJournals(dataFolder(), m_platform.now());
+    QTimer::singleShot(0, this, [this, recovered] {
+        for (const QString &name : recovered)
+            m_platform.showMessage(QStringLiteral("上次未保存的纸带已恢复为：") + name);
+    });
+#if QT_CONFIG(sessionmanager)
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { m_sessionEnding = true; });
+#endif
 
     buildSurface();
     buildKeys();
@@ -97,6 +117,13 @@ Form1::Form1(Platform &platform, const QString &programFolder, QWidget *parent)
     refreshFileList();
     showState();
     m_text1->setFocus();
+}
+
+Form1::~Form1() {
+    // The tape view and its document are deleted after the journal, with the widgets.
+    m_text2->document()->disconnect(this);
+    if (!m_sessionEnding)
+        m_journal.discard();
 }
 
 QString Form1::dataFolder() const {
@@ -151,9 +178,9 @@ void Form1::buildSurface() {
     m_text1->setObjectName(QStringLiteral("Text1"));
     m_text1->setAccessibleName(QStringLiteral("输入"));
     m_text1->setFont(songFont(18));
-    m_text1->keyDown = [this](int keyCode) {
+    m_text1->keyDown = [this](KeyCode key) {
         takeEntry();
-        entryKeyDown(m_calc, m_requests, keyCode);
+        entryKeyDown(m_calc, m_requests, key);
         showState();
     };
     m_text1->character = [this](int charCode) {
@@ -167,8 +194,14 @@ void Form1::buildSurface() {
         addPicture("Image13", QStringLiteral(":/art/banner.png"), {240, 4680, 2325, 615}, false);
     banner->setAccessibleName(QStringLiteral("帮助网页"));
     connect(banner, &PictureBox::clicked, this, [this] {
-        m_platform.openUrl(
-            QUrl::fromLocalFile(QDir(m_folders.help).filePath(QStringLiteral("index.html"))));
+        const QString page = QDir(m_folders.help).filePath(QStringLiteral("index.html"));
+        // Without a browser the click would show nothing: the user learns where the page is.
+        const QPointer<Form1> self(this);
+        m_platform.openUrlThen(QUrl::fromLocalFile(page), [self, page](bool opened) {
+            if (!opened && self)
+                self->m_platform.showMessage(QStringLiteral("没有找到浏览器。帮助网页在：") +
+                                             QDir::toNativeSeparators(page));
+        });
     });
     m_image14 = addPicture("Image14", QStringLiteral(":/art/helppanel.png"),
                            {240, 6960, 4815, 2895}, false);
@@ -192,6 +225,8 @@ void Form1::buildSurface() {
         if (!m_updatingTape)
             m_tapeEdited = true;
     });
+    connect(m_text2->document(), &QTextDocument::contentsChange, this,
+            &Form1::journalTypedCorrection);
 
     m_file1 = new QListWidget(this);
     m_file1->setObjectName(QStringLiteral("File1"));
@@ -286,6 +321,8 @@ void Form1::showTapeView() {
         while (common < n && tape.at(common) == m_shownTape.at(common))
             ++common;
     }
+    // In the journal before it is on the screen.
+    m_journal.follow(tape, m_openingTape);
     if (common == 0) {
         m_text2->setPlainText(tape);
     } else {
@@ -310,9 +347,11 @@ void Form1::applyPanel() {
     m_label1->setVisible(p.label1Visible);
     m_label2->setVisible(p.label2Visible);
     m_image3->setVisible(p.image3Visible);
+    // Fixed, not only resized: the window manager is told the smallest and the largest
+    // size are this one, so maximizing, tiling or a drag on an edge cannot stretch the skin.
     const QSize size(px(p.windowWidth), px(p.windowHeight));
-    if (this->size() != size)
-        resize(size);
+    if (this->size() != size || minimumSize() != size || maximumSize() != size)
+        setFixedSize(size);
 }
 
 void Form1::keyFeedback(const KeySpec &key, bool pressed) {
@@ -327,7 +366,7 @@ void Form1::keyClicked(const KeySpec &key) {
     takeEntry();
     switch (key.action) {
     case KeyAction::digit:
-        digitKey(m_calc, m_requests, static_cast<char>(key.argument));
+        digitKey(m_calc, m_requests, std::get<char>(key.argument));
         break;
     case KeyAction::sign:
         signKey(m_calc, m_requests);
@@ -336,7 +375,7 @@ void Form1::keyClicked(const KeySpec &key) {
         pointKey(m_calc, m_requests);
         break;
     case KeyAction::operation:
-        operatorKey(m_calc, m_requests, static_cast<Operator>(key.argument));
+        operatorKey(m_calc, m_requests, std::get<Operator>(key.argument));
         break;
     case KeyAction::equals:
         equalsKey(m_calc, m_requests);
@@ -348,7 +387,7 @@ void Form1::keyClicked(const KeySpec &key) {
         clearEntryKey(m_calc, m_requests);
         break;
     case KeyAction::function:
-        functionKey(m_calc, m_requests, static_cast<Function>(key.argument));
+        functionKey(m_calc, m_requests, std::get<Function>(key.argument));
         break;
     case KeyAction::back:
         reviewBack(m_calc);
@@ -388,11 +427,27 @@ void Form1::saveClicked() {
     // was removed while the program ran.
     QDir().mkpath(dataFolder());
     const SaveOutcome outcome =
-        saveTape(m_calc, dataFolder(), m_platform.now(), m_text2->toPlainText());
-    if (outcome == SaveOutcome::savedNew)
+        saveTape(m_calc, dataFolder(), m_platform.now(), m_text2->toPlainText(), m_tapeEdited);
+    if (outcome != SaveOutcome::failed)
+        m_journal.kept();
+    const QString name = QFileInfo(QString::fromStdString(m_calc.currentTapeFile)).fileName();
+    switch (outcome) {
+    case SaveOutcome::savedBack:
+        return;
+    case SaveOutcome::savedNew:
+        return refreshFileList();
+    case SaveOutcome::savedNewFileChanged:
         refreshFileList();
-    else if (outcome == SaveOutcome::failed)
-        m_platform.showMessage(QStringLiteral("保存失败"));
+        return m_platform.showWarning(QStringLiteral("文件已被其他程序修改，已另存为：") + name);
+    case SaveOutcome::savedNewFileReadOnly:
+        refreshFileList();
+        return m_platform.showWarning(QStringLiteral("文件是只读的，已另存为：") + name);
+    case SaveOutcome::savedNewFilePartial:
+        refreshFileList();
+        return m_platform.showWarning(QStringLiteral("文件没有完整打开，已另存为：") + name);
+    case SaveOutcome::failed:
+        return m_platform.showWarning(QStringLiteral("保存失败"));
+    }
 }
 
 QString Form1::selectedFileName() const {
@@ -403,36 +458,91 @@ QString Form1::selectedFileName() const {
 }
 
 void Form1::deleteClicked() {
-    if (deleteTape(m_calc, m_requests, dataFolder(), selectedFileName()))
+    const QString name = selectedFileName();
+    switch (deleteTape(m_calc, m_requests, dataFolder(), name, m_platform.now())) {
+    case DeleteOutcome::nothing:
+        return;
+    case DeleteOutcome::deleted:
+        return refreshFileList();
+    case DeleteOutcome::failed:
         refreshFileList();
+        return m_platform.showWarning(QStringLiteral("删除失败：") + name);
+    }
 }
 
 void Form1::printClicked() {
     const QDateTime now = m_platform.now();
     const std::string moment = now.toString(QStringLiteral("yyyy/M/d H:mm:ss")).toStdString();
     const PrintedReport report = printedReport(reportLines(m_calc, moment));
-    switch (m_platform.printWithColumns(report)) {
-    case PrintOutcome::printed:
+    const PrintOutcome outcome = m_platform.printWithColumns(report);
+    if (outcome == PrintOutcome::printed)
         return;
-    case PrintOutcome::failed:
-        m_platform.showMessage(QStringLiteral("打印失败"));
-        return;
-    case PrintOutcome::noPrinter:
-        break;
-    }
-    // Without a printer the report is kept as a PDF beside the tapes, named like them.
+    // A report that did not reach paper is kept as a PDF beside the tapes, named like them.
+    const bool noPrinter = outcome == PrintOutcome::noPrinter;
     const QString pdf =
         saveReportPdf(report.pieces, dataFolder(),
                       QFileInfo(tapeFileName(now)).completeBaseName() + QStringLiteral(".pdf"));
-    m_platform.showMessage(pdf.isEmpty() ? QStringLiteral("没有找到打印机，也无法存为 PDF")
-                                         : QStringLiteral("没有找到打印机，已存为 PDF：") +
-                                               QDir::toNativeSeparators(pdf));
+    if (pdf.isEmpty()) {
+        m_platform.showWarning(noPrinter ? QStringLiteral("没有找到打印机，也无法存为 PDF")
+                                         : QStringLiteral("打印失败，也无法存为 PDF"));
+        return;
+    }
+    const QString where = QDir::toNativeSeparators(pdf);
+    if (noPrinter)
+        m_platform.showMessage(QStringLiteral("没有找到打印机，已存为 PDF：") + where);
+    else
+        m_platform.showWarning(QStringLiteral("打印失败，已存为 PDF：") + where);
 }
 
 void Form1::openTape(const QString &name) {
     takeEntry();
-    openSelectedTape(m_calc, dataFolder(), name);
+    Opened opened;
+    // Whatever a file holds, the tape on screen is never lost to it.
+    try {
+        opened = openSelectedTape(m_calc, dataFolder(), name);
+    } catch (const std::exception &) {
+        opened.outcome = OpenOutcome::unreadable;
+    }
+    m_openingTape = opened.outcome == OpenOutcome::opened && !m_calc.currentTapeFile.empty();
     showState();
+    if (m_openingTape)
+        m_journal.kept(); // the same content opened again: no change was journaled
+    m_openingTape = false;
+    switch (opened.outcome) {
+    case OpenOutcome::opened:
+        if (opened.linesLeftOut > 0)
+            m_platform.showWarning(QStringLiteral("纸带最多 30001 行，文件中其余 %1 行没有打开")
+                                       .arg(opened.linesLeftOut));
+        return;
+    case OpenOutcome::noName:
+        return;
+    case OpenOutcome::notATape:
+        return m_platform.showWarning(QStringLiteral("不是纸带文件：") + name);
+    case OpenOutcome::tooLarge:
+        return m_platform.showWarning(QStringLiteral("文件太大，不是纸带文件：") + name);
+    case OpenOutcome::unreadable:
+        return m_platform.showWarning(QStringLiteral("无法读取文件：") + name);
+    }
+}
+
+void Form1::journalTypedCorrection(int position, int removed, int added) {
+    if (m_updatingTape)
+        return; // the calculator's own changes reach the journal in showTapeView
+    QTextDocument *document = m_text2->document();
+    const int end = position + added;
+    bool fits = end <= document->characterCount() - 1;
+    if (fits) {
+        QTextCursor cursor(document);
+        cursor.setPosition(position);
+        cursor.setPosition(end, QTextCursor::KeepAnchor);
+        QString inserted = cursor.selectedText();
+        inserted.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+        fits = m_journal.edited(position, removed, inserted) &&
+               m_journal.view().size() == document->characterCount() - 1;
+    }
+    // A change the document reported in a way that does not add up: the whole view.
+    if (!fits)
+        m_journal.follow(m_text2->toPlainText());
 }
 
 void Form1::refreshFileList() {
@@ -452,11 +562,12 @@ void Form1::refreshFileList() {
 }
 
 void Form1::mousePressEvent(QMouseEvent *e) {
-    // Where the window system does not let a program place its window, it moves it.
-    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")) && windowHandle()) {
-        windowHandle()->startSystemMove();
+    // The window system moves the window where it can (Wayland, and X11 window managers,
+    // some of which, like weston's for XWayland, ignore a program placing its own
+    // window); it keeps the grabbed point under the pointer. Elsewhere the window
+    // follows the pointer itself.
+    if (windowHandle() && windowHandle()->startSystemMove())
         return;
-    }
     m_dragActive = true;
     m_dragStart = e->position();
 }

@@ -4,6 +4,7 @@
 
 #include "core/calculator.h"
 #include "core/requests.h"
+#include "store/journal.h"
 #include "ui/controls.h"
 #include "ui/folders.h"
 #include "ui/keytable.h"
@@ -21,6 +22,9 @@ class Form1 : public QWidget {
 
   public:
     Form1(Platform &platform, const QString &programFolder, QWidget *parent = nullptr);
+    // The program ends normally: the journal of the tape goes, unless the desktop
+    // session is ending (then the next start recovers the tape).
+    ~Form1() override;
 
     const Calculator &calculator() const { return m_calc; }
     QString dataFolder() const;
@@ -70,6 +74,7 @@ class Form1 : public QWidget {
     void deleteClicked();
     void printClicked();
     void openTape(const QString &name);
+    void journalTypedCorrection(int position, int removed, int added);
     void refreshFileList();
     QString selectedFileName() const;
 
@@ -93,6 +98,9 @@ class Form1 : public QWidget {
     unsigned long m_tapeWrites = 0;
     bool m_tapeEdited = false;
     bool m_updatingTape = false;
+    TapeJournal m_journal;
+    bool m_openingTape = false; // the view about to be shown is a file's content
+    bool m_sessionEnding = false;
 
     bool m_dragActive = false;
     QPointF m_dragStart;

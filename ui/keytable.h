@@ -5,14 +5,15 @@
 #include "core/actions.h"
 
 #include <array>
+#include <variant>
 
 namespace tapecalc {
 
 enum class KeyAction {
-    digit,
     sign,
     point,
-    operation, // argument: operator code
+    digit,     // argument: the digit's character
+    operation, // argument: Operator
     equals,
     clearAll,
     clearEntry,
@@ -42,7 +43,7 @@ struct KeySpec {
     Feedback feedback;
     Tile tile; // the built-in picture before the first press
     KeyAction action;
-    int argument;
+    std::variant<std::monostate, char, Operator, Function> argument;
     const char *accessibleName;
 };
 

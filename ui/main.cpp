@@ -2,10 +2,41 @@
 // platform, finding its folders from the executable's folder.
 #include "ui/form1.h"
 #include "ui/programfont.h"
+#include "ui/qtwords.h"
 #include "ui/realplatform.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// On a Wayland desktop that also runs XWayland, X11 first: a Wayland window can neither
+// stay above the others nor choose where it opens, and this one must do both. A choice
+// of the user's (QT_QPA_PLATFORM, -platform) stands; without XWayland Qt picks Wayland
+// and the window does what Wayland allows.
+std::vector<char *> preferX11(int argc, char *argv[]) {
+    std::vector<char *> args(argv, argv + argc);
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+    static char option[] = "-platform";
+    static char x11First[] = "xcb;wayland";
+    bool chosen = !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+    for (int i = 1; i < argc; ++i)
+        chosen = chosen || std::strcmp(argv[i], "-platform") == 0 ||
+                 std::strcmp(argv[i], "--platform") == 0;
+    if (!chosen && !qEnvironmentVariableIsEmpty("DISPLAY") &&
+        !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        args.push_back(option);
+        args.push_back(x11First);
+    }
+#endif
+    args.push_back(nullptr);
+    return args;
+}
+
+} // namespace
 
 int main(int argc, char *argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("tapecalc"));
@@ -35,8 +66,11 @@ int main(int argc, char *argv[]) {
         options.showVersion();
     }
 
-    QApplication app(argc, argv);
+    std::vector<char *> args = preferX11(argc, argv);
+    int argCount = static_cast<int>(args.size()) - 1;
+    QApplication app(argCount, args.data());
     options.process(app); // what the window system left over: unknown options end here
+    tapecalc::installQtWords(QLocale());
     if (!options.positionalArguments().isEmpty())
         options.showHelp(1);
 

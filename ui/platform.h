@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <functional>
+
 namespace tapecalc {
 
 // Text that starts at a character column of a printed line (0 is the left edge).
@@ -45,6 +47,15 @@ class Platform {
     virtual PrintOutcome printWithColumns(const PrintedReport &report) {
         return print(report.lines) ? PrintOutcome::printed : PrintOutcome::noPrinter;
     }
+    // Opens `url` like openUrl() and tells `opened` whether something took it, perhaps
+    // later (a browser looked for in the background). By default openUrl() always does.
+    virtual void openUrlThen(const QUrl &url, std::function<void(bool opened)> opened) {
+        openUrl(url);
+        opened(true);
+    }
+    // A message that something failed (a save, a delete, an open), with the warning sign.
+    // By default a plain message.
+    virtual void showWarning(const QString &text) { showMessage(text); }
 };
 
 // Shown in message boxes and the task bar.

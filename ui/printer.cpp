@@ -1,8 +1,10 @@
 // The report on paper or in a PDF through QPrinter: pieces at their columns on a grid of
-// the font's digit width, whatever width the font gives "×" or "÷".
+// the font's digit width, whatever width the font gives "×" or "÷". Where the printers are
+// CUPS queues, the scheduler is asked what became of the job, which QPrinter never says;
+// a PDF is named only once it is whole and on the disk.
 #include "ui/printer.h"
 
-#include "tape/durablefile.h"
+#include "store/durablefile.h"
 #include "ui/programfont.h"
 
 #include <QDir>
@@ -12,10 +14,15 @@
 #include <QHash>
 #include <QPainter>
 #include <QPrinter>
-#include <QTemporaryFile>
+#include <QThread>
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
+
+#ifdef TAPECALC_HAVE_CUPS
+#include <cups/cups.h>
+#endif
 
 namespace tapecalc {
 
@@ -34,13 +41,20 @@ class GridPen {
 
     qreal cell() const { return m_cell; }
 
+    // How far draw() goes with `text`.
+    qreal advance(const QString &text) {
+        qreal x = 0;
+        for (const QChar c : text)
+            x += takesOneCell(c) ? m_cell : width(c);
+        return x;
+    }
+
     void draw(QPointF origin, const QString &text) {
         qreal x = origin.x();
         QString stretch; // characters in their own width, drawn in one call
         qreal stretchX = x;
         for (const QChar c : text) {
-            const bool oneCell = QStringView(u" +-\u00D7\u00F7").contains(c);
-            if (!oneCell) {
+            if (!takesOneCell(c)) {
                 if (stretch.isEmpty())
                     stretchX = x;
                 stretch += c;
@@ -63,6 +77,8 @@ class GridPen {
     }
 
   private:
+    static bool takesOneCell(QChar c) { return QStringView(u" +-\u00D7\u00F7").contains(c); }
+
     void flush(QString &stretch, QPointF at) {
         if (!stretch.isEmpty())
             m_painter.drawText(at, stretch);
@@ -95,7 +111,20 @@ bool paintLines(QPrinter &printer, const PrintLines &lines) {
     painter.setFont(font);
     const QFontMetricsF metrics(font, &printer);
     GridPen pen(painter, metrics);
-    const qreal pageHeight = printer.pageLayout().paintRectPixels(printer.resolution()).height();
+    // A page narrower than the report (A4 inside its margins holds about 80 digits at
+    // 12 pt; the rule is 86) gets all of it a little smaller, every column where it was.
+    // Only the eight columns of twelve count: an entry far longer than its column runs
+    // off the page rather than shrinking the whole report to dust.
+    constexpr int gridCells = 8 * 12;
+    qreal widest = 0;
+    for (const QList<PrintPiece> &line : lines)
+        for (const PrintPiece &piece : line)
+            widest = std::max(widest, piece.column * pen.cell() + pen.advance(piece.text));
+    widest = std::min(widest, gridCells * pen.cell());
+    const QRectF paper = printer.pageLayout().paintRectPixels(printer.resolution());
+    const qreal scale = widest > paper.width() ? paper.width() / widest : 1.0;
+    painter.scale(scale, scale);
+    const qreal pageHeight = paper.height() / scale;
 
     qreal top = 0;
     for (const QList<PrintPiece> &line : lines) {
@@ -114,6 +143,117 @@ bool paintLines(QPrinter &printer, const PrintLines &lines) {
     return ended && printer.printerState() != QPrinter::Error &&
            printer.printerState() != QPrinter::Aborted;
 }
+
+// The report stays inside what a printer can print: the page layout's margins, which a
+// real printer gives as its unprintable edges, and never less than 10 mm, which most
+// printers cannot print within (a PDF has no margins of its own). Painting starts at
+// the top left of what is inside them.
+void keepInsidePrintableArea(QPrinter &printer) {
+    // In whole points, rounded up: a PDF keeps its margins in points.
+    const qreal least = std::ceil(10.0 / 25.4 * 72.0);
+    const QMarginsF given = printer.pageLayout().margins(QPageLayout::Point);
+    const QMarginsF kept(std::max(given.left(), least), std::max(given.top(), least),
+                         std::max(given.right(), least), std::max(given.bottom(), least));
+    printer.setFullPage(false);
+    printer.setPageMargins(kept, QPageLayout::Point);
+}
+
+// A PDF QPrinter finished: begins as one and ends with the trailer Qt writes last. The
+// painter does not report a write the disk refused (full, over quota, over the size
+// limit), so only the file shows one.
+bool wholePdf(const QString &path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || !file.read(5).startsWith("%PDF-"))
+        return false;
+    constexpr qint64 tail = 32;
+    return file.seek(std::max<qint64>(0, file.size() - tail)) &&
+           file.read(tail).trimmed().endsWith("%%EOF");
+}
+
+// The title of the print jobs, by which the job just sent is found among the queue's.
+const QString jobTitle = QStringLiteral("TapeCalc");
+
+#ifdef TAPECALC_HAVE_CUPS
+
+// A CUPS destination as Qt names it: "queue" or "queue/instance".
+struct CupsQueue {
+    explicit CupsQueue(const QString &printerName) {
+        const QByteArray local = printerName.toLocal8Bit();
+        const qsizetype slash = local.indexOf('/');
+        name = local.left(slash);
+        if (slash >= 0)
+            instance = local.mid(slash + 1);
+    }
+
+    // False only when the scheduler says the queue refuses jobs (cupsreject): QPrinter
+    // would hand it the job and count it printed.
+    bool acceptsJobs() const {
+        cups_dest_t *dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, name.constData(),
+                                             instance.isEmpty() ? nullptr : instance.constData());
+        if (!dest)
+            return true;
+        const char *accepting =
+            cupsGetOption("printer-is-accepting-jobs", dest->num_options, dest->options);
+        const bool refuses = accepting && qstrcmp(accepting, "false") == 0;
+        cupsFreeDests(1, dest);
+        return !refuses;
+    }
+
+    struct Job {
+        int id = 0; // 0: none
+        ipp_jstate_t state = IPP_JSTATE_PENDING;
+    };
+
+    // This user's newest job on the queue with the report's title; nothing when the
+    // scheduler cannot be asked.
+    std::optional<Job> newestJob() const {
+        cups_job_t *jobs = nullptr;
+        const int count =
+            cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, name.constData(), 1, CUPS_WHICHJOBS_ALL);
+        if (count < 0)
+            return std::nullopt;
+        const QByteArray title = jobTitle.toLocal8Bit();
+        Job newest;
+        for (int i = 0; i < count; ++i)
+            if (jobs[i].id > newest.id && jobs[i].title && title == jobs[i].title)
+                newest = {jobs[i].id, jobs[i].state};
+        cupsFreeJobs(count, jobs);
+        return newest;
+    }
+
+    // What became of the job sent after `before`: none made, or one the scheduler ended
+    // without printing within a few seconds, is a failure; a job still waiting or printing
+    // then is on its way.
+    PrintOutcome outcomeAfter(const Job &before) const {
+        constexpr int waitMs = 3000;
+        constexpr int stepMs = 100;
+        for (int waited = 0;; waited += stepMs) {
+            const std::optional<Job> job = newestJob();
+            if (!job)
+                return PrintOutcome::printed; // left to QPrinter, which said so
+            if (job->id <= before.id)
+                return PrintOutcome::failed;
+            switch (job->state) {
+            case IPP_JSTATE_STOPPED:
+            case IPP_JSTATE_CANCELED:
+            case IPP_JSTATE_ABORTED:
+                return PrintOutcome::failed;
+            case IPP_JSTATE_COMPLETED:
+                return PrintOutcome::printed;
+            default:
+                break;
+            }
+            if (waited >= waitMs)
+                return PrintOutcome::printed;
+            QThread::msleep(stepMs);
+        }
+    }
+
+    QByteArray name;
+    QByteArray instance;
+};
+
+#endif
 
 } // namespace
 
@@ -152,9 +292,25 @@ PrintOutcome printPieces(const PrintLines &lines) {
     const QPrinterInfo info = reportPrinter();
     if (info.isNull())
         return PrintOutcome::noPrinter;
-    QPrinter printer(info, QPrinter::HighResolution);
-    printer.setDocName(QStringLiteral("TapeCalc"));
-    return paintLines(printer, lines) ? PrintOutcome::printed : PrintOutcome::failed;
+#ifdef TAPECALC_HAVE_CUPS
+    const CupsQueue queue(info.printerName());
+    if (!queue.acceptsJobs())
+        return PrintOutcome::failed;
+    const std::optional<CupsQueue::Job> before = queue.newestJob();
+#endif
+    {
+        // The job is sent when the painter ends, and the printer let go before it is asked after.
+        QPrinter printer(info, QPrinter::HighResolution);
+        printer.setDocName(jobTitle);
+        keepInsidePrintableArea(printer);
+        if (!paintLines(printer, lines))
+            return PrintOutcome::failed;
+    }
+#ifdef TAPECALC_HAVE_CUPS
+    if (before)
+        return queue.outcomeAfter(*before);
+#endif
+    return PrintOutcome::printed;
 }
 
 bool printLines(const QStringList &lines) {
@@ -167,24 +323,28 @@ bool printLines(const QStringList &lines) {
 QString saveReportPdf(const PrintLines &lines, const QString &folder, const QString &name) {
     if (!QDir().mkpath(folder))
         return {};
-    // Written under a temporary name of the tape saves' pattern first, so a PDF name only
-    // ever holds a whole file and the next start removes what a killed print left.
-    QTemporaryFile reserved(QDir(folder).filePath(QLatin1String(durable::temporaryTemplate)));
-    if (!reserved.open())
+    // Written into an empty file under a temporary name of the tape saves' pattern, made
+    // with the permissions a new tape gets, so a PDF name only ever holds a whole file and
+    // the next start removes what a killed print left.
+    const durable::Temporary reserved = durable::writeTemporary(folder, {});
+    if (!reserved)
         return {};
-    reserved.setAutoRemove(false);
-    const QString partial = reserved.fileName();
-    reserved.close();
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(partial);
-    printer.setDocName(QFileInfo(name).completeBaseName());
-    if (!paintLines(printer, lines)) {
+    const QString &partial = reserved.path();
+    bool painted = false;
+    {
+        // The printer closes the file when it goes; Windows names no file still open.
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(partial);
+        printer.setDocName(QFileInfo(name).completeBaseName());
+        keepInsidePrintableArea(printer);
+        painted = paintLines(printer, lines);
+    }
+    if (!painted || !wholePdf(partial) || !durable::syncFile(partial)) {
         QFile::remove(partial);
         return {};
     }
-
-    return durable::placeUnderFreeName(partial, folder, name);
+    return durable::placeUnderFreeName(reserved, folder, name);
 }
 
 } // namespace tapecalc

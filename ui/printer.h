@@ -2,7 +2,7 @@
 // a grid of the font's digit width.
 #pragma once
 
-#include "tape/report.h"
+#include "core/report.h"
 #include "ui/platform.h"
 
 #include <QFont>

@@ -2,7 +2,7 @@
 // default printer, the user's browser, a message box, the system clock.
 #pragma once
 
-#include "ui/cueplayer.h"
+#include "audio/cueplayer.h"
 #include "ui/platform.h"
 
 class QWidget;
@@ -19,7 +19,9 @@ class RealPlatform : public Platform {
     void playCueBlocking(const QString &path) override;
     QDateTime now() const override;
     void openUrl(const QUrl &url) override;
+    void openUrlThen(const QUrl &url, std::function<void(bool opened)> opened) override;
     void showMessage(const QString &text) override;
+    void showWarning(const QString &text) override;
     bool print(const QStringList &lines) override;
     PrintOutcome printWithColumns(const PrintedReport &report) override;
     void endProgram() override;

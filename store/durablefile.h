@@ -1,0 +1,109 @@
+// Files that reach the disk whole or not at all: the few file-system calls that differ
+// between POSIX and Windows, each behind one function here and nowhere else.
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+#include <string_view>
+#include <utility>
+
+namespace tapecalc::durable {
+
+// A save writes under a name of this form first (".tapecalc-" six letters ".tmp"); no
+// tape pattern matches it, so the file list never shows a half-written file.
+inline constexpr char temporaryTemplate[] = ".tapecalc-XXXXXX.tmp";
+inline constexpr char temporaryPattern[] = ".tapecalc-??????.tmp";
+
+// A temporary file being written and placed. While the object lives the file is locked
+// as in use (an advisory lock on POSIX; on Windows a file being written cannot be
+// deleted), so another copy of the program starting meanwhile leaves it alone.
+class Temporary {
+  public:
+    Temporary() = default;
+    Temporary(QString path, int handle) : m_path(std::move(path)), m_handle(handle) {}
+    Temporary(Temporary &&other) noexcept;
+    Temporary &operator=(Temporary &&other) noexcept;
+    Temporary(const Temporary &) = delete;
+    Temporary &operator=(const Temporary &) = delete;
+    ~Temporary();
+
+    const QString &path() const { return m_path; }
+    explicit operator bool() const { return !m_path.isEmpty(); }
+
+  private:
+    QString m_path;
+    int m_handle = -1; // the locked descriptor, where the platform has one
+};
+
+// A new temporary file in `folder` holding `bytes`, on the disk before it returns; an
+// empty object when it could not be written (then nothing is left behind).
+Temporary writeTemporary(const QString &folder, const QByteArray &bytes);
+
+// Removes a temporary file that no running copy is writing. Whether it was removed.
+bool removeAbandoned(const QString &path);
+
+// Removes a temporary file of this program's own (read-only or not). Whether it was.
+bool removeTemporary(const QString &path);
+
+// Makes a file's content reach the disk (a file written by another writer, such as a
+// PDF). Whether that worked.
+bool syncFile(const QString &path);
+
+enum class Placed { done, nameTaken, failed };
+
+// Gives `temporary` the name `path` unless a file of that name exists: an existing file
+// is never replaced, not even by a second program saving at the same moment.
+Placed placeAsNew(const Temporary &temporary, const QString &path);
+
+// Gives `temporary` the name `name` in `folder`, or else the first free of "stem-2.ext",
+// "stem-3.ext", …, never replacing a file, and syncs the folder. The path it got, or
+// empty when it could not be placed (the temporary is then removed).
+QString placeUnderFreeName(const Temporary &temporary, const QString &folder, const QString &name);
+
+// Gives `temporary` the name `path` in one step, replacing the file there: a reader sees
+// the old content or the new one, never a mixture.
+bool replaceWith(const Temporary &temporary, const QString &path);
+
+// Makes the names given in `folder` survive a power cut, where the platform lets a
+// program ask for that.
+void syncFolder(const QString &folder);
+
+// A file one copy of the program appends to while it runs (the journal of the tape being
+// keyed), under an exclusive advisory lock that the system lets go when the copy ends,
+// however it ends. Another copy that cannot take the lock leaves the file alone.
+class LockedFile {
+  public:
+    LockedFile() = default;
+    LockedFile(const LockedFile &) = delete;
+    LockedFile &operator=(const LockedFile &) = delete;
+    ~LockedFile() { close(); }
+
+    enum class Opened { locked, held, failed };
+    // Opens `path` for reading and appending (a new file when `create`, failing when the
+    // name is taken) and takes its lock without waiting: held when another process has
+    // it, failed when the file is missing or was removed by the copy that had the lock.
+    Opened open(const QString &path, bool create);
+    bool isOpen() const { return m_handle != closed; }
+
+    bool append(std::string_view bytes); // at the end, in one call where the system allows
+    bool truncate(qint64 size);
+    QByteArray readAll();
+    bool sync(); // the content on the disk; may run on another thread than append
+    // Removes the file's name while the lock is still held, then closes it.
+    void remove();
+    void close();
+
+  private:
+    static constexpr qintptr closed = -1;
+    qintptr m_handle = closed; // a file descriptor, or a HANDLE on Windows
+    QString m_path;
+};
+
+// Whether a process of that id runs on this machine and could have been running at
+// `moment`: one that ended and was not yet reaped (a zombie) does not run, and one known
+// to have started after `moment` is another program that got the id again.
+bool processRunsSince(qint64 pid, const QDateTime &moment);
+
+} // namespace tapecalc::durable

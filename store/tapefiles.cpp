@@ -1,0 +1,249 @@
+// Tape files in the data folder: names, GBK coding, durable save, open, delete to the
+// trash. What the text holds is core/tapeformat's.
+#include "store/tapefiles.h"
+
+#include "core/actions.h"
+#include "core/tapeformat.h"
+#include "store/durablefile.h"
+#include "store/textcoding.h"
+#include "store/trash.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHashFunctions>
+#include <QStringDecoder>
+
+#include <string>
+
+namespace tapecalc {
+
+namespace {
+
+constexpr char utf8Bom[] = "\xEF\xBB\xBF";
+
+// A name in the list stays inside the data folder: it is a name, not a path. On Linux "\\"
+// and ":" are characters like any other, and ".." inside a name is no path step.
+bool isPlainFileName(const QString &name) {
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return false;
+#ifdef Q_OS_WIN
+    if (name.contains(QLatin1Char('\\')) || name.contains(QLatin1Char(':')))
+        return false;
+#endif
+    return !name.contains(QLatin1Char('/'));
+}
+
+QString pathInFolder(const QString &dataFolder, const QString &name) {
+    return QDir(dataFolder).filePath(name);
+}
+
+// What a tape file's content is known by while the program runs: its size and a hash of
+// its bytes. It only tells a change by someone else from none, and is never stored.
+std::string stampOf(const QByteArray &bytes) {
+    return std::to_string(bytes.size()) + ':' + std::to_string(qHash(bytes, 0));
+}
+
+struct ReadBytes {
+    OpenOutcome outcome = OpenOutcome::unreadable;
+    QByteArray bytes;
+};
+
+// A tape file's bytes: only a regular file (through a link too), only up to the largest
+// tape, and only when every byte could be read.
+ReadBytes readTapeFile(const QString &path) {
+    const QFileInfo info(path);
+    if (!info.exists())
+        return {OpenOutcome::unreadable, {}};
+    if (!info.isFile())
+        return {OpenOutcome::notATape, {}};
+    if (info.size() > largestTapeFile)
+        return {OpenOutcome::tooLarge, {}};
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {OpenOutcome::unreadable, {}};
+    // Read no more than the bound, however the file grows meanwhile.
+    QByteArray bytes = file.read(largestTapeFile + 1);
+    if (file.error() != QFileDevice::NoError)
+        return {OpenOutcome::unreadable, {}};
+    if (bytes.size() > largestTapeFile)
+        return {OpenOutcome::tooLarge, {}};
+    return {OpenOutcome::opened, std::move(bytes)};
+}
+
+// The content goes to a temporary first and reaches its final name only once it is on
+// the disk, so a save cut off at any moment leaves the whole tape or no tape file. A name
+// already taken gives "-2", "-3", …
+QString saveNewFile(const QString &dataFolder, const QDateTime &moment, const QByteArray &bytes) {
+    const durable::Temporary temporary = durable::writeTemporary(dataFolder, bytes);
+    if (!temporary)
+        return {};
+    return durable::placeUnderFreeName(temporary, dataFolder, tapeFileName(moment));
+}
+
+// The old content stays until the new one is on the disk, then is replaced in one step.
+bool saveBack(const QString &path, const QByteArray &bytes) {
+    const QFileInfo target(path);
+    const QString folder = target.absolutePath();
+    const durable::Temporary temporary = durable::writeTemporary(folder, bytes);
+    if (!temporary)
+        return false;
+    if (target.exists())
+        QFile::setPermissions(temporary.path(), target.permissions());
+    if (!durable::replaceWith(temporary, path)) {
+        durable::removeTemporary(temporary.path());
+        return false;
+    }
+    durable::syncFolder(folder);
+    return true;
+}
+
+// Where a save back writes: the file itself, or the one a link in the folder points to,
+// so the link stays a link.
+QString writtenPath(const QString &path) {
+    const QFileInfo info(path);
+    return info.isSymLink() ? info.symLinkTarget() : path;
+}
+
+// Why the tape's own file must not be written back, or savedBack when it may.
+SaveOutcome writeBackCheck(const Calculator &calc, const QString &path) {
+    if (calc.currentTapeStamp.empty())
+        return SaveOutcome::savedNewFilePartial;
+    const QFileInfo info(path);
+    if (!info.exists())
+        return SaveOutcome::savedBack; // gone meanwhile: written again, nothing is lost
+    const ReadBytes now = readTapeFile(path);
+    if (now.outcome != OpenOutcome::opened || stampOf(now.bytes) != calc.currentTapeStamp)
+        return SaveOutcome::savedNewFileChanged;
+    if (!(info.permissions() & QFileDevice::WriteOwner))
+        return SaveOutcome::savedNewFileReadOnly;
+    return SaveOutcome::savedBack;
+}
+
+void tieTo(Calculator &calc, const QString &path, const QByteArray &bytes) {
+    calc.currentTapeFile = path.toStdString();
+    calc.currentTapeStamp = stampOf(bytes);
+}
+
+} // namespace
+
+QString tapeFileName(const QDateTime &moment) {
+    const QDate date = moment.date();
+    const QTime time = moment.time();
+    const QLatin1Char zero('0');
+    return QStringLiteral("%1%2%3$%4$%5$%6.qtz")
+        .arg(date.year())
+        .arg(date.month(), 2, 10, zero)
+        .arg(date.day(), 2, 10, zero)
+        .arg(time.hour())
+        .arg(time.minute(), 2, 10, zero)
+        .arg(time.second(), 2, 10, zero);
+}
+
+QByteArray encodeTapeText(const QString &text) {
+    // What GBK cannot hold goes as UTF-8 rather than as "?": reading takes both.
+    return gbk::encode(text).value_or(text.toUtf8());
+}
+
+QString decodeTapeText(const QByteArray &bytes, bool *lossy) {
+    // Stateless: a sequence cut off at the end of the file is an error, not pending input.
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    QString text = utf8.decode(bytes);
+    if (!utf8.hasError()) {
+        if (lossy)
+            *lossy = false;
+        return text; // the decoder drops a leading BOM
+    }
+    // An editor may have put a UTF-8 byte-order mark in front of GBK text.
+    bool valid = true;
+    text = gbk::decode(bytes.startsWith(utf8Bom) ? bytes.mid(3) : bytes, &valid);
+    if (lossy)
+        *lossy = !valid;
+    return text;
+}
+
+QString FileContent(const QString &path) {
+    const ReadBytes read = readTapeFile(path);
+    return read.outcome == OpenOutcome::opened ? decodeTapeText(read.bytes) : QString();
+}
+
+SaveOutcome saveTape(Calculator &calc, const QString &dataFolder, const QDateTime &moment,
+                     const QString &tapeView, bool viewEdited) {
+    const auto viewBytes = [&tapeView] {
+        return encodeTapeText(QString::fromStdString(savedBackText(tapeView.toStdString())));
+    };
+    SaveOutcome outcome = SaveOutcome::savedNew;
+    QByteArray bytes;
+    if (!calc.currentTapeFile.empty()) {
+        const QString path = writtenPath(QString::fromStdString(calc.currentTapeFile));
+        bytes = viewBytes();
+        outcome = writeBackCheck(calc, path);
+        if (outcome == SaveOutcome::savedBack) {
+            if (!saveBack(path, bytes))
+                return SaveOutcome::failed;
+            calc.tapeFromFile = false;
+            calc.currentTapeStamp = stampOf(bytes);
+            return outcome;
+        }
+    } else {
+        bytes = viewEdited ? viewBytes() : encodeTapeText(QString::fromStdString(tapeText(calc)));
+    }
+    const QString path = saveNewFile(dataFolder, moment, bytes);
+    if (path.isEmpty())
+        return SaveOutcome::failed;
+    if (outcome != SaveOutcome::savedNew)
+        calc.tapeFromFile = false; // the opened tape is written, if not over its file
+    tieTo(calc, path, bytes);
+    return outcome;
+}
+
+int loadTapeBytes(Calculator &calc, const QByteArray &bytes) {
+    return loadTapeText(calc, decodeTapeText(bytes).toStdString());
+}
+
+Opened openSelectedTape(Calculator &calc, const QString &dataFolder, const QString &name) {
+    if (name.isEmpty())
+        return {OpenOutcome::noName, 0};
+    if (!isPlainFileName(name))
+        return {OpenOutcome::notATape, 0};
+    const QString path = pathInFolder(dataFolder, name);
+    const ReadBytes read = readTapeFile(path);
+    if (read.outcome != OpenOutcome::opened)
+        return {read.outcome, 0};
+    bool lossy = false;
+    const QString text = decodeTapeText(read.bytes, &lossy);
+    const int leftOut = loadTapeText(calc, text.toStdString());
+    tieTo(calc, path, read.bytes);
+    // A file the tape does not hold as it is must not be written over by what it holds.
+    if (lossy || leftOut > 0)
+        calc.currentTapeStamp.clear();
+    return {OpenOutcome::opened, leftOut};
+}
+
+DeleteOutcome deleteTape(Calculator &calc, Requests &out, const QString &dataFolder,
+                         const QString &selectedName, const QDateTime &moment) {
+    if (calc.currentTapeFile.empty())
+        return DeleteOutcome::nothing;
+    // Nothing selected: nothing to remove, and the key clears the calculator as ever.
+    if (!selectedName.isEmpty()) {
+        if (!isPlainFileName(selectedName))
+            return DeleteOutcome::failed;
+        const QString path = pathInFolder(dataFolder, selectedName);
+        // Only tape files: a folder of a tape's name is no tape.
+        if (QFileInfo(path).isDir() || discardFile(path, moment) == Discarded::failed)
+            return DeleteOutcome::failed;
+    }
+    tapeDeleted(calc, out);
+    return DeleteOutcome::deleted;
+}
+
+int removeLeftoverTemporaries(const QString &dataFolder) {
+    const QDir folder(dataFolder);
+    int removed = 0;
+    for (const QString &name : folder.entryList({QString::fromLatin1(durable::temporaryPattern)},
+                                                QDir::Files | QDir::Hidden | QDir::System))
+        removed += durable::removeAbandoned(folder.filePath(name)) ? 1 : 0;
+    return removed;
+}
+
+} // namespace tapecalc

@@ -1,0 +1,96 @@
+// Tape files in the data folder: names, coding, save, open, delete. Files are GBK on
+// disk on every platform, or UTF-8 for a tape with characters GBK cannot hold; reading
+// takes both. The text inside is the tape format of core/tapeformat.h.
+#pragma once
+
+#include "core/calculator.h"
+#include "core/requests.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+namespace tapecalc {
+
+inline constexpr char tapePattern[] = "*.qtz";
+
+// The largest file opened as a tape: 30,001 lines of entry and symbol with room for long
+// entries (an exponent result, a pasted number), 256 bytes a row. Anything larger is no
+// tape of ours, and reading it would only hold the window and its memory.
+inline constexpr qint64 largestTapeFile = 16 * 1024 * 1024;
+
+// "20261206$16$58$07.qtz": date digits, "$", the 24-hour time with "$" for ":".
+QString tapeFileName(const QDateTime &moment);
+
+// GBK when GBK holds every character of `text`, else UTF-8 (no byte-order mark), so a
+// save never turns a character into "?".
+QByteArray encodeTapeText(const QString &text);
+// UTF-8 (byte-order mark or not) when valid, else GBK (a UTF-8 byte-order mark in front
+// of GBK bytes dropped). `lossy`, when given, tells whether bytes were valid in neither
+// and were replaced.
+QString decodeTapeText(const QByteArray &bytes, bool *lossy = nullptr);
+
+// The whole file decoded; empty when it cannot be read. Never creates a file.
+QString FileContent(const QString &path);
+
+enum class SaveOutcome {
+    savedNew,  // a new file, named from the moment
+    savedBack, // the tape view written back to its own file
+    // A new file instead of writing back, the file left as it was:
+    savedNewFileChanged,  // someone else changed the file since it was opened or saved
+    savedNewFileReadOnly, // the file may not be written
+    savedNewFilePartial,  // the file was not opened whole (too many lines, unreadable bytes)
+    failed,
+};
+
+// The save key. With no current file: a new file named from `moment` that never replaces
+// an existing one, holding the tape text (or the tape view, when `viewEdited` says it was
+// corrected by hand since the tape was last shown), and the tape is tied to it. With one:
+// the tape view `tapeView` is written back to it (through a link, to the file it points
+// to), unless that would write over something (see SaveOutcome), when it goes to a new
+// file as above and the tape is tied to that. Either way a file appears or changes only
+// with its whole content on the disk; on failure nothing is tied.
+SaveOutcome saveTape(Calculator &calc, const QString &dataFolder, const QDateTime &moment,
+                     const QString &tapeView, bool viewEdited = false);
+
+// What openSelectedTape does with the file's bytes, without the file: the tape, its
+// total and the tape view from `bytes` decoded, tied to no file. Returns how many lines
+// the tape could not take.
+int loadTapeBytes(Calculator &calc, const QByteArray &bytes);
+
+enum class OpenOutcome {
+    opened,
+    noName,     // nothing selected: nothing happens
+    notATape,   // no regular file (a folder, a device, a pipe) or a name that leaves the folder
+    tooLarge,   // larger than largestTapeFile
+    unreadable, // gone, no permission, a read error
+};
+struct Opened {
+    OpenOutcome outcome = OpenOutcome::noName;
+    int linesLeftOut = 0; // lines beyond the 30,001 the tape holds
+};
+
+// Opens dataFolder/name: loads the pairs, recomputes the total and its per-line totals,
+// and shows the file in the tape view. Any name of a file in the folder opens; only a
+// regular file (or a link to one) of at most largestTapeFile bytes is read. Anything but
+// `opened` leaves the calculator as it was.
+Opened openSelectedTape(Calculator &calc, const QString &dataFolder, const QString &name);
+
+enum class DeleteOutcome {
+    nothing, // the tape has no file: the key does nothing
+    deleted, // the selected file (if any) is gone, the calculator cleared
+    failed,  // the selected file is still there: the calculator is as it was
+};
+
+// The delete key: moves dataFolder/selectedName to the trash (removes it where there is
+// none), then clears the calculator with its cues and unties the tape from its file
+// (tapeDeleted). With nothing selected only the calculator is cleared.
+DeleteOutcome deleteTape(Calculator &calc, Requests &out, const QString &dataFolder,
+                         const QString &selectedName, const QDateTime &moment);
+
+// At start: removes the temporaries of saves that were cut off (only names of the
+// save's own temporary form, and none that a running copy is still writing). Returns how
+// many were removed.
+int removeLeftoverTemporaries(const QString &dataFolder);
+
+} // namespace tapecalc

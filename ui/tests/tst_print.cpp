@@ -1,0 +1,529 @@
+// Printing for real: a report goes through CUPS to the cups-pdf queue TapePDF
+// (tools/start-cups.sh) and is checked in the PDF that comes out; without a printer, or
+// on a queue that refuses or aborts the job, the window keeps it as a PDF of its own, whole
+// or not at all (a file-size limit plays the full disk); columns on paper are measured in
+// such a PDF.
+#include "core/actions.h"
+#include "core/report.h"
+#include "core/tests/recorder.h"
+#include "ui/folders.h"
+#include "ui/form1.h"
+#include "ui/printer.h"
+#include "ui/programfont.h"
+#include "ui/realplatform.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QImage>
+#include <QLineEdit>
+#include <QPrinterInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QScopeGuard>
+#include <QSet>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdio>
+
+using namespace tapecalc;
+
+namespace {
+
+constexpr char childVariable[] = "TAPECALC_PRINT_CHILD";
+constexpr char childFolderVariable[] = "TAPECALC_PRINT_CHILD_FOLDER";
+
+// Sets an environment variable for one scope, as a print job's PRINTER is set.
+class ScopedVariable {
+  public:
+    ScopedVariable(const char *name, const QByteArray &value)
+        : m_name(name), m_wasSet(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name)) {
+        qputenv(name, value);
+    }
+    ~ScopedVariable() {
+        if (m_wasSet)
+            qputenv(m_name, m_old);
+        else
+            qunsetenv(m_name);
+    }
+    ScopedVariable(const ScopedVariable &) = delete;
+    ScopedVariable &operator=(const ScopedVariable &) = delete;
+
+  private:
+    const char *m_name;
+    bool m_wasSet;
+    QByteArray m_old;
+};
+
+// The real platform with a fixed clock, quiet cues and messages kept instead of shown.
+struct QuietPlatform : RealPlatform {
+    QStringList messages; // "message:<text>" or "warning:<text>"
+    void playCue(const QString &) override {}
+    void playCueBlocking(const QString &) override {}
+    QDateTime now() const override { return QDateTime(QDate(2026, 12, 6), QTime(16, 58, 7)); }
+    void showMessage(const QString &text) override { messages << "message:" + text; }
+    void showWarning(const QString &text) override { messages << "warning:" + text; }
+};
+
+// A CUPS tool, also from sbin; false when it is missing or fails.
+bool runAdmin(const QString &tool, const QStringList &arguments) {
+    QProcess process;
+    process.start(QStandardPaths::findExecutable(tool, {"/usr/bin", "/usr/sbin", "/sbin"}),
+                  arguments);
+    return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
+}
+
+// A word of `pdftotext -bbox`, in points from the page's top left.
+struct Word {
+    QString text;
+    double xMin, yMin, xMax;
+};
+
+QList<Word> wordsOf(const QString &bbox) {
+    static const QRegularExpression word(
+        R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="[\d.]+">([^<]*)</word>)re");
+    QList<Word> words;
+    for (const QRegularExpressionMatch &m : word.globalMatch(bbox))
+        words.append({m.captured(4).replace("&amp;", "&"), m.captured(1).toDouble(),
+                      m.captured(2).toDouble(), m.captured(3).toDouble()});
+    return words;
+}
+
+// Where cups-pdf may put the job of this user (its "Out" setting, or the folder of
+// anonymous jobs); TAPECALC_PDF_DIR names another.
+QStringList pdfFolders() {
+    const QString chosen = qEnvironmentVariable("TAPECALC_PDF_DIR");
+    if (!chosen.isEmpty())
+        return {chosen};
+    return {QDir::homePath() + "/PDF", "/var/spool/cups-pdf/ANONYMOUS"};
+}
+
+QSet<QString> existingPdfs() {
+    QSet<QString> found;
+    for (const QString &folder : pdfFolders())
+        for (const QFileInfo &info : QDir(folder).entryInfoList({"*.pdf"}, QDir::Files))
+            found.insert(info.absoluteFilePath());
+    return found;
+}
+
+// The first PDF that was not there before and has stopped growing; empty after a minute.
+QString waitForNewPdf(const QSet<QString> &before) {
+    QElapsedTimer clock;
+    clock.start();
+    QString candidate;
+    qint64 lastSize = -1;
+    while (clock.elapsed() < 60000) {
+        if (candidate.isEmpty()) {
+            const QSet<QString> now = existingPdfs();
+            for (const QString &path : now)
+                if (!before.contains(path))
+                    candidate = path;
+        } else {
+            const qint64 size = QFileInfo(candidate).size();
+            if (size > 0 && size == lastSize)
+                return candidate;
+            lastSize = size;
+        }
+        QTest::qWait(250);
+    }
+    return {};
+}
+
+QString runTool(const QString &tool, const QStringList &arguments) {
+    const QString program = QStandardPaths::findExecutable(tool);
+    if (program.isEmpty())
+        return {};
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(60000))
+        return {};
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+Calculator smallTape() {
+    Calculator calc;
+    Recorder out;
+    for (const auto &[entry, key] :
+         std::vector<std::pair<std::string, Operator>>{{"123.45", Operator::add},
+                                                       {"67", Operator::multiply},
+                                                       {"2", Operator::subtract},
+                                                       {"0.5", Operator::add}}) {
+        calc.shown.text1 = entry;
+        operatorKey(calc, out, key);
+    }
+    return calc;
+}
+
+QStringList reportLines(const Calculator &calc) {
+    QStringList lines;
+    for (const std::string &line : printReport(calc, "2026-12-06 16:58:07"))
+        lines << QString::fromStdString(line);
+    return lines;
+}
+
+} // namespace
+
+class TestPrint : public QObject {
+    Q_OBJECT
+
+  private Q_SLOTS:
+    void cleanup();
+    void reportIsSetInTheProgramFont();
+    void printsReportToPdf();
+    void longReportFillsSeveralPages();
+    void withoutDefaultPrinterNothingIsPrinted();
+    void columnsOnTheDigitGrid();
+    void withoutPrinterTheReportIsKeptAsPdf();
+    void childWithoutPrinter();
+    void anUnprintedReportIsAWholePdfOrNone_data();
+    void anUnprintedReportIsAWholePdfOrNone();
+    void childKeepsTheReport();
+
+  private:
+    QString printAndFetch(const QStringList &lines);
+    QStringList printed_; // PDFs of this test's jobs, removed after each test
+};
+
+void TestPrint::cleanup() {
+    for (const QString &pdf : std::as_const(printed_))
+        QFile::remove(pdf);
+    printed_.clear();
+}
+
+void TestPrint::reportIsSetInTheProgramFont() {
+    // The built-in face, whatever fonts the system has; its glyphs for the report's text
+    // are checked in tst_font.
+    const QFont font = reportFont();
+    const QFontInfo info(font);
+    QCOMPARE(info.family(), programFontFamily());
+    QCOMPARE(info.pointSizeF(), 12.0);
+    const QFontMetrics metrics(font);
+    for (const char32_t c : {U'合', U'计', U'共', U'笔', U'时', U'间', U'：'})
+        QVERIFY2(metrics.inFontUcs4(c), qPrintable(QString::number(c, 16)));
+}
+
+QString TestPrint::printAndFetch(const QStringList &lines) {
+    // Never paper: the job names the PDF queue, whatever the default printer is.
+    const ScopedVariable queue("PRINTER", "TapePDF");
+    if (reportPrinter().isNull())
+        return "skip:no TapePDF queue; tools/start-cups.sh sets it up";
+    const QSet<QString> before = existingPdfs();
+    if (!printLines(lines))
+        return "fail:printLines reported a failed job";
+    const QString pdf = waitForNewPdf(before);
+    if (pdf.isEmpty())
+        return "fail:no new PDF within a minute in " + pdfFolders().join(", ");
+    printed_ << pdf;
+    return pdf;
+}
+
+void TestPrint::printsReportToPdf() {
+    const Calculator calc = smallTape();
+    const QStringList lines = reportLines(calc);
+    QCOMPARE(lines.first(), "+ 123.45   × 67        - 2         + 0.5");
+
+    const QString pdf = printAndFetch(lines);
+    if (pdf.startsWith("skip:"))
+        QSKIP(qPrintable(pdf.mid(5)));
+    QVERIFY2(!pdf.startsWith("fail:"), qPrintable(pdf.mid(5)));
+
+    QFile file(pdf);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    QVERIFY2(bytes.startsWith("%PDF-"), bytes.left(16).constData());
+    QVERIFY2(bytes.size() > 2000, QByteArray::number(bytes.size()).constData());
+
+    const QString text = runTool("pdftotext", {"-layout", pdf, "-"});
+    if (text.contains("123.45")) {
+        for (const char *expected : {"× 67", "- 2", "+ 0.5", "合计", "共计： 4 笔"})
+            QVERIFY2(text.contains(QString::fromUtf8(expected)),
+                     qPrintable(QString::fromUtf8(expected) + " missing in:\n" + text));
+        QVERIFY(text.contains(QString::fromStdString(moneyText(calc.runningTotal))));
+        return;
+    }
+    // The queue may re-render the fonts so that no text can be extracted: then the page
+    // must at least carry ink where the lines are.
+    QTemporaryDir render;
+    QVERIFY(render.isValid());
+    if (QStandardPaths::findExecutable("pdftoppm").isEmpty())
+        QSKIP("the PDF holds no extractable text and pdftoppm is missing to render it");
+    runTool("pdftoppm", {"-png", "-r", "50", "-f", "1", "-l", "1", pdf, render.filePath("page")});
+    const QStringList pages = QDir(render.path()).entryList({"page*.png"});
+    QVERIFY(!pages.isEmpty());
+    const QImage page(render.filePath(pages.first()));
+    // Three bands of ink: the items, the rule and the summary, each on its own line.
+    int bands = 0;
+    bool inBand = false;
+    for (int y = 0; y < page.height() / 4; ++y) {
+        bool ink = false;
+        for (int x = 0; x < page.width() && !ink; ++x)
+            ink = qGray(page.pixel(x, y)) < 128;
+        bands += ink && !inBand;
+        inBand = ink;
+    }
+    QCOMPARE(bands, 3);
+}
+
+void TestPrint::longReportFillsSeveralPages() {
+    if (QStandardPaths::findExecutable("pdfinfo").isEmpty())
+        QSKIP("pdfinfo (poppler-utils) is needed to count the pages");
+    QStringList lines;
+    for (int i = 1; i <= 200; ++i)
+        lines << QStringLiteral("+ %1").arg(i);
+    const QString pdf = printAndFetch(lines);
+    if (pdf.startsWith("skip:"))
+        QSKIP(qPrintable(pdf.mid(5)));
+    QVERIFY2(!pdf.startsWith("fail:"), qPrintable(pdf.mid(5)));
+
+    const QString info = runTool("pdfinfo", {pdf});
+    const QRegularExpressionMatch pages =
+        QRegularExpression(R"(Pages:\s+(\d+))", QRegularExpression::MultilineOption).match(info);
+    QVERIFY2(pages.hasMatch(), qPrintable(info));
+    // 200 lines at 12 pt (about 17 pt a line) need four A4 or Letter pages; a layout
+    // that never starts a new page would give one.
+    QVERIFY2(pages.captured(1).toInt() >= 3, qPrintable(info));
+    QVERIFY2(pages.captured(1).toInt() <= 6, qPrintable(info));
+}
+
+void TestPrint::withoutDefaultPrinterNothingIsPrinted() {
+    // The test runs itself again with a CUPS client that finds no scheduler, so the
+    // system's printers stay as they are.
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(childVariable, "1");
+    env.insert("CUPS_SERVER", QDir::temp().filePath("tapecalc-no-cups-here.sock"));
+    env.remove("PRINTER");
+    env.remove("LPDEST");
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(), {"childWithoutPrinter"});
+    QVERIFY(child.waitForFinished(60000));
+    const QString output = QString::fromUtf8(child.readAllStandardOutput());
+    if (output.contains("SKIP   : TestPrint::childWithoutPrinter"))
+        QSKIP(qPrintable("this platform's printers do not go through CUPS:\n" + output));
+    QVERIFY2(child.exitCode() == 0, qPrintable(output));
+    QVERIFY2(output.contains("PASS   : TestPrint::childWithoutPrinter"), qPrintable(output));
+}
+
+void TestPrint::childWithoutPrinter() {
+    if (!qEnvironmentVariableIsSet(childVariable))
+        QSKIP("runs only as the child of withoutDefaultPrinterNothingIsPrinted");
+    if (!QPrinterInfo::defaultPrinter().isNull())
+        QSKIP("a default printer is known without the CUPS scheduler");
+    QVERIFY(!printLines(reportLines(smallTape())));
+    QCOMPARE(printPieces({{PrintPiece{0, "+ 5"}}}), PrintOutcome::noPrinter);
+}
+
+void TestPrint::columnsOnTheDigitGrid() {
+    if (QStandardPaths::findExecutable("pdftotext").isEmpty())
+        QSKIP("pdftotext (poppler-utils) is needed to find the words on the page");
+    // CJK fonts draw "×" and "÷" twice as wide as a digit; the items after them must not
+    // move. The first entry is long enough to measure the digit width on the page.
+    const QStringList items{"+ 1234567", "× 3",  "÷ 4.5", "× 66", "- 7",
+                            "÷ 8",       "× 99", "÷ 10",  "× 2"};
+    Calculator calc;
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        const QStringList parts = items.at(i).split(' ');
+        calc.tapeOperators[std::size_t(i)] = parts.at(0).toStdString();
+        calc.tapeEntries[std::size_t(i)] = parts.at(1).toStdString();
+    }
+    calc.lineNumber = int(items.size()) - 1;
+    const std::vector<ReportLine> report = reportLines(calc, "2026/12/6 16:58:07");
+    const QList<std::size_t> columns{0, 11, 23, 35, 47, 59, 71, 83};
+    QCOMPARE(report.at(0).size(), std::size_t(8));
+    for (int k = 0; k < 8; ++k)
+        QCOMPARE(report.at(0).at(std::size_t(k)).column, columns.at(k));
+
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const QString pdf = saveReportPdf(printedReport(report).pieces, folder.path(), "grid.pdf");
+    QVERIFY(!pdf.isEmpty());
+    const QString bbox = runTool("pdftotext", {"-bbox", pdf, "-"});
+    const QList<Word> words = wordsOf(bbox);
+    // Everything, the 86 hyphens of the rule too, at least 10 mm inside the paper's edges,
+    // where any printer prints.
+    const QRegularExpressionMatch page =
+        QRegularExpression(R"re(<page width="([\d.]+)" height="[\d.]+">)re").match(bbox);
+    QVERIFY(page.hasMatch());
+    const double margin = 10 / 25.4 * 72, right = page.captured(1).toDouble() - margin;
+    QVERIFY(std::any_of(words.cbegin(), words.cend(),
+                        [](const Word &w) { return w.text == QString(86, '-'); }));
+    for (const Word &w : words)
+        QVERIFY2(w.xMin >= margin && w.yMin >= margin && w.xMax <= right,
+                 qPrintable(QStringLiteral("%1 at %2..%3, %4")
+                                .arg(w.text)
+                                .arg(w.xMin)
+                                .arg(w.xMax)
+                                .arg(w.yMin)));
+    // The two tape rows: the operators and entries alternate, each row on its own height.
+    QVERIFY2(words.size() >= 18, qPrintable(QString::number(words.size())));
+    QList<Word> row;
+    for (const Word &word : words)
+        if (std::abs(word.yMin - words.at(0).yMin) < 1)
+            row.append(word);
+    std::sort(row.begin(), row.end(), [](const Word &a, const Word &b) { return a.xMin < b.xMin; });
+    QCOMPARE(row.size(), 16);
+    // The cell from the first and the last item of the row; every item between must then
+    // stand on the same grid, which a wide "×" before it would break.
+    const double left = row.at(0).xMin;
+    const double cell = (row.at(14).xMin - left) / double(columns.at(7));
+    QVERIFY2(cell > 5 && cell < 8, qPrintable(QString::number(cell))); // a digit at 12 pt
+    for (int k = 0; k < 8; ++k) {
+        const Word &op = row.at(2 * k);
+        const Word &entry = row.at(2 * k + 1);
+        QCOMPARE(op.text + " " + entry.text, items.at(k));
+        QVERIFY2(std::abs(op.yMin - row.at(0).yMin) < 1, qPrintable(items.at(k)));
+        const QString where = QStringLiteral("%1 at %2 cells, wanted %3")
+                                  .arg(items.at(k))
+                                  .arg((op.xMin - left) / cell)
+                                  .arg(columns.at(k));
+        QVERIFY2(std::abs(op.xMin - left - double(columns.at(k)) * cell) < cell / 20,
+                 qPrintable(where));
+        QVERIFY2(std::abs(entry.xMin - op.xMin - 2 * cell) < cell / 20, qPrintable(where));
+    }
+    const Word &ninth = words.at(16);
+    QCOMPARE(ninth.text, QString("×"));
+    QVERIFY(ninth.yMin > row.at(0).yMin + 1);
+    QVERIFY(std::abs(ninth.xMin - left) < cell / 20);
+}
+
+void TestPrint::withoutPrinterTheReportIsKeptAsPdf() {
+    if (QStandardPaths::findExecutable("pdftotext").isEmpty() ||
+        QStandardPaths::findExecutable("pdffonts").isEmpty())
+        QSKIP("pdftotext and pdffonts (poppler-utils) are needed to read the PDF");
+    const ScopedVariable queue("PRINTER", "TapeCalcNoSuchQueue");
+    QTemporaryDir program;
+    QVERIFY(program.isValid());
+    QuietPlatform platform;
+    Form1 form(platform, program.path());
+    auto *text1 = form.findChild<QLineEdit *>("Text1");
+    QVERIFY(text1);
+    QTest::keyClicks(text1, "123.45*6/4-0.5\r");
+    const Calculator before = form.calculator();
+    QTest::mouseClick(form.findChild<QWidget *>("Label30"), Qt::LeftButton);
+
+    const QString pdf = QDir(form.dataFolder()).filePath("20261206$16$58$07.pdf");
+    QCOMPARE(platform.messages,
+             QStringList{"message:没有找到打印机，已存为 PDF：" + QDir::toNativeSeparators(pdf)});
+    QCOMPARE(form.calculator().runningTotal, before.runningTotal);
+    QCOMPARE(form.calculator().lineNumber, before.lineNumber);
+
+    // Real text: the words of the report come back out, in order.
+    const auto wordsIn = [](const QString &text) {
+        return text.split(QRegularExpression(R"(\s+)"), Qt::SkipEmptyParts);
+    };
+    QStringList expected;
+    for (const std::string &line : printReport(before, "2026/12/6 16:58:07"))
+        expected << wordsIn(QString::fromStdString(line));
+    QCOMPARE(wordsIn(runTool("pdftotext", {"-layout", pdf, "-"})), expected);
+
+    // Fonts embedded, so the PDF reads the same on a machine without them.
+    const QStringList fonts = runTool("pdffonts", {pdf}).split('\n', Qt::SkipEmptyParts);
+    QVERIFY2(fonts.size() >= 3, qPrintable(fonts.join('\n')));
+    const qsizetype emb = fonts.at(0).indexOf("emb");
+    for (const QString &font : fonts.mid(2))
+        QVERIFY2(font.mid(emb, 3) == "yes", qPrintable(fonts.join('\n')));
+}
+
+void TestPrint::anUnprintedReportIsAWholePdfOrNone_data() {
+    QTest::addColumn<QString>("queue"); // the test's own, on `device`; empty: no printer
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<bool>("refusing"); // the queue takes no jobs (cupsreject)
+    QTest::addColumn<QString>("limit"); // the child's file-size limit in KiB (ulimit -f)
+    QTest::addColumn<QString>("told");  // %1 the PDF; without it no file may be left
+    // clang-format off
+    QTest::newRow("no printer: the whole PDF")               << ""           << ""                          << false << "unlimited" << "message:没有找到打印机，已存为 PDF：%1";
+    QTest::newRow("no printer, 0 KiB: not one byte")         << ""           << ""                          << false << "0"         << "warning:没有找到打印机，也无法存为 PDF";
+    QTest::newRow("no printer, 4 KiB: cut off at the start") << ""           << ""                          << false << "4"         << "warning:没有找到打印机，也无法存为 PDF";
+    QTest::newRow("no printer, 7 of 7.6 KiB: no trailer")    << ""           << ""                          << false << "7"         << "warning:没有找到打印机，也无法存为 PDF";
+    QTest::newRow("a queue refusing jobs")                   << "TapeReject" << "cups-pdf:/"                << true  << "unlimited" << "warning:打印失败，已存为 PDF：%1";
+    QTest::newRow("a queue refusing jobs, 4 KiB")            << "TapeReject" << "cups-pdf:/"                << true  << "4"         << "warning:打印失败，也无法存为 PDF";
+    QTest::newRow("a port that is not there: job aborted")   << "TapeAbort"  << "serial:/dev/tapecalc-none" << false << "unlimited" << "warning:打印失败，已存为 PDF：%1";
+    // clang-format on
+}
+
+void TestPrint::anUnprintedReportIsAWholePdfOrNone() {
+    QFETCH(QString, queue);
+    QFETCH(QString, device);
+    QFETCH(bool, refusing);
+    QFETCH(QString, limit);
+    QFETCH(QString, told);
+#ifndef Q_OS_UNIX
+    QSKIP("the file-size limit is set by a POSIX shell");
+#endif
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("LPDEST");
+    env.insert("PRINTER", queue);
+    if (queue.isEmpty())
+        env.insert("CUPS_SERVER", QDir::temp().filePath("tapecalc-no-cups-here.sock"));
+    else if (!runAdmin("lpstat", {"-p", "TapePDF"}))
+        QSKIP("no TapePDF queue; tools/start-cups.sh sets it up");
+    else if (runAdmin("lpstat", {"-p", queue}))
+        QFAIL(qPrintable("a queue " + queue + " is there already; it is left alone"));
+    // Removed with its jobs however the test ends, so the machine's printers stay.
+    const auto removeQueue = qScopeGuard([&] {
+        if (queue.isEmpty())
+            return;
+        runAdmin("cancel", {"-a", "-x", queue});
+        runAdmin("lpadmin", {"-x", queue});
+    });
+    if (!queue.isEmpty()) {
+        QVERIFY(runAdmin("lpadmin", {"-p", queue, "-v", device, "-E", "-m",
+                                     "lsb/usr/cups-pdf/CUPS-PDF_opt.ppd", "-o",
+                                     "printer-error-policy=abort-job"}));
+        QVERIFY(!refusing || runAdmin("cupsreject", {queue}));
+    }
+    QTemporaryDir program;
+    QVERIFY(program.isValid());
+    env.insert(childFolderVariable, program.path());
+    QProcess child;
+    child.setProcessEnvironment(env);
+    // A write past the limit fails with EFBIG, as on a full disk, rather than ending the
+    // child with SIGXFSZ: an ignored signal stays ignored across exec.
+    child.start("bash", {"-c", R"(trap '' XFSZ && ulimit -f "$1" && exec "$2" childKeepsTheReport)",
+                         "bash", limit, QCoreApplication::applicationFilePath()});
+    QVERIFY(child.waitForFinished(60000));
+    const QString output = QString::fromUtf8(child.readAllStandardOutput());
+    QVERIFY2(output.contains("PASS   : TestPrint::childKeepsTheReport"), qPrintable(output));
+
+    // The whole PDF under its name, or nothing at all: no part named, no temporary.
+    QStringList left;
+    for (QDirIterator it(program.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+         it.hasNext();)
+        left << it.next();
+    const QString pdf = QDir(findFolders(program.path()).data).filePath("20261206$16$58$07.pdf");
+    const bool saved = told.contains("%1");
+    QCOMPARE(left, saved ? QStringList{pdf} : QStringList());
+    const QString message = saved ? told.arg(QDir::toNativeSeparators(pdf)) : told;
+    QVERIFY2(output.contains("told " + message + "\n"), qPrintable(output));
+    if (!saved)
+        return;
+    QFile file(pdf);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    QVERIFY(bytes.startsWith("%PDF-") && bytes.trimmed().endsWith("%%EOF"));
+    // The permissions of any new file of the user, as a tape gets.
+    QFile probe(program.filePath("probe"));
+    QVERIFY(probe.open(QIODevice::WriteOnly));
+    QCOMPARE(file.permissions(), probe.permissions());
+}
+
+void TestPrint::childKeepsTheReport() {
+    if (!qEnvironmentVariableIsSet(childFolderVariable))
+        QSKIP("runs only as the child of anUnprintedReportIsAWholePdfOrNone");
+    QuietPlatform platform;
+    Form1 form(platform, qEnvironmentVariable(childFolderVariable));
+    QTest::keyClicks(form.findChild<QLineEdit *>("Text1"), "123.45*6/4-0.5\r");
+    QTest::mouseClick(form.findChild<QWidget *>("Label30"), Qt::LeftButton);
+    std::printf("told %s\n", platform.messages.join('|').toUtf8().constData());
+}
+
+QTEST_MAIN(TestPrint)
+#include "tst_print.moc"
