@@ -29,6 +29,11 @@ tapecalc_install_missing wine wine64 xvfb xauth xdotool xclip
 
 fail() {
     echo "FAIL: $*" >&2
+    # What the screen showed then, kept for a look.
+    if [ -n "${DISPLAY:-}" ] && command -v import >/dev/null; then
+        import -window root "${TMPDIR:-/tmp}/tapecalc-smoke-failure.png" 2>/dev/null &&
+            echo "screen: ${TMPDIR:-/tmp}/tapecalc-smoke-failure.png" >&2
+    fi
     exit 1
 }
 step() { printf '  %s\n' "$*"; }
@@ -99,7 +104,7 @@ at() { # x y [button]: a click at a point of the window
     xdotool mousemove --window "$window" "$1" "$2" click "${3:-1}"
     sleep 0.3
 }
-at 60 150 # the entry box, which has the focus anyway
+at 176 80 # the entry box (a press on the gold background would start moving the window)
 xdotool type --delay 120 '12.5+3*4'
 xdotool key Return
 sleep 1
@@ -123,8 +128,12 @@ while IFS= read -r -d '' f; do tapes+=("$f"); done < <(find "$drive/users" \
     -path '*/AppData/Roaming/tapecalc/shujucuncu/*.qtz' -print0)
 [ ${#tapes[@]} -eq 1 ] || fail "${#tapes[@]} tapes in the per-user folder"
 # The tape read back: numbers and operators on alternate lines, combined in order.
-text() { # the tape as UTF-8: a Qt with GBK writes GBK
-    iconv -f UTF-8 -t UTF-8 "${tapes[0]}" 2>/dev/null || iconv -f GBK -t UTF-8 "${tapes[0]}"
+text() { # the tape as UTF-8: tape files are GBK, though UTF-8 ones are read too
+    if iconv -f UTF-8 -t UTF-8 "${tapes[0]}" >/dev/null 2>&1; then
+        cat "${tapes[0]}"
+    else
+        iconv -f GBK -t UTF-8 "${tapes[0]}"
+    fi
 }
 total=$(text | tr -d '\r' | awk '
     NR % 2 == 1 { if (op == "" ) t = $1; else if (op ~ /\+|加/) t += $1;
