@@ -345,8 +345,8 @@ main() {
         # Wine's own processes (wineserver, services, consoles) outlive the program that
         # started them, holding on to its output: ctest would wait for them to end. They
         # are started here, away from ctest's pipes, and ended afterwards.
-        WINEPREFIX=$cache/wine wineserver -p </dev/null >/dev/null 2>&1
         "$here/wine-run.sh" "$qt" cmd /c exit </dev/null >/dev/null 2>&1 || true
+        WINEPREFIX=$cache/wine wineserver -p </dev/null >/dev/null 2>&1
         ctest --test-dir "$build" --output-on-failure -j"$jobs" --timeout 600 || status=$?
         WINEPREFIX=$cache/wine wineserver -k || true
         took "ctest" "$t0"
