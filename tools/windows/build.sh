@@ -345,8 +345,11 @@ main() {
         # Wine's own processes (wineserver, services, consoles) outlive the program that
         # started them, holding on to its output: ctest would wait for them to end. They
         # are started here, away from ctest's pipes, and ended afterwards.
-        "$here/wine-run.sh" "$qt" cmd /c exit </dev/null >/dev/null 2>&1 || true
+        local run=("$here/wine-run.sh" "$qt" cmd /c exit)
+        "${run[@]}" </dev/null >/dev/null 2>&1 || true # makes the prefix on first use
+        WINEPREFIX=$cache/wine wineserver -w
         WINEPREFIX=$cache/wine wineserver -p </dev/null >/dev/null 2>&1
+        "${run[@]}" </dev/null >/dev/null 2>&1 || true
         ctest --test-dir "$build" --output-on-failure -j"$jobs" --timeout 600 || status=$?
         WINEPREFIX=$cache/wine wineserver -k || true
         took "ctest" "$t0"
