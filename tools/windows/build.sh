@@ -5,9 +5,9 @@
 #
 #   tools/windows/build.sh            Qt (base + Multimedia), GMP, MPFR, the program,
 #                                     TapeCalc-<version>-win64-setup.exe and the zip
-#   tools/windows/build.sh --core     QtCore + QtTest, GMP, MPFR, and the core and
-#                                     tape-file suites under wine (CI: about 10 minutes
-#                                     of Qt on a fresh machine)
+#   tools/windows/build.sh --core     QtCore + QtTest, GMP, MPFR, and the suites that
+#                                     need QtCore alone, under wine (CI: about 8 minutes
+#                                     on a fresh cache, 5 of them QtCore and QtTest)
 #   options: --test (full mode: run every suite under wine too), --no-pack, --qt-only
 #
 # What is built once lives outside the repository, in
@@ -73,7 +73,7 @@ say "Packages"
 tapecalc_install_missing cmake ninja-build pkg-config dpkg-dev \
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 \
     wine wine64 m4 qt6-base-dev qt6-base-dev-tools \
-    $([ "$mode" = full ] && echo nsis zip qt6-shadertools-dev qt6-multimedia-dev imagemagick)
+    $([ "$mode" = full ] && echo nsis qt6-shadertools-dev qt6-multimedia-dev)
 
 # ---- Sources, through a sources list of our own: apt's configuration and lists stay as
 # they are. The deb-src entries name the mirrors and suites of the system's deb entries.

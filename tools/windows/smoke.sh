@@ -25,7 +25,7 @@ fi
     echo "smoke.sh: no installer (run tools/windows/build.sh first)" >&2
     exit 77
 }
-tapecalc_install_missing wine wine64 xvfb xauth xdotool xclip
+tapecalc_install_missing wine wine64 xvfb xauth xdotool xclip binutils-mingw-w64-x86-64
 
 fail() {
     echo "FAIL: $*" >&2
