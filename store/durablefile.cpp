@@ -2,6 +2,7 @@
 // program that calls the operating system's file functions directly.
 #include "store/durablefile.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -212,8 +213,12 @@ bool replaceWith(const Temporary &temporary, const QString &path) {
 }
 
 bool removeAbandoned(const QString &path) {
-    // A file another copy still writes is open without sharing: the delete fails, and is
-    // not tried again.
+    // A file another copy still writes is open without sharing, so the delete fails; but
+    // between its write and its move it is closed. A save takes milliseconds from its
+    // temporary's creation to its name (a PDF of a full tape, seconds): one last written
+    // a minute ago belongs to a copy that ended.
+    if (QFileInfo(path).lastModified().secsTo(QDateTime::currentDateTime()) < 60)
+        return false;
     const QString name = QDir::toNativeSeparators(path);
     SetFileAttributesW(native(name), FILE_ATTRIBUTE_NORMAL); // read-only files refuse
     return DeleteFileW(native(name)) != 0;

@@ -744,9 +744,11 @@ void TestForm1::deleteActsOnTheSelectedNameOnly() {
     click(form, "Label31");
     QVERIFY(!data.exists(name));
     QCOMPARE(list->count(), 0);
+#ifndef Q_OS_WIN // Windows keeps its recycle bin where the test cannot look
     QFile trashed(QDir(home_.trashFiles()).filePath(name));
     QVERIFY(trashed.open(QIODevice::ReadOnly));
     QCOMPARE(trashed.readAll(), QByteArray("5\r\n+\r\n3\r\n+\r\n"));
+#endif
 
     // The delete untied the tape: a save makes a new file and the old name stays gone.
     platform.clock = platform.clock.addSecs(3);
@@ -766,6 +768,9 @@ void TestForm1::startRemovesLeftoverTemporaries() {
         QFile file(data.filePath(name));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("5\r\n");
+        // Left by a save an hour ago (on Windows younger ones may still be being named).
+        file.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
+                         QFileDevice::FileModificationTime);
     }
     RecordingPlatform platform;
     Form1 form(platform, folder.path());
