@@ -101,8 +101,9 @@ void TapeJournal::record(qsizetype position, qsizetype removed, const QString &i
         if (!isBlank(m_view))
             rewrite(keptMark);
     } else if (isBlank(m_view)) {
-        // Cleared: nothing before matters any more, so the file starts over small.
-        rewrite(keptMark);
+        // Cleared: nothing before matters any more, and a blank tape needs no file (nor
+        // keeps one open in the folder, which Windows would not let go).
+        discard();
     } else {
         append(changeRecord(position, removed, inserted) + keptMark);
     }

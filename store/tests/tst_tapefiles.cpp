@@ -446,8 +446,14 @@ void TestTapeFiles::startRemovesOnlyLeftoverTemporaries() {
     const QStringList leftovers{".tapecalc-a1B2c3.tmp", ".tapecalc-ZZZZZZ.tmp"};
     const QStringList others{".tapecalc-12345.tmp", ".tapecalc-1234567.tmp", ".tapecalc-abcdef.qtz",
                              "tapecalc-abcdef.tmp", "20261206$16$58$07.qtz", "notes.tmp"};
-    for (const QString &name : leftovers + others)
+    for (const QString &name : leftovers + others) {
         writeBytes(QDir(data).filePath(name), "5\r\n");
+        // Left an hour ago (on Windows younger ones may still be being named).
+        QFile file(QDir(data).filePath(name));
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
+                                 QFileDevice::FileModificationTime));
+    }
     QDir().mkpath(QDir(data).filePath(".tapecalc-folder.tmp"));
     QCOMPARE(removeLeftoverTemporaries(data), leftovers.size());
     QStringList kept = others + QStringList{".tapecalc-folder.tmp"};

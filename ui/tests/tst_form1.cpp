@@ -768,6 +768,7 @@ void TestForm1::startRemovesLeftoverTemporaries() {
         QFile file(data.filePath(name));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("5\r\n");
+        file.flush();
         // Left by a save an hour ago (on Windows younger ones may still be being named).
         file.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
                          QFileDevice::FileModificationTime);
