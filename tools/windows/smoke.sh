@@ -141,6 +141,9 @@ total=$(text | tr -d '\r' | awk '
                   else if (op ~ /\/|÷|除/) t /= $1; next }
     { op = $1 } END { print t + 0 }')
 [ "$total" = 62 ] || fail "the saved tape adds up to $total: $(text | tr -d '\r' | tr '\n' ' ')"
+# In GBK, as on Linux: "×" is the two bytes A1 C1, and each line ends in CR LF.
+LC_ALL=C grep -q $'\xA1\xC1\r$' "${tapes[0]}" || fail "the saved tape is not GBK with CR LF"
+[ -z "${TAPECALC_SMOKE_KEEP:-}" ] || cp "${tapes[0]}" "$TAPECALC_SMOKE_KEEP"
 [ ! -e "$program_dir/bin/shujucuncu" ] || fail "a tape folder was made among the programs"
 
 step "Esc quits"
