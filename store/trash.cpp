@@ -1,4 +1,4 @@
-// The home trash of the freedesktop.org trash specification, written out here because
+// The home trash of the freedesktop.org trash standard, written out here because
 // Qt 6.4's QFile::moveToTrash loops for ever when the trash cannot be made, and falls
 // back to a "files" and "info" folder wherever the program was started.
 #include "store/trash.h"

@@ -16,7 +16,7 @@ enum class Discarded {
 // waits on anything, never writes outside a real trash.
 //
 // On Linux and other free desktops this is the home trash of the freedesktop.org trash
-// specification ($XDG_DATA_HOME/Trash, else ~/.local/share/Trash): an info file naming
+// standard ($XDG_DATA_HOME/Trash, else ~/.local/share/Trash): an info file naming
 // the old path and the moment first, then the file renamed into Trash/files. A file on
 // another disk than the home trash, a home that cannot hold a trash or a trash that is
 // not a plain folder of its own means no trash. On Windows and macOS it is the system's
