@@ -65,9 +65,17 @@ printf '%s\n' '[Groups/0]' Name=Default 'Default Layout=us' DefaultIM=pinyin '[G
 printf '[Behavior]\nShareInputState=All\n' >"$HOME/.config/fcitx5/config"
 fcitx5 --replace >"$work/fcitx5.log" 2>&1 &
 pids+=($!)
-# fcitx5-remote prints the state once fcitx5 answers on the bus.
-for _ in $(seq 100); do [ -n "$(fcitx5-remote 2>/dev/null)" ] && break; sleep 0.1; done
-[ -n "$(fcitx5-remote 2>/dev/null)" ] || fail "fcitx5 did not start: $(cat "$work/fcitx5.log")"
+# fcitx5-remote prints the state (a digit) once fcitx5 answers on the bus; it is up when
+# it has answered twice in a row (it may take over its bus name a moment after a first
+# answer).
+fcitx_answers() { fcitx5-remote 2>/dev/null | grep -qx '[0-9]'; }
+up=0
+for _ in $(seq 200); do
+    if fcitx_answers; then up=$((up + 1)); else up=0; fi
+    [ $up -ge 2 ] && break
+    sleep 0.1
+done
+[ $up -ge 2 ] || fail "fcitx5 did not start: $(cat "$work/fcitx5.log")"
 until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do sleep 0.1; done
 
 QT_QPA_PLATFORM=xcb QT_IM_MODULE=fcitx XMODIFIERS=@im=fcitx "$harness" -maxwarnings 0 \
