@@ -8,9 +8,15 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
 count=${1:-1000000}
 cache=${TAPECALC_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/tapecalc-windows}
-native=$(find "$root/build" -name mathdigits -type f -perm -u+x | head -1)
-windows=$(find "$root/build-windows-core" "$root/build-windows" -name mathdigits.exe \
-    2>/dev/null | head -1)
+found() { # the first file of that name below the folders that exist
+    local name=$1 dir
+    shift
+    for dir in "$@"; do
+        if [ -d "$dir" ]; then find "$dir" -name "$name" -type f -print -quit; fi
+    done | head -n 1
+}
+native=$(found mathdigits "$root/build")
+windows=$(found mathdigits.exe "$root/build-windows-core" "$root/build-windows")
 [ -n "$native" ] || { echo "no native mathdigits: run ./test.sh first" >&2; exit 2; }
 [ -n "$windows" ] || { echo "no Windows mathdigits: run tools/windows/build.sh --core" >&2; exit 2; }
 work=$(mktemp -d)
