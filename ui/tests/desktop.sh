@@ -93,7 +93,7 @@ xwayland=$(grep -o 'listening on display :[0-9]*' "$work/weston.log" | grep -o '
 export WAYLAND_DISPLAY=wl-desktop
 
 # The pointer on the outer server goes to weston's seat; the screen is read there too.
-DISPLAY=$xwayland TAPECALC_POINTER_DISPLAY=$outer TAPECALC_WINDOW_MANAGER=weston \
+DISPLAY=$xwayland TAPECALC_POINTER_DISPLAY=$outer \
     QT_QPA_PLATFORM=xcb "$harness" -maxwarnings 0 backgroundDragMovesIt staysAboveANewWindow
 
 # The program itself: it runs until stopped, and prints nothing on the way.
