@@ -11,9 +11,6 @@
 #include <optional>
 
 #ifdef Q_OS_WIN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 #else
 #include <cerrno>
@@ -115,6 +112,20 @@ Placed moveFile(const QString &from, const QString &to, DWORD flags) {
 
 #else
 
+// All of `size` bytes, however many calls the system takes for them.
+bool writeAll(int fd, const char *data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t done = ::write(fd, data, size);
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done <= 0)
+            return false;
+        data += done;
+        size -= static_cast<std::size_t>(done);
+    }
+    return true;
+}
+
 bool syncData(int fd) {
 #ifdef __APPLE__
     // fsync leaves the data in the drive's cache on macOS; F_FULLFSYNC does not.
@@ -139,22 +150,8 @@ Creation createWritten(const QString &path, const QByteArray &bytes) {
         ::close(fd);
         return {Created::nameTaken};
     }
-    const char *data = bytes.constData();
-    qsizetype left = bytes.size();
-    bool ok = true;
-    while (ok && left > 0) {
-        const ssize_t done = ::write(fd, data, static_cast<std::size_t>(left));
-        if (done < 0 && errno == EINTR)
-            continue;
-        ok = done > 0;
-        if (ok) {
-            data += done;
-            left -= done;
-        }
-    }
     // The content must be on the disk before the file gets a name the list shows.
-    ok = ok && syncData(fd);
-    if (!ok) {
+    if (!writeAll(fd, bytes.constData(), static_cast<std::size_t>(bytes.size())) || !syncData(fd)) {
         ::close(fd);
         return {Created::failed};
     }
@@ -471,18 +468,7 @@ LockedFile::Opened LockedFile::open(const QString &path, bool create) {
 }
 
 bool LockedFile::append(std::string_view bytes) {
-    const char *data = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        const ssize_t done = ::write(static_cast<int>(m_handle), data, left);
-        if (done < 0 && errno == EINTR)
-            continue;
-        if (done <= 0)
-            return false;
-        data += done;
-        left -= static_cast<std::size_t>(done);
-    }
-    return true;
+    return writeAll(static_cast<int>(m_handle), bytes.data(), bytes.size());
 }
 
 bool LockedFile::truncate(qint64 size) {

@@ -75,13 +75,14 @@ TapeJournal::~TapeJournal() {
         m_file.sync();
 }
 
-void TapeJournal::follow(const QString &view, bool kept) {
+qsizetype TapeJournal::follow(const QString &view, bool kept) {
     const qsizetype prefix = commonPrefix(m_view, view);
     if (prefix == m_view.size() && prefix == view.size())
-        return;
+        return prefix;
     const qsizetype suffix = commonSuffix(m_view, view, prefix);
     record(prefix, m_view.size() - prefix - suffix, view.mid(prefix, view.size() - prefix - suffix),
            kept);
+    return prefix;
 }
 
 bool TapeJournal::edited(qsizetype position, qsizetype removed, const QString &inserted) {
@@ -229,12 +230,8 @@ QStringList recoverJournals(const QString &dataFolder, const QDateTime &moment) 
         const std::string text =
             savedBackText(QString::fromStdU16String(replayed.view).toStdString());
         if (!replayed.kept && !text.empty()) {
-            // Placed as any new tape: whole on the disk before it gets its name.
-            const durable::Temporary temporary =
-                durable::writeTemporary(dataFolder, encodeTapeText(QString::fromStdString(text)));
             const QString path =
-                temporary ? durable::placeUnderFreeName(temporary, dataFolder, tapeFileName(moment))
-                          : QString();
+                saveNewTapeFile(dataFolder, moment, encodeTapeText(QString::fromStdString(text)));
             if (path.isEmpty())
                 continue; // the journal stays for the next start
             recovered << QFileInfo(path).fileName();

@@ -33,8 +33,9 @@ class TapeJournal {
     // The tape view's text is now `view`. What changed since the text followed so far is
     // appended as one record, sized by the change: a tape that grows or changes its last
     // rows costs a few bytes at any length. `kept`: the new view is a tape file's content
-    // (just opened), said in the same write.
-    void follow(const QString &view, bool kept = false);
+    // (just opened), said in the same write. Returns where `view` first differs from the
+    // text followed so far (its length when they are the same).
+    qsizetype follow(const QString &view, bool kept = false);
     // A correction typed into the view: `removed` units at `position` gave way to
     // `inserted`. False when that does not fit the text followed so far.
     bool edited(qsizetype position, qsizetype removed, const QString &inserted);

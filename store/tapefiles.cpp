@@ -71,16 +71,6 @@ ReadBytes readTapeFile(const QString &path) {
     return {OpenOutcome::opened, std::move(bytes)};
 }
 
-// The content goes to a temporary first and reaches its final name only once it is on
-// the disk, so a save cut off at any moment leaves the whole tape or no tape file. A name
-// already taken gives "-2", "-3", …
-QString saveNewFile(const QString &dataFolder, const QDateTime &moment, const QByteArray &bytes) {
-    const durable::Temporary temporary = durable::writeTemporary(dataFolder, bytes);
-    if (!temporary)
-        return {};
-    return durable::placeUnderFreeName(temporary, dataFolder, tapeFileName(moment));
-}
-
 // The old content stays until the new one is on the disk, then is replaced in one step.
 bool saveBack(const QString &path, const QByteArray &bytes) {
     const QFileInfo target(path);
@@ -167,6 +157,14 @@ QString FileContent(const QString &path) {
     return read.outcome == OpenOutcome::opened ? decodeTapeText(read.bytes) : QString();
 }
 
+QString saveNewTapeFile(const QString &dataFolder, const QDateTime &moment,
+                        const QByteArray &bytes) {
+    const durable::Temporary temporary = durable::writeTemporary(dataFolder, bytes);
+    if (!temporary)
+        return {};
+    return durable::placeUnderFreeName(temporary, dataFolder, tapeFileName(moment));
+}
+
 SaveOutcome saveTape(Calculator &calc, const QString &dataFolder, const QDateTime &moment,
                      const QString &tapeView, bool viewEdited) {
     const auto viewBytes = [&tapeView] {
@@ -188,7 +186,7 @@ SaveOutcome saveTape(Calculator &calc, const QString &dataFolder, const QDateTim
     } else {
         bytes = viewEdited ? viewBytes() : encodeTapeText(QString::fromStdString(tapeText(calc)));
     }
-    const QString path = saveNewFile(dataFolder, moment, bytes);
+    const QString path = saveNewTapeFile(dataFolder, moment, bytes);
     if (path.isEmpty())
         return SaveOutcome::failed;
     if (outcome != SaveOutcome::savedNew)

@@ -33,6 +33,13 @@ QString decodeTapeText(const QByteArray &bytes, bool *lossy = nullptr);
 // The whole file decoded; empty when it cannot be read. Never creates a file.
 QString FileContent(const QString &path);
 
+// A new tape file in `dataFolder` holding `bytes`, named from `moment` ("-2", "-3", …
+// when the name is taken), never replacing a file. It gets its name only once its whole
+// content is on the disk, so a save cut off at any moment leaves the whole tape or no
+// tape file. Its path, or empty when it could not be written.
+QString saveNewTapeFile(const QString &dataFolder, const QDateTime &moment,
+                        const QByteArray &bytes);
+
 enum class SaveOutcome {
     savedNew,  // a new file, named from the moment
     savedBack, // the tape view written back to its own file

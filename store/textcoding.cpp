@@ -2,9 +2,6 @@
 #include "store/textcoding.h"
 
 #ifdef Q_OS_WIN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 #else
 #include <QStringDecoder>

@@ -23,19 +23,6 @@ Discarded systemTrash(const QString &path) {
 
 #else
 
-// The folder the home trash lives in: $XDG_DATA_HOME when it is an absolute path, else
-// ~/.local/share; empty when there is no home to speak of.
-QString dataHome() {
-    const QString xdg = qEnvironmentVariable("XDG_DATA_HOME");
-    if (!xdg.isEmpty() && QDir::isAbsolutePath(xdg))
-        return QDir::cleanPath(xdg);
-    const QString home = qEnvironmentVariable("HOME");
-    if (home.isEmpty() || !QDir::isAbsolutePath(home) ||
-        QDir::cleanPath(home) == QLatin1String("/"))
-        return {};
-    return QDir(home).filePath(QStringLiteral(".local/share"));
-}
-
 // A folder that is what it says: a real directory (not a link to one elsewhere) that this
 // user may write.
 bool isOwnFolder(const QString &path) {
@@ -45,7 +32,7 @@ bool isOwnFolder(const QString &path) {
 
 // The home trash, made where missing, or empty when none can be had for `path`.
 QString homeTrashFor(const QString &path) {
-    const QString home = dataHome();
+    const QString home = freedesktopDataHome();
     if (home.isEmpty() || !isOwnFolder(home))
         return {};
     const QString trash = QDir(home).filePath(QStringLiteral("Trash"));
@@ -105,6 +92,17 @@ Discarded homeTrash(const QString &path, const QDateTime &moment) {
 #endif
 
 } // namespace
+
+QString freedesktopDataHome() {
+    const QString xdg = qEnvironmentVariable("XDG_DATA_HOME");
+    if (!xdg.isEmpty() && QDir::isAbsolutePath(xdg))
+        return QDir::cleanPath(xdg);
+    const QString home = qEnvironmentVariable("HOME");
+    if (home.isEmpty() || !QDir::isAbsolutePath(home) ||
+        QDir::cleanPath(home) == QLatin1String("/"))
+        return {};
+    return QDir(home).filePath(QStringLiteral(".local/share"));
+}
 
 Discarded discardFile(const QString &path, const QDateTime &moment) {
     const QFileInfo file(path);

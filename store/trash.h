@@ -23,4 +23,9 @@ enum class Discarded {
 // (the recycle bin, the Finder's trash) through Qt.
 Discarded discardFile(const QString &path, const QDateTime &moment);
 
+// Where the free desktops keep per-user data, the home trash among it: $XDG_DATA_HOME
+// when it is an absolute path, else ~/.local/share; empty when there is no home to speak
+// of (HOME unset, relative or "/", as for a service or root's cron).
+QString freedesktopDataHome();
+
 } // namespace tapecalc

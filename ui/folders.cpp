@@ -2,6 +2,8 @@
 // the installed one; tapes beside the program when they can be written there, else per user.
 #include "ui/folders.h"
 
+#include "store/trash.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -22,11 +24,7 @@ bool takesFiles(const QString &folder) {
 // cron) Qt would place it under "/".
 bool hasHome() {
 #if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
-    const QString xdg = qEnvironmentVariable("XDG_DATA_HOME");
-    if (QDir::isAbsolutePath(xdg))
-        return true;
-    const QString home = qEnvironmentVariable("HOME");
-    return QDir::isAbsolutePath(home) && QDir::cleanPath(home) != QLatin1String("/");
+    return !freedesktopDataHome().isEmpty();
 #else
     return true;
 #endif

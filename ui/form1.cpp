@@ -313,16 +313,13 @@ void Form1::showTapeView() {
     tape.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 
     m_updatingTape = true;
+    // In the journal before it is on the screen. The journal follows the view's text, so
+    // it tells where the new tape departs from it.
+    const qsizetype changedFrom = m_journal.follow(tape, m_openingTape);
     // The tape mostly grows at its end or changes its last rows: rewrite only the part
-    // after what the view already shows, so a full tape stays quick to update.
-    qsizetype common = 0;
-    if (!m_tapeEdited) {
-        const qsizetype n = std::min(tape.size(), m_shownTape.size());
-        while (common < n && tape.at(common) == m_shownTape.at(common))
-            ++common;
-    }
-    // In the journal before it is on the screen.
-    m_journal.follow(tape, m_openingTape);
+    // after what the view already shows, so a full tape stays quick to update. A view
+    // corrected by hand is written whole.
+    const qsizetype common = m_tapeEdited ? 0 : changedFrom;
     if (common == 0) {
         m_text2->setPlainText(tape);
     } else {
@@ -331,7 +328,6 @@ void Form1::showTapeView() {
         cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
         cursor.insertText(tape.mid(common));
     }
-    m_shownTape = tape;
     m_tapeEdited = false;
     m_updatingTape = false;
     m_text2->verticalScrollBar()->setValue(m_text2->verticalScrollBar()->maximum());

@@ -94,7 +94,6 @@ class Form1 : public QWidget {
     QListWidget *m_file1 = nullptr;
 
     // What the tape view shows, so a new tape text that only extends it is appended.
-    QString m_shownTape;
     unsigned long m_tapeWrites = 0;
     bool m_tapeEdited = false;
     bool m_updatingTape = false;
