@@ -15,7 +15,7 @@ constexpr Rect placed{};
 } // namespace
 
 // clang-format off
-const std::array<SurfaceSpec, 14> surfaceTable{{
+constexpr std::array<SurfaceSpec, 14> surfaceTable{{
     // name      element    content                pt    rectangle                 placed by the panel   colour     accessible name  layer
     {"Image2",   backdrop,  ":/art/backdrop.png",  0,    {0, 0, 5295, 6375},       nullptr,              nullptr,   nullptr,         0},
     {"Image7",   backdrop,  ":/art/backdrop.png",  0,    {5280, 0, 4695, 6375},    nullptr,              nullptr,   nullptr,         67},
@@ -35,7 +35,7 @@ const std::array<SurfaceSpec, 14> surfaceTable{{
 // clang-format on
 
 // clang-format off
-const std::array<KeySpec, 35> keyTable{{
+constexpr std::array<KeySpec, 35> keyTable{{
     // label       caption    pt      label rectangle           layer  background     background rectangle      layer  pictures  tile       action                  argument             accessible name
     {"Label5(0)",  "1",       26.25,  {240, 2280, 375, 495},    17,    "Image1(0)",   {240, 2280, 495, 495},    5,     digit,    square,    KeyAction::digit,       '1',                 "1"},
     {"Label5(1)",  "2",       26.25,  {840, 2280, 495, 495},    18,    "Image1(1)",   {840, 2280, 495, 495},    6,     digit,    square,    KeyAction::digit,       '2',                 "2"},
@@ -74,6 +74,29 @@ const std::array<KeySpec, 35> keyTable{{
     {"Label30",    "打印",      15,     {8640, 4800, 615, 375},   71,    "Image10",     {8520, 4680, 855, 615},   70,    wide,     wideTile,  KeyAction::print,       noArgument,          "打印"},
 }};
 // clang-format on
+
+namespace {
+// Every control has a layer of its own, from 0 to the last, and each key's label lies in
+// front of its background.
+constexpr bool layersInOrder() {
+    constexpr std::size_t count = surfaceTable.size() + 2 * keyTable.size();
+    std::array<int, count> taken{};
+    const auto take = [&taken](int layer) {
+        if (layer < 0 || layer >= int(count))
+            return false;
+        return ++taken[std::size_t(layer)] == 1;
+    };
+    for (const SurfaceSpec &element : surfaceTable)
+        if (!take(element.layer))
+            return false;
+    for (const KeySpec &key : keyTable)
+        if (!take(key.labelLayer) || !take(key.backgroundLayer) ||
+            key.labelLayer < key.backgroundLayer)
+            return false;
+    return true;
+}
+static_assert(layersInOrder());
+} // namespace
 
 const char *pressedPicture(Feedback f) {
     return f == Feedback::digit ? "0x.jpg" : f == Feedback::wide ? "beijingq.jpg" : nullptr;
