@@ -7,6 +7,7 @@
 #include "core/tests/recorder.h"
 #include "store/tapefiles.h"
 #include "store/tests/temporaryhome.h"
+#include "tests/missing.h"
 
 #include <QDir>
 #include <QFile>
@@ -1124,7 +1125,7 @@ void TestTapeFiles::readOnlyFolderAsAUser() {
 #ifdef Q_OS_UNIX
     if (::geteuid() == 0) {
         if (QStandardPaths::findExecutable("setpriv").isEmpty())
-            QSKIP("setpriv (util-linux) is needed to run this as nobody");
+            TAPECALC_MISSING("setpriv (util-linux) is needed to run this as nobody");
         QProcess child;
         child.setProcessChannelMode(QProcess::ForwardedChannels);
         child.start("setpriv",
