@@ -64,7 +64,7 @@ enum class Placed { done, nameTaken, failed };
 Placed placeAsNew(const Temporary &temporary, const QString &path);
 
 // Gives `temporary` the name `name` in `folder`, or else the first free of "stem-2.ext",
-// "stem-3.ext", …, never replacing a file, and syncs the folder. The path it got, or
+// "stem-3.ext", … (freename.h), never replacing a file, and syncs the folder. The path it got, or
 // empty when it could not be placed (the temporary is then removed).
 QString placeUnderFreeName(const Temporary &temporary, const QString &folder, const QString &name);
 
