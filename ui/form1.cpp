@@ -50,6 +50,8 @@ QString text(const std::string &utf8) {
     return QString::fromStdString(utf8);
 }
 
+// The help panel's top when shown, and when put away by a click: below the window's bottom
+// edge. It starts lower still, at its table row's top; its left never changes.
 constexpr int helpShown = 1680;
 constexpr int helpHidden = 6720;
 
@@ -232,7 +234,7 @@ void Form1::connectSurface() {
     connect(findChild<PictureBox *>(QStringLiteral("Image13")), &PictureBox::clicked, this,
             &Form1::openHelpPage);
     connect(m_image14, &PictureBox::clicked, this,
-            [this] { m_image14->move(px(240), px(helpHidden)); });
+            [this] { m_image14->move(m_image14->x(), px(helpHidden)); });
     m_text2->filter = tapeViewKeyFilter;
     connect(m_text2, &QPlainTextEdit::textChanged, this, [this] {
         if (!m_updatingTape)
@@ -431,7 +433,7 @@ void Form1::openHelpPage() {
 
 void Form1::toggleHelpPanel() {
     const int top = m_image14->y() == px(helpShown) ? helpHidden : helpShown;
-    m_image14->move(px(240), px(top));
+    m_image14->move(m_image14->x(), px(top));
 }
 
 void Form1::saveClicked() {
