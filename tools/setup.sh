@@ -4,7 +4,9 @@
 # What building and running the calculator needs.
 tapecalc_run_packages=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libgl-dev
+    qt6-base-dev qt6-base-dev-tools libgl-dev
+    # the voice cues' sound output: PulseAudio's client library (PipeWire serves it too)
+    libpulse-dev
     # the function keys' correctly rounded sin, cos, tan, exp and log
     libmpfr-dev
     # a print job's fate: the scheduler's answer about the job just sent
