@@ -2,12 +2,15 @@
 // connection and one playback stream, opened once and kept, asking for a 5 ms target
 // length, so that a cue is heard a few milliseconds after it is asked for. A cue is
 // written into the stream whole (in large pieces when very long); cutting it is a flush.
-// Between cues the stream is corked, so an idle calculator keeps no sound device awake.
+// The stream stays running for a while after a cue, so that a device that would suspend
+// when idle stays awake while the calculator is in use; after that it is corked, so that a
+// calculator left alone keeps no device awake (nor the server waking every few ms).
 // The server's replies are taken on the threaded main loop's own thread; every call from
 // the player holds that loop's lock, and the callbacks run with it held.
 #include "audio/cueoutput.h"
 
 #include <pulse/pulseaudio.h>
+#include <pulse/rtclock.h>
 
 #include <algorithm>
 #include <vector>
@@ -22,6 +25,8 @@ constexpr pa_usec_t kTargetLengthUs = 5000;
 // How much of a cue is handed to the server at a time; a cue is a word or two, so one
 // piece holds it whole.
 constexpr std::size_t kPieceBytes = 512 * 1024;
+// How long the stream runs on, silent, after a cue: longer than a pause between keys.
+constexpr pa_usec_t kIdleBeforeCorkUs = 30 * PA_USEC_PER_SEC;
 // What the stream is opened with before any cue is known: the layout of the shipped
 // cues, so that the first one needs no new stream.
 constexpr PcmFormat kUsualFormat{PcmSample::Int16, 22050, 1};
@@ -92,16 +97,20 @@ class PulseOutput final : public CueOutput {
     bool streamUsable() const;
     void writeSome();
     void silence();
+    void idleFromNow();
 
     static void onContextState(pa_context *context, void *self);
     static void onStreamState(pa_stream *stream, void *self);
     static void onWritable(pa_stream *stream, size_t bytes, void *self);
     static void onUnderflow(pa_stream *stream, void *self);
     static void onFlushed(pa_stream *stream, int success, void *self);
+    static void onIdle(pa_mainloop_api *api, pa_time_event *event, const struct timeval *,
+                       void *self);
 
     pa_threaded_mainloop *m_loop = nullptr;
     pa_context *m_context = nullptr;
     pa_stream *m_stream = nullptr;
+    pa_time_event *m_idleTimer = nullptr;
     PcmFormat m_streamFormat = kUsualFormat;
 
     std::vector<char> m_pcm; // the cue sounding now
@@ -160,6 +169,10 @@ void PulseOutput::connect() {
 
 void PulseOutput::closeContext() {
     closeStream();
+    if (m_idleTimer) {
+        pa_threaded_mainloop_get_api(m_loop)->time_free(m_idleTimer);
+        m_idleTimer = nullptr;
+    }
     if (!m_context)
         return;
     pa_context_set_state_callback(m_context, nullptr, nullptr);
@@ -186,11 +199,10 @@ void PulseOutput::openStream(const PcmFormat &format) {
     attr.prebuf = static_cast<uint32_t>(-1);
     attr.minreq = static_cast<uint32_t>(-1);
     attr.fragsize = static_cast<uint32_t>(-1);
-    // Corked until a cue comes (or it comes before the stream is ready: then uncorked).
-    m_corked = !m_waitsForStream;
-    const auto flags = static_cast<pa_stream_flags_t>(
-        PA_STREAM_ADJUST_LATENCY | (m_corked ? PA_STREAM_START_CORKED : PA_STREAM_NOFLAGS));
-    if (pa_stream_connect_playback(m_stream, nullptr, &attr, flags, nullptr, nullptr) < 0)
+    // Running from the start, like after a cue: the first key finds the device awake.
+    m_corked = false;
+    if (pa_stream_connect_playback(m_stream, nullptr, &attr, PA_STREAM_ADJUST_LATENCY, nullptr,
+                                   nullptr) < 0)
         closeStream();
 }
 
@@ -260,12 +272,19 @@ void PulseOutput::silence() {
     m_ranDry = true;
     if (!m_stream || pa_stream_get_state(m_stream) != PA_STREAM_READY)
         return;
-    if (!m_corked) {
-        drop(pa_stream_cork(m_stream, 1, nullptr, nullptr));
-        m_corked = true;
-    }
     ++m_flushesSent;
     drop(pa_stream_flush(m_stream, &PulseOutput::onFlushed, this));
+    idleFromNow();
+}
+
+void PulseOutput::idleFromNow() {
+    if (!m_context)
+        return;
+    const pa_usec_t at = pa_rtclock_now() + kIdleBeforeCorkUs;
+    if (m_idleTimer)
+        pa_context_rttime_restart(m_context, m_idleTimer, at);
+    else
+        m_idleTimer = pa_context_rttime_new(m_context, at, &PulseOutput::onIdle, this);
 }
 
 void PulseOutput::cut() {
@@ -308,8 +327,12 @@ void PulseOutput::onContextState(pa_context *context, void *self) {
 
 void PulseOutput::onStreamState(pa_stream *stream, void *self) {
     auto *out = static_cast<PulseOutput *>(self);
-    if (pa_stream_get_state(stream) != PA_STREAM_READY || !out->m_waitsForStream)
+    if (pa_stream_get_state(stream) != PA_STREAM_READY)
         return;
+    if (!out->m_waitsForStream) {
+        out->idleFromNow();
+        return;
+    }
     out->m_waitsForStream = false;
     if (out->m_corked) {
         drop(pa_stream_cork(stream, 0, nullptr, nullptr));
@@ -325,15 +348,22 @@ void PulseOutput::onWritable(pa_stream *, size_t, void *self) {
         out->writeSome();
 }
 
-void PulseOutput::onUnderflow(pa_stream *stream, void *self) {
+void PulseOutput::onUnderflow(pa_stream *, void *self) {
     auto *out = static_cast<PulseOutput *>(self);
     if (out->m_flushesDone != out->m_flushesSent || out->m_written < out->m_pcm.size())
         return;
     out->m_ranDry = true;
-    if (!out->m_corked) {
-        drop(pa_stream_cork(stream, 1, nullptr, nullptr));
-        out->m_corked = true;
-    }
+    out->idleFromNow();
+}
+
+void PulseOutput::onIdle(pa_mainloop_api *, pa_time_event *, const struct timeval *, void *self) {
+    auto *out = static_cast<PulseOutput *>(self);
+    // A cue sounding now is corked after it, from its own end.
+    if (!out->m_ranDry || out->m_corked || !out->m_stream ||
+        pa_stream_get_state(out->m_stream) != PA_STREAM_READY)
+        return;
+    drop(pa_stream_cork(out->m_stream, 1, nullptr, nullptr));
+    out->m_corked = true;
 }
 
 void PulseOutput::onFlushed(pa_stream *, int, void *self) {
