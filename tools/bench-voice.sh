@@ -4,8 +4,9 @@
 # in 1 ms chunks. TapeCalc and a minimal client (bench/voice_floor.cpp: a bare X window
 # that writes the same cue into one PulseAudio stream kept open with a 5 ms target
 # length) take turns; prints both medians, the first press after start, and the ratios.
-# Usage: tools/bench-voice.sh   (ROUNDS=5 starts each, PRESSES=15 keys per start;
-#        TAPECALC=path to time another build, FLOOR=path to the floor client)
+# Usage: tools/bench-voice.sh [--first-delay MS] [--gap MS] [--key K]
+#        ROUNDS=5 starts each, PRESSES=15 keys per start; TAPECALC=path to time another
+#        build, FLOOR=path to the floor client)
 # Needs: xvfb xdotool pulseaudio pulseaudio-utils python3, a build in build/ with the
 # benchmarks (bench_voice_floor needs libx11-dev and libpulse-dev).
 set -euo pipefail
@@ -27,5 +28,5 @@ work=$(mktemp -d)
 trap 'stop_pulse; rm -rf "$work"; kill $xvfb_pid 2>/dev/null; wait $xvfb_pid 2>/dev/null' EXIT
 echo "load before: $(uptime | sed 's/.*load average: //')"
 python3 bench/voice_keys.py --tapecalc "$tapecalc" --floor "$floor" --cue "$cue" \
-    --rounds "${ROUNDS:-5}" --presses "${PRESSES:-15}" --home "$work"
+    --rounds "${ROUNDS:-5}" --presses "${PRESSES:-15}" --home "$work" "$@"
 echo "load after:  $(uptime | sed 's/.*load average: //')"
