@@ -6,7 +6,7 @@
 # length) take turns; prints both medians, the first press after start, and the ratios.
 # Usage: tools/bench-voice.sh [--first-delay MS] [--gap MS] [--key K]
 #        ROUNDS=5 starts each, PRESSES=15 keys per start; TAPECALC=path to time another
-#        build, FLOOR=path to the floor client)
+#        build, FLOOR=path to the floor client
 # Needs: xvfb xdotool pulseaudio pulseaudio-utils python3, a build in build/ with the
 # benchmarks (bench_voice_floor needs libx11-dev and libpulse-dev).
 set -euo pipefail
