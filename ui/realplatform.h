@@ -1,5 +1,5 @@
-// The platform services of a running calculator: the system's sound output for the cues, the
-// default printer, the user's browser, a message box, the system clock.
+// The platform services of a running calculator: the system's sound output for the cues,
+// the report printer, the user's browser, a message box, the system clock.
 #pragma once
 
 #include "audio/cueplayer.h"
@@ -26,6 +26,7 @@ class RealPlatform : public Platform {
     void showWarning(const QString &text) override;
     bool print(const QStringList &lines) override;
     PrintOutcome printWithColumns(const PrintedReport &report) override;
+    PrintOutcome printReportLines(const std::vector<ReportLine> &lines) override;
     void endProgram() override;
 
   private:
