@@ -686,6 +686,8 @@ void TestCuePlayer::realOutput_everyLayoutIsHeard() {
 // The server may end a stream at any time (a device removed, a user's command): the
 // next cue opens another.
 void TestCuePlayer::realOutput_streamEndedByServer_nextCueHeard() {
+    if (qstrcmp(TAPECALC_CUE_OUTPUT, "pulse") != 0)
+        QSKIP("only the PulseAudio output keeps a stream open between cues");
     QString why;
     if (!captureSinkReachable(&why))
         TAPECALC_MISSING(qPrintable(why));
