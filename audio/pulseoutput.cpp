@@ -22,9 +22,10 @@ namespace {
 // The target length of the stream's buffer: the server asks for more when it holds less,
 // and sets the device's latency to match.
 constexpr pa_usec_t kTargetLengthUs = 5000;
-// How much of a cue is handed to the server at a time; a cue is a word or two, so one
-// piece holds it whole.
-constexpr std::size_t kPieceBytes = 512 * 1024;
+// How much of a cue is handed to the server at a time: a cue is a word or two, so one
+// piece holds it whole; a longer one gets its next piece when the server asks, which
+// stays within the 4 MiB a server holds for a stream.
+constexpr std::size_t kPieceBytes = 1024 * 1024;
 // How long the stream runs on, silent, after a cue: longer than a pause between keys.
 constexpr pa_usec_t kIdleBeforeCorkUs = 30 * PA_USEC_PER_SEC;
 // What the stream is opened with before any cue is known: the layout of the shipped

@@ -90,6 +90,15 @@ QByteArray toneWav(int ms, double hz = 440.0, double amplitude = 0.5) {
     return riff(fmtChunk(1, 1, 22050, 16) + dataChunk(toneSamples(ms, hz, amplitude)));
 }
 
+// A 400 ms tone in the given layout, as a WAV file's bytes.
+QByteArray toneWavIn(const PcmFormat &format, int ms = 400, double hz = 440.0) {
+    const PcmSound sound = tapecalc::convertPcm(*tapecalc::readWav(toneWav(ms, hz)), format);
+    const quint16 tag = format.sample == PcmSample::Float ? 3 : 1;
+    return riff(fmtChunk(tag, quint16(format.channels), quint32(format.rate),
+                         quint16(format.bytesPerSample() * 8)) +
+                dataChunk(sound.pcm));
+}
+
 bool writeFile(const QString &path, const QByteArray &bytes) {
     QFile f(path);
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
@@ -262,7 +271,9 @@ class TestCuePlayer : public QObject {
     void realOutput_shippedCueIsHeard_data();
     void realOutput_shippedCueIsHeard();
     void realOutput_silenceWhenNothingPlays();
+    void realOutput_secondCueCutsTheFirst_data();
     void realOutput_secondCueCutsTheFirst();
+    void realOutput_longCueHeardWhole();
     void realOutput_stalledDevice_waitIsBounded();
     void realOutput_manyCuesInARow();
 
@@ -655,25 +666,18 @@ void TestCuePlayer::realOutput_everyLayoutIsHeard() {
     QString why;
     if (!captureSinkReachable(&why))
         TAPECALC_MISSING(qPrintable(why));
-    const auto mono = tapecalc::readWav(toneWav(400, 440, 0.5));
-    QVERIFY(mono);
     struct Layout {
         const char *name;
         PcmFormat format;
-        quint16 tag;
     };
-    const Layout layouts[] = {{"8-bit stereo 11025 Hz", {PcmSample::UInt8, 11025, 2}, 1},
-                              {"float stereo 48000 Hz", {PcmSample::Float, 48000, 2}, 3},
-                              {"32-bit mono 44100 Hz", {PcmSample::Int32, 44100, 1}, 1},
-                              {"16-bit mono 22050 Hz", {PcmSample::Int16, 22050, 1}, 1}};
+    const Layout layouts[] = {{"8-bit stereo 11025 Hz", {PcmSample::UInt8, 11025, 2}},
+                              {"float stereo 48000 Hz", {PcmSample::Float, 48000, 2}},
+                              {"32-bit mono 44100 Hz", {PcmSample::Int32, 44100, 1}},
+                              {"16-bit mono 22050 Hz", {PcmSample::Int16, 22050, 1}}};
     CuePlayer player;
     for (const Layout &layout : layouts) {
-        const PcmSound sound = tapecalc::convertPcm(*mono, layout.format);
         const QString cue = path(QString::fromUtf8(layout.name) + ".wav");
-        QVERIFY(writeFile(cue, riff(fmtChunk(layout.tag, quint16(layout.format.channels),
-                                             quint32(layout.format.rate),
-                                             quint16(layout.format.bytesPerSample() * 8)) +
-                                    dataChunk(sound.pcm))));
+        QVERIFY(writeFile(cue, toneWavIn(layout.format)));
         const auto rec = recordWhile(cue + ".rec.wav", [&] { player.playBlocking(cue); });
         QVERIFY2(rec, "parec made no readable recording");
         const int heardMs = (rec->lastLoud(0.1) - rec->firstLoud(0.1) + 1) * 10;
@@ -751,12 +755,21 @@ void TestCuePlayer::realOutput_silenceWhenNothingPlays() {
     QVERIFY2(rec->peak() < 0.01, qPrintable(QString::number(rec->peak())));
 }
 
+void TestCuePlayer::realOutput_secondCueCutsTheFirst_data() {
+    QTest::addColumn<bool>("otherLayout");
+    QTest::newRow("same layout") << false;
+    QTest::newRow("another layout") << true; // another stream replaces the first
+}
+
 void TestCuePlayer::realOutput_secondCueCutsTheFirst() {
     QString why;
     if (!captureSinkReachable(&why))
         TAPECALC_MISSING(qPrintable(why));
+    QFETCH(bool, otherLayout);
     const QString longCue = tone("long-real.wav", 1500, 440);
-    const QString shortCue = tone("short-real.wav", 300, 880);
+    const QString shortCue = path("short-real.wav");
+    QVERIFY(writeFile(shortCue, otherLayout ? toneWavIn({PcmSample::UInt8, 11025, 2}, 300, 880)
+                                            : toneWav(300, 880)));
     CuePlayer player;
     const auto rec = recordWhile(path("rec-cut.wav"), [&] {
         player.play(longCue);
@@ -768,6 +781,23 @@ void TestCuePlayer::realOutput_secondCueCutsTheFirst() {
     qInfo("heard %d ms of sound", heardMs);
     // 300 ms of the long cue and all of the short one; never the long cue's full length.
     QVERIFY2(heardMs >= 500 && heardMs < 1000, qPrintable(QString::number(heardMs)));
+}
+
+// A cue far longer than a word, handed to the server in pieces as it plays.
+void TestCuePlayer::realOutput_longCueHeardWhole() {
+    QString why;
+    if (!captureSinkReachable(&why))
+        TAPECALC_MISSING(qPrintable(why));
+    const QString cue = path("long-float.wav"); // 1.5 MB of samples
+    QVERIFY(writeFile(cue, toneWavIn({PcmSample::Float, 48000, 2}, 4000)));
+    CuePlayer player;
+    const auto rec = recordWhile(path("rec-long.wav"), [&] { player.playBlocking(cue); });
+    QVERIFY2(rec, "parec made no readable recording");
+    const int heardMs = (rec->lastLoud(0.1) - rec->firstLoud(0.1) + 1) * 10;
+    QVERIFY2(heardMs >= 4000 * 9 / 10 && heardMs <= 4000 + 100,
+             qPrintable(QString::number(heardMs)));
+    for (int w = rec->firstLoud(0.1); w <= rec->lastLoud(0.1); ++w)
+        QVERIFY2(rec->windowPeaks[w] > 0.3, qPrintable(QString("a gap at %1 ms").arg(w * 10)));
 }
 
 void TestCuePlayer::realOutput_stalledDevice_waitIsBounded() {
