@@ -15,7 +15,7 @@ namespace tapecalc {
 // most 22 characters, an entry typed or pasted may be longer), and short enough for the
 // tape view to lay the row out again at every key in a few tens of milliseconds. The
 // entry box and the tape view take no longer row, and a file with one is no tape.
-inline constexpr std::size_t longestTapeRow = 65536;
+inline constexpr std::size_t longestTapeRow = 32768;
 
 // How many characters the longest row of `text` (UTF-8) holds; rows end at CR or LF.
 std::size_t longestRow(std::string_view text);

@@ -546,6 +546,8 @@ void Form1::openTape(const QString &name) {
         return m_platform.showWarning(QStringLiteral("不是纸带文件：") + name);
     case OpenOutcome::tooLarge:
         return m_platform.showWarning(QStringLiteral("文件太大，不是纸带文件：") + name);
+    case OpenOutcome::rowTooLong:
+        return m_platform.showWarning(QStringLiteral("文件中有的行太大，不是纸带文件：") + name);
     case OpenOutcome::unreadable:
         return m_platform.showWarning(QStringLiteral("无法读取文件：") + name);
     }
