@@ -540,7 +540,8 @@ void TestPrint::anUnprintedReportIsAWholePdfOrNone() {
                       .filePath("backend/tapecalc-failing-" + own);
         QFile script(backend);
         if (!script.open(QIODevice::WriteOnly))
-            TAPECALC_MISSING(qPrintable("a backend cannot be added as " + backend + " (needs root)"));
+            TAPECALC_MISSING(
+                qPrintable("a backend cannot be added as " + backend + " (needs root)"));
         // Without arguments CUPS asks what devices it finds: none.
         script.write("#!/bin/sh\n[ $# -eq 0 ] && exit 0\nexit 1\n");
         script.close();
