@@ -107,17 +107,11 @@ Form1::Form1(Platform &platform, const QString &programFolder, QWidget *parent)
     setWindowTitle(programTitle);
     QIcon icon;
     for (const int size : {16, 22, 24, 32, 48, 64, 128})
-        icon.addFile(QStringLiteral(":/icons/tapecalc-%1.png").arg(size), QSize(size, size));
+        icon.addPixmap(
+            QPixmap::fromImage(builtInImage(QStringLiteral(":/icons/tapecalc-%1.png").arg(size))));
     setWindowIcon(icon);
-    // A save that was cut off (the program killed mid-write) leaves its temporary file.
-    removeLeftoverTemporaries(dataFolder());
-    // A tape keyed by a copy that was killed, crashed or lost its session is saved now,
-    // and named once the window shows.
-    const QStringList recovered = recoverJournals(dataFolder(), m_platform.now());
-    QTimer::singleShot(0, this, [this, recovered] {
-        for (const QString &name : recovered)
-            m_platform.showMessage(QStringLiteral("上次未保存的纸带已恢复为：") + name);
-    });
+    // What the first frame does not need waits until it is on the screen.
+    m_firstExpose = new FirstExposeWatch(this);
 #if QT_CONFIG(sessionmanager)
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { m_sessionEnding = true; });
 #endif
@@ -132,6 +126,39 @@ Form1::Form1(Platform &platform, const QString &programFolder, QWidget *parent)
     refreshFileList();
     showState();
     m_text1->setFocus();
+}
+
+void Form1::showEvent(QShowEvent *e) {
+    QWidget::showEvent(e);
+    if (m_firstExpose && windowHandle())
+        windowHandle()->installEventFilter(m_firstExpose);
+}
+
+bool Form1::FirstExposeWatch::eventFilter(QObject *watched, QEvent *e) {
+    auto *window = qobject_cast<QWindow *>(watched);
+    if (e->type() == QEvent::Expose && window && window->isExposed()) {
+        window->removeEventFilter(this);
+        // The window paints while it handles this event; the rest runs right after.
+        QTimer::singleShot(0, m_form, &Form1::afterFirstFrame);
+    }
+    return false;
+}
+
+void Form1::afterFirstFrame() {
+    if (!m_firstExpose)
+        return;
+    delete m_firstExpose;
+    m_firstExpose = nullptr;
+    // A save that was cut off (the program killed mid-write) leaves its temporary file.
+    removeLeftoverTemporaries(dataFolder());
+    // A tape keyed by a copy that was killed, crashed or lost its session is saved now as a
+    // tape file, and named.
+    const QStringList recovered = recoverJournals(dataFolder(), m_platform.now());
+    if (!recovered.isEmpty())
+        refreshFileList();
+    for (const QString &name : recovered)
+        m_platform.showMessage(QStringLiteral("上次未保存的纸带已恢复为：") + name);
+    Q_EMIT started();
 }
 
 Form1::~Form1() {
