@@ -9,6 +9,7 @@
 # Usage: RUNS=21 tools/bench-startup.sh   (RUNS: rounds; fewer than 21 says little)
 #        LIBS=1 tools/bench-startup.sh    also lists the libraries TapeCalc maps beyond
 #                                         the bare program's, at the window and settled
+#        BEFORE=path tools/bench-startup.sh   another build of TapeCalc takes turns too
 # Needs: xvfb xdotool, a build in build/ (bench/bare_window comes with TAPECALC_BENCH), and
 # for comparison only `apt-get install speedcrunch galculator`.
 set -euo pipefail
@@ -61,6 +62,10 @@ median() { sort -n | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2
 
 names=(tapecalc bare)
 commands=("$tapecalc" "$bare")
+if [ -n "${BEFORE:-}" ]; then
+    names+=(before)
+    commands+=("$BEFORE")
+fi
 for other in speedcrunch galculator; do
     if command -v "$other" >/dev/null; then
         names+=("$other")
@@ -91,13 +96,17 @@ for name in "${names[@]}"; do
         "$name" "${ms[$name]}" "${libs[$name]}" "$(mb "${rss[$name]}")" "${slibs[$name]}" \
         "$(mb "${srss[$name]}")" "$runs"
 done
-for other in "${names[@]:1}"; do
-    printf 'tapecalc / %-11s first window %s   memory %s (settled %s)   libraries %s (settled %s)\n' \
-        "$other" "$(ratio "${ms[tapecalc]}" "${ms[$other]}")" \
-        "$(ratio "${rss[tapecalc]}" "${rss[$other]}")" \
-        "$(ratio "${srss[tapecalc]}" "${srss[$other]}")" \
-        "$(ratio "${libs[tapecalc]}" "${libs[$other]}")" \
-        "$(ratio "${slibs[tapecalc]}" "${slibs[$other]}")"
+pairs=()
+for other in "${names[@]:1}"; do pairs+=("tapecalc $other"); done
+[ -z "${BEFORE:-}" ] || pairs+=("before bare")
+for pair in "${pairs[@]}"; do
+    read -r one other <<<"$pair"
+    printf '%-8s / %-11s first window %s   memory %s (settled %s)   libraries %s (settled %s)\n' \
+        "$one" "$other" "$(ratio "${ms[$one]}" "${ms[$other]}")" \
+        "$(ratio "${rss[$one]}" "${rss[$other]}")" \
+        "$(ratio "${srss[$one]}" "${srss[$other]}")" \
+        "$(ratio "${libs[$one]}" "${libs[$other]}")" \
+        "$(ratio "${slibs[$one]}" "${slibs[$other]}")"
 done
 if [ -n "${LIBS:-}" ]; then
     echo "mapped by tapecalc, not by the bare program, at the window (last run):"
