@@ -1,13 +1,15 @@
 // What the first window does not need is loaded when first used: the print module (Qt
 // Print Support, the print system's library) at the first print, the math module (MPFR)
-// at the first function key; and without them the window says so and shows no other
-// digits. This suite links neither, so its own process shows what the window loads.
+// at the first function key, the sound module (PulseAudio's library) when the sound is
+// warmed up; and without them the window says so, shows no other digits and is silent.
+// This suite links none of them, so its own process shows what the window loads.
 #include "ui/form1.h"
 #include "ui/modules.h"
 #include "ui/realplatform.h"
 #include "ui/tests/startwindow.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -79,6 +81,15 @@ void TestModules::loadedWhenFirstUsed() {
     for (const QString &library : libraries)
         QVERIFY2(mapped(library) == 0, qPrintable(library + " is mapped before it is needed"));
 
+    // The sound output is a module where it is PulseAudio's.
+    const bool soundModule = QFileInfo::exists(
+        QDir(QCoreApplication::applicationDirPath()).filePath(tapecalc::soundModule + ".so"));
+    if (soundModule) {
+        QCOMPARE(mapped("libpulse"), 0);
+        platform.warmUpSound();
+        QVERIFY(mapped(tapecalc::soundModule) > 0 && mapped("libpulse") > 0);
+    }
+
     sinAndPrint(form);
     const double shown = form.findChild<QLineEdit *>("Text1")->text().toDouble();
     QVERIFY2(std::abs(shown - std::sin(2.0)) < 1e-14, qPrintable(QString::number(shown, 'g', 17)));
@@ -121,6 +132,13 @@ void TestModules::childWithoutModules() {
              QStringList({"warning:没有找到计算程序文件，无法计算：" + mathModule,
                           "warning:打印失败，也无法存为 PDF"}));
     QCOMPARE(QDir(form.dataFolder()).entryList({"*.pdf"}), QStringList());
+    // Cues in silence: a blocking one lasts its length and no more.
+    platform.warmUpSound();
+    QElapsedTimer clock;
+    clock.start();
+    platform.RealPlatform::playCueBlocking(TAPECALC_SOURCE_DIR "/shengyin/5.wav");
+    QVERIFY2(clock.elapsed() > 50 && clock.elapsed() < 2000,
+             qPrintable(QString::number(clock.elapsed())));
 }
 
 QTEST_MAIN(TestModules)
