@@ -21,6 +21,7 @@
 #include <QIcon>
 #include <QListWidget>
 #include <QMouseEvent>
+#include <QPalette>
 #include <QPointer>
 #include <QScrollBar>
 #include <QTextCursor>
@@ -254,8 +255,13 @@ void Form1::buildSurface() {
         if (element.points > 0)
             added->setFont(songFont(element.points));
         added->setGeometry(pixels(element.placed ? m_calc.panel.*element.placed : element.rect));
-        if (element.color)
-            added->setStyleSheet(QStringLiteral("color: ") + QLatin1String(element.color));
+        if (element.color) {
+            // Through the palette: a style sheet would bring in Qt's style sheet engine
+            // (a megabyte more of Qt Widgets and the regular expression library).
+            QPalette palette = added->palette();
+            palette.setColor(QPalette::WindowText, QColor(QLatin1String(element.color)));
+            added->setPalette(palette);
+        }
         if (element.accessibleName)
             added->setAccessibleName(QString::fromUtf8(element.accessibleName));
     }
