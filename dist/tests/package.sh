@@ -27,8 +27,8 @@ for path in /usr/bin/tapecalc \
     /usr/share/man/man1/tapecalc.1.gz /usr/share/doc/tapecalc/copyright \
     /usr/share/doc/tapecalc/changelog.gz /usr/share/tapecalc/shengyin/5.wav \
     /usr/share/tapecalc/anniu/0x.jpg /usr/share/tapecalc/help/index.html \
-    /usr/lib/tapecalc/tapecalc-print.so /usr/lib/tapecalc/tapecalc-math.so \
-    /usr/lib/tapecalc/tapecalc-sound.so; do
+    /usr/lib/tapecalc/modules/tapecalc-print.so /usr/lib/tapecalc/modules/tapecalc-math.so \
+    /usr/lib/tapecalc/modules/tapecalc-sound.so; do
     grep -qx "$path" "$work/contents" || fail "$path is not in the package"
 done
 depends=$(dpkg-deb -f "$deb" Depends)
