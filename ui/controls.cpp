@@ -1,4 +1,4 @@
-// Pictures, key labels, the entry box and the tape view.
+// Pictures, key labels, the entry box, the tape view and the file list.
 #include "ui/controls.h"
 
 #include "core/text.h"
@@ -6,8 +6,10 @@
 
 #include <QAccessibleWidget>
 #include <QClipboard>
+#include <QDate>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QHelpEvent>
 #include <QImageReader>
 #include <QKeyEvent>
 #include <QMenu>
@@ -15,7 +17,11 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QStyle>
+#include <QStyledItemDelegate>
+#include <QTime>
+#include <QToolTip>
 
 #include <limits>
 
@@ -417,6 +423,44 @@ void TapeView::insertFiltered(const QString &text) {
             kept += QString::fromUcs4(&through, 1);
     }
     insertPlainText(kept);
+}
+
+QString shownFileName(const QString &fileName) {
+    static const QRegularExpression fromMoment(
+        QStringLiteral("^(\\d{8})\\$(\\d{1,2})\\$(\\d\\d)\\$(\\d\\d)(-\\d+)?\\.qtz$"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch name = fromMoment.match(fileName);
+    if (!name.hasMatch())
+        return fileName;
+    const QDate date = QDate::fromString(name.captured(1), QStringLiteral("yyyyMMdd"));
+    const QTime time(name.captured(2).toInt(), name.captured(3).toInt(), name.captured(4).toInt());
+    if (!date.isValid() || !time.isValid())
+        return fileName;
+    return date.toString(Qt::ISODate) + QChar(QChar::LineSeparator) + time.toString(Qt::ISODate) +
+           name.captured(5);
+}
+
+namespace {
+
+class FileNameDelegate : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QString displayText(const QVariant &value, const QLocale &) const override {
+        return shownFileName(value.toString());
+    }
+    bool helpEvent(QHelpEvent *e, QAbstractItemView *view, const QStyleOptionViewItem &option,
+                   const QModelIndex &index) override {
+        if (e->type() != QEvent::ToolTip || !index.isValid())
+            return QStyledItemDelegate::helpEvent(e, view, option, index);
+        QToolTip::showText(e->globalPos(), index.data().toString(), view, option.rect);
+        return true;
+    }
+};
+
+} // namespace
+
+FileList::FileList(QWidget *parent) : QListWidget(parent) {
+    setItemDelegate(new FileNameDelegate(this));
 }
 
 } // namespace tapecalc

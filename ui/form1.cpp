@@ -228,7 +228,7 @@ void Form1::buildSurface() {
     connect(m_text2->document(), &QTextDocument::contentsChange, this,
             &Form1::journalTypedCorrection);
 
-    m_file1 = new QListWidget(this);
+    m_file1 = new FileList(this);
     m_file1->setObjectName(QStringLiteral("File1"));
     m_file1->setAccessibleName(QStringLiteral("纸带文件"));
     m_file1->setFont(songFont(10.5));

@@ -7,7 +7,8 @@
 #    upset them); it passes WINEQT_* as QT_*, so each QT_* is handed over that way;
 #  - the program's output is given on when it ends (see below);
 #  - the wine prefix is the one in WINEPREFIX, else one of the build's own in the cache,
-#    so that ~/.wine is never touched; made on first use, without Mono and Gecko.
+#    so that ~/.wine is never touched; made on first use, without Mono and Gecko and
+#    without the menu builder.
 set -euo pipefail
 
 [ $# -ge 2 ] || {
@@ -34,7 +35,9 @@ for d in "${dirs[@]}"; do
 done
 export WINEPATH="$winepath${WINEPATH:+;$WINEPATH}"
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+# Wine's menu builder would write .desktop files, menus and icons for the prefix's Start
+# menu into the home (~/.local/share, ~/.config/menus): off, whatever else is overridden.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=};winemenubuilder.exe=d"
 export WINEPREFIX=${WINEPREFIX:-${TAPECALC_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/tapecalc-windows}/wine}
 
 # Qt for Windows sends its messages (QtTest's results among them) to the debugger when it
