@@ -23,6 +23,8 @@ root=$(cd "$here/../.." && pwd)
 source "$root/tools/setup.sh"
 # shellcheck source=../xvfb.sh
 source "$root/tools/xvfb.sh"
+# shellcheck source=wineprefix.sh
+source "$here/wineprefix.sh"
 
 setup=${1:-}
 if [ -z "$setup" ]; then
@@ -57,8 +59,7 @@ work=$(mktemp -d)
 export HOME=$work/home
 unset XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME
 mkdir "$HOME"
-# No Mono, no Gecko, no menu builder (it writes .desktop files, menus and icons for the
-# Start menu into ~/.local/share and ~/.config/menus).
+# No Mono, no Gecko, no menu builder.
 export WINEPREFIX=$work/prefix WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 cleanup() {
@@ -75,14 +76,9 @@ start_xvfb 1280x1024x24
 trap cleanup EXIT
 
 step "wine prefix"
-wineboot -i >/dev/null 2>&1
-wineserver -w
+make_wine_prefix
 drive=$WINEPREFIX/drive_c
 profile=$(find "$drive/users" -mindepth 1 -maxdepth 1 -type d ! -name Public -print -quit)
-# Wine links the profile's Desktop, Documents, Music, ... to the home: folders instead.
-for f in "$profile"/*; do
-    if [ -L "$f" ]; then rm "$f" && mkdir "$f"; fi
-done
 windows_path() { # a path inside the prefix's C: drive as Windows sees it
     local p=${1#"$drive"/}
     printf 'C:\\%s' "${p//\//\\}"

@@ -7,8 +7,8 @@
 #    upset them); it passes WINEQT_* as QT_*, so each QT_* is handed over that way;
 #  - the program's output is given on when it ends (see below);
 #  - the wine prefix is the one in WINEPREFIX, else one of the build's own in the cache,
-#    so that ~/.wine is never touched; made on first use, without Mono and Gecko and
-#    without the menu builder.
+#    so that ~/.wine is never touched; made on first use (wineprefix.sh), without Mono,
+#    Gecko and the menu builder, with profile folders of its own.
 set -euo pipefail
 
 [ $# -ge 2 ] || {
@@ -17,6 +17,9 @@ set -euo pipefail
 }
 qt=$1
 shift
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# shellcheck source=wineprefix.sh
+source "$here/wineprefix.sh"
 
 windows_path() { # a Linux path as wine's Z: drive sees it
     local p
@@ -52,7 +55,7 @@ mkdir -p "$WINEPREFIX"
 if [ ! -e "$WINEPREFIX/system.reg" ]; then
     exec 9>"$WINEPREFIX.lock"
     flock 9
-    [ -e "$WINEPREFIX/system.reg" ] || { wineboot -i >/dev/null 2>&1 && wineserver -w; }
+    [ -e "$WINEPREFIX/system.reg" ] || make_wine_prefix
     flock -u 9
 fi
 # The console host wine starts for a console program can outlive it (always so for a child
