@@ -117,8 +117,8 @@ drive_program() {
     timeout 20 tail --pid="$program" -f /dev/null || fail "the program is still running after Esc"
 }
 
-tapes() { # the tapes in a folder, one path a line
-    find "$1" -maxdepth 1 -name '*.qtz' 2>/dev/null | sort
+tapes() { # the tapes in a folder, one path a line (none when there is no folder)
+    if [ -d "$1" ]; then find "$1" -maxdepth 1 -name '*.qtz' | sort; fi
 }
 text() { # a tape as UTF-8: tape files are GBK, though UTF-8 ones are read too
     if iconv -f UTF-8 -t UTF-8 "$1" >/dev/null 2>&1; then
@@ -197,10 +197,11 @@ mkdir -p "$portable"
 exe=$(find "$portable" -maxdepth 2 -name tapecalc.exe -print -quit)
 [ -n "$exe" ] || fail "no tapecalc.exe at the top of the zip"
 folder=$(dirname "$exe")
-for f in shengyin anniu help/index.html Qt6Core.dll platforms/qwindows.dll; do
-    [ -e "$folder/$f" ] || fail "not beside tapecalc.exe in the zip: $f"
-done
-if [ -e "$folder/bin" ] || [ -e "$folder/share" ]; then fail "the zip holds bin\\ or share\\"; fi
+# The installed program's files, bin\'s and share\tapecalc\'s, all in the one folder.
+files() { (cd "$1" && find . -type f | sort); }
+installed=$({ files "$program_dir/bin" && files "$program_dir/share/tapecalc"; } | sort)
+[ "$(files "$folder")" = "$installed" ] || fail "the zip is not the installed files in one \
+folder: $(diff <(files "$folder") <(printf '%s\n' "$installed") | head -n 6)"
 drive_program "$(windows_path "$exe")"
 check_tape "$folder/shujucuncu"
 [ "$(tapes "$appdata" | grep -c .)" -eq 1 ] || fail "the portable copy saved into %APPDATA%"
