@@ -7,8 +7,10 @@
 
 namespace tapecalc {
 
-// The keys the key-down handler gives a meaning, by their codes on the window's key
-// events; every other key is `other`.
+// The keys the key-down handler gives a meaning; every other key is `other`. The window
+// maps Qt's keys to them (entryKeyCode in ui/controls.h). The numbers are the keys'
+// Windows virtual-key codes, by which the keyboard suite's rows name them; no key
+// event's code is read as one.
 enum class KeyCode : int { other = 0, pageUp = 33, pageDown = 34, end = 35, del = 46 };
 
 // Runs before the character handler for every key press.

@@ -26,6 +26,10 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <algorithm>
+#include <utility>
+#include <vector>
+
 namespace tapecalc {
 
 namespace {
@@ -48,9 +52,6 @@ QString text(const std::string &utf8) {
 
 constexpr int helpShown = 1680;
 constexpr int helpHidden = 6720;
-
-const QString backdropPicture = QStringLiteral(":/art/backdrop.png");
-const QString stripPicture = QStringLiteral(":/art/strip.png");
 
 } // namespace
 
@@ -112,6 +113,8 @@ Form1::Form1(Platform &platform, const QString &programFolder, QWidget *parent)
     buildSurface();
     buildKeys();
     applyStackingOrder();
+    connectSurface();
+    connectEntryBox();
 
     move(0, 0);
     refreshFileList();
@@ -147,79 +150,89 @@ KeyLabel *Form1::addLabel(const char *name, const QString &caption, double point
     return label;
 }
 
-void Form1::buildSurface() {
-    addPicture("Image2", backdropPicture, {0, 0, 5295, 6375}, true);
-    addPicture("Image7", backdropPicture, {5280, 0, 4695, 6375}, true);
-    m_image3 = addPicture("Image3", stripPicture, m_calc.panel.image3, true);
-    addPicture("Image4", stripPicture, {240, 1680, 2295, 495}, false);
+QWidget *Form1::addElement(const SurfaceSpec &element) {
+    const QString content = QString::fromUtf8(element.content);
+    QWidget *added = nullptr;
+    switch (element.element) {
+    case Element::backdrop:
+    case Element::picture:
+        added = new PictureBox(content, element.element == Element::backdrop, this);
+        break;
+    case Element::caption:
+    case Element::display: {
+        auto *label =
+            new KeyLabel(this, element.element == Element::display ? KeyLabel::Kind::display
+                                                                   : KeyLabel::Kind::caption);
+        label->setText(content);
+        added = label;
+        break;
+    }
+    case Element::entryBox:
+        added = new EntryBox(this);
+        break;
+    case Element::frame: {
+        auto *frame = new QFrame(this);
+        frame->setFrameShape(QFrame::Box);
+        frame->setAttribute(Qt::WA_TransparentForMouseEvents);
+        added = frame;
+        break;
+    }
+    case Element::tapeView: {
+        auto *view = new TapeView(this);
+        view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        view->setLineWrapMode(QPlainTextEdit::NoWrap);
+        added = view;
+        break;
+    }
+    case Element::fileList:
+        added = new FileList(this);
+        break;
+    }
+    return added;
+}
 
-    m_label1 = addLabel("Label1", {}, 18, m_calc.panel.label1, KeyLabel::Kind::display);
-    m_label1->setStyleSheet(QStringLiteral("color: #FF0000"));
-    m_label1->setAccessibleName(QStringLiteral("结果"));
+void Form1::buildSurface() {
+    for (const SurfaceSpec &element : surfaceTable) {
+        QWidget *added = addElement(element);
+        added->setObjectName(QString::fromLatin1(element.name));
+        if (element.points > 0)
+            added->setFont(songFont(element.points));
+        added->setGeometry(pixels(element.placed ? m_calc.panel.*element.placed : element.rect));
+        if (element.color)
+            added->setStyleSheet(QStringLiteral("color: ") + QLatin1String(element.color));
+        if (element.accessibleName)
+            added->setAccessibleName(QString::fromUtf8(element.accessibleName));
+    }
+    const auto part = [this](const char *name) {
+        return findChild<QWidget *>(QString::fromLatin1(name), Qt::FindDirectChildrenOnly);
+    };
+    m_image3 = static_cast<PictureBox *>(part("Image3"));
+    m_image14 = static_cast<PictureBox *>(part("Image14"));
+    m_label1 = static_cast<KeyLabel *>(part("Label1"));
+    m_label2 = static_cast<KeyLabel *>(part("Label2"));
+    m_label9 = static_cast<KeyLabel *>(part("Label9"));
+    m_text1 = static_cast<EntryBox *>(part("Text1"));
+    m_shape1 = static_cast<QFrame *>(part("Shape1"));
+    m_text2 = static_cast<TapeView *>(part("Text2"));
+    m_file1 = static_cast<QListWidget *>(part("File1"));
+}
+
+void Form1::connectSurface() {
     // The total as shown, for other programs.
     auto *copy = new QAction(QStringLiteral("复制"), m_label1);
     connect(copy, &QAction::triggered, this,
             [this] { QGuiApplication::clipboard()->setText(m_label1->text()); });
     m_label1->addAction(copy);
     m_label1->setContextMenuPolicy(Qt::ActionsContextMenu);
-    m_label2 = addLabel("Label2", {}, 18, m_calc.panel.label2, KeyLabel::Kind::display);
-    m_label2->setStyleSheet(QStringLiteral("color: #000080"));
-    m_label2->setAccessibleName(QStringLiteral("运算符"));
     connect(m_label2, &KeyLabel::clicked, this, [this] {
         takeEntry();
         cycleOperator(m_calc);
         showState();
     });
-    addLabel("Label3", QStringLiteral("序号"), 10.5, {360, 1800, 495, 345});
-    m_label9 = addLabel("Label9", {}, 12, {840, 1800, 1695, 360}, KeyLabel::Kind::display);
-    m_label9->setAccessibleName(QStringLiteral("序号"));
-
-    m_text1 = new EntryBox(this);
-    m_text1->setObjectName(QStringLiteral("Text1"));
-    m_text1->setAccessibleName(QStringLiteral("输入"));
-    m_text1->setFont(songFont(18));
-    m_text1->keyDown = [this](KeyCode key) {
-        takeEntry();
-        entryKeyDown(m_calc, m_requests, key);
-        showState();
-    };
-    m_text1->character = [this](int charCode) {
-        takeEntry();
-        const int through = entryCharacter(m_calc, m_requests, charCode);
-        showState();
-        return through;
-    };
-
-    auto *banner =
-        addPicture("Image13", QStringLiteral(":/art/banner.png"), {240, 4680, 2325, 615}, false);
-    banner->setAccessibleName(QStringLiteral("帮助网页"));
-    connect(banner, &PictureBox::clicked, this, [this] {
-        const QString page = QDir(m_folders.help).filePath(QStringLiteral("index.html"));
-        // Without a browser the click would show nothing: the user learns where the page is.
-        const QPointer<Form1> self(this);
-        m_platform.openUrlThen(QUrl::fromLocalFile(page), [self, page](bool opened) {
-            if (!opened && self)
-                self->m_platform.showMessage(QStringLiteral("没有找到浏览器。帮助网页在：") +
-                                             QDir::toNativeSeparators(page));
-        });
-    });
-    m_image14 = addPicture("Image14", QStringLiteral(":/art/helppanel.png"),
-                           {240, 6960, 4815, 2895}, false);
+    connect(findChild<PictureBox *>(QStringLiteral("Image13")), &PictureBox::clicked, this,
+            &Form1::openHelpPage);
     connect(m_image14, &PictureBox::clicked, this,
             [this] { m_image14->move(px(240), px(helpHidden)); });
-
-    m_shape1 = new QFrame(this);
-    m_shape1->setObjectName(QStringLiteral("Shape1"));
-    m_shape1->setFrameShape(QFrame::Box);
-    m_shape1->setAttribute(Qt::WA_TransparentForMouseEvents);
-
-    m_text2 = new TapeView(this);
-    m_text2->setObjectName(QStringLiteral("Text2"));
-    m_text2->setAccessibleName(QStringLiteral("纸带"));
-    m_text2->setFont(songFont(12));
-    m_text2->setGeometry(pixels({5280, 240, 1815, 4215}));
-    m_text2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_text2->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_text2->filter = tapeViewKeyFilter;
     connect(m_text2, &QPlainTextEdit::textChanged, this, [this] {
         if (!m_updatingTape)
@@ -227,12 +240,6 @@ void Form1::buildSurface() {
     });
     connect(m_text2->document(), &QTextDocument::contentsChange, this,
             &Form1::journalTypedCorrection);
-
-    m_file1 = new FileList(this);
-    m_file1->setObjectName(QStringLiteral("File1"));
-    m_file1->setAccessibleName(QStringLiteral("纸带文件"));
-    m_file1->setFont(songFont(10.5));
-    m_file1->setGeometry(pixels({7320, 240, 2085, 4230}));
     // A click and a double-click both open the tape.
     connect(m_file1, &QListWidget::itemClicked, this,
             [this](QListWidgetItem *item) { openTape(item->text()); });
@@ -258,35 +265,19 @@ void Form1::buildKeys() {
 }
 
 void Form1::applyStackingOrder() {
-    // Front to back; every key label lies in front of its own background, and the help
-    // panel covers the keys but not the entry box or the help key.
-    QStringList order{"Text2",      "File1",   "Text1",   "Label24", "Image5",  "Image14",
-                      "Shape1",     "Image13", "Label33", "Image12", "Label32", "Label31",
-                      "Label30",    "Image10", "Image9",  "Image8",  "Image7",  "Label29",
-                      "Image1(33)", "Label9",  "Label3",  "Label28", "Label27"};
-    for (int i = 23; i >= 13; --i)
-        order << QStringLiteral("Label%1").arg(i);
-    for (int i = 31; i >= 16; --i)
-        order << QStringLiteral("Image1(%1)").arg(i);
-    order << "Label12"
-          << "Label11"
-          << "Label10"
-          << "Label8"
-          << "Label7"
-          << "Label6";
-    for (int i = 15; i >= 12; --i)
-        order << QStringLiteral("Image1(%1)").arg(i);
-    for (int i = 9; i >= 0; --i)
-        order << QStringLiteral("Label5(%1)").arg(i);
-    for (int i = 11; i >= 0; --i)
-        order << QStringLiteral("Image1(%1)").arg(i);
-    order << "Label2"
-          << "Label1"
-          << "Image3"
-          << "Image4"
-          << "Image2";
-    for (auto it = order.crbegin(); it != order.crend(); ++it)
-        if (QWidget *w = findChild<QWidget *>(*it, Qt::FindDirectChildrenOnly))
+    // Raised from the back to the front by the layers of the two tables.
+    std::vector<std::pair<int, const char *>> layers;
+    for (const SurfaceSpec &element : surfaceTable)
+        layers.emplace_back(element.layer, element.name);
+    for (const KeySpec &key : keyTable) {
+        layers.emplace_back(key.backgroundLayer, key.background);
+        layers.emplace_back(key.labelLayer, key.label);
+    }
+    std::sort(layers.begin(), layers.end(),
+              [](const auto &a, const auto &b) { return a.first < b.first; });
+    for (const auto &[layer, name] : layers)
+        if (QWidget *w =
+                findChild<QWidget *>(QString::fromLatin1(name), Qt::FindDirectChildrenOnly))
             w->raise();
 }
 
@@ -358,6 +349,20 @@ void Form1::keyFeedback(const KeySpec &key, bool pressed) {
         background->load(QDir(m_folders.pictures).filePath(QString::fromLatin1(file)));
 }
 
+void Form1::connectEntryBox() {
+    m_text1->keyDown = [this](KeyCode key) {
+        takeEntry();
+        entryKeyDown(m_calc, m_requests, key);
+        showState();
+    };
+    m_text1->character = [this](int charCode) {
+        takeEntry();
+        const int through = entryCharacter(m_calc, m_requests, charCode);
+        showState();
+        return through;
+    };
+}
+
 void Form1::keyClicked(const KeySpec &key) {
     takeEntry();
     switch (key.action) {
@@ -411,6 +416,17 @@ void Form1::keyClicked(const KeySpec &key) {
         break;
     }
     showState();
+}
+
+void Form1::openHelpPage() {
+    const QString page = QDir(m_folders.help).filePath(QStringLiteral("index.html"));
+    // Without a browser the click would show nothing: the user learns where the page is.
+    const QPointer<Form1> self(this);
+    m_platform.openUrlThen(QUrl::fromLocalFile(page), [self, page](bool opened) {
+        if (!opened && self)
+            self->m_platform.showMessage(QStringLiteral("没有找到浏览器。帮助网页在：") +
+                                         QDir::toNativeSeparators(page));
+    });
 }
 
 void Form1::toggleHelpPanel() {
@@ -469,14 +485,14 @@ void Form1::deleteClicked() {
 void Form1::printClicked() {
     const QDateTime now = m_platform.now();
     const std::string moment = now.toString(QStringLiteral("yyyy/M/d H:mm:ss")).toStdString();
-    const PrintedReport report = printedReport(reportLines(m_calc, moment));
-    const PrintOutcome outcome = m_platform.printWithColumns(report);
+    const std::vector<ReportLine> report = reportLines(m_calc, moment);
+    const PrintOutcome outcome = m_platform.printReportLines(report);
     if (outcome == PrintOutcome::printed)
         return;
     // A report that did not reach paper is kept as a PDF beside the tapes, named like them.
     const bool noPrinter = outcome == PrintOutcome::noPrinter;
     const QString pdf =
-        saveReportPdf(report.pieces, dataFolder(),
+        saveReportPdf(report, dataFolder(),
                       QFileInfo(tapeFileName(now)).completeBaseName() + QStringLiteral(".pdf"));
     if (pdf.isEmpty()) {
         m_platform.showWarning(noPrinter ? QStringLiteral("没有找到打印机，也无法存为 PDF")

@@ -1,5 +1,6 @@
 // The calculator's one window: a borderless, always-on-top picture skin built from the
-// key table, forwarding every click and key to the calculator and showing its state.
+// surface and key tables, forwarding every click and key to the calculator and showing
+// its state.
 #pragma once
 
 #include "core/calculator.h"
@@ -54,8 +55,11 @@ class Form1 : public QWidget {
     };
 
     void buildSurface();
+    QWidget *addElement(const SurfaceSpec &element);
     void buildKeys();
     void applyStackingOrder();
+    void connectSurface();
+    void connectEntryBox();
     PictureBox *addPicture(const char *name, const QString &builtIn, Rect rect, bool backdrop);
     KeyLabel *addLabel(const char *name, const QString &text, double points, Rect rect,
                        KeyLabel::Kind kind = KeyLabel::Kind::caption);
@@ -69,6 +73,7 @@ class Form1 : public QWidget {
 
     void keyClicked(const KeySpec &key);
     void keyFeedback(const KeySpec &key, bool pressed);
+    void openHelpPage();
     void toggleHelpPanel();
     void saveClicked();
     void deleteClicked();

@@ -1,8 +1,11 @@
-// The key table: every on-screen key with its caption, font size, label and background
-// rectangles, press pictures and action. The window is built from it.
+// The window's two tables: the surface (backdrops, pictures, displays, the entry box, the
+// tape view, the file list) and the keys (caption, font size, label and background
+// rectangles, press pictures, action). The window is built from them; each control's
+// layer in the stacking order is a column of its row.
 #pragma once
 
 #include "core/actions.h"
+#include "core/panel.h"
 
 #include <array>
 #include <variant>
@@ -33,13 +36,17 @@ enum class Feedback { none, digit, wide };
 
 enum class Tile { square, wide };
 
+// Layers count from the back (0, the backdrop) to the front; no two controls share one.
+
 struct KeySpec {
     const char *label;      // object name of the label, e.g. "Label5(0)"
     const char *caption;    // leading spaces centre it on a wide background
     double points;          // font size
     Rect labelRect;         // 1/1440 inch
+    int labelLayer;         // in front of its background
     const char *background; // object name of the key background, e.g. "Image1(0)"
     Rect backgroundRect;
+    int backgroundLayer;
     Feedback feedback;
     Tile tile; // the built-in picture before the first press
     KeyAction action;
@@ -48,6 +55,32 @@ struct KeySpec {
 };
 
 extern const std::array<KeySpec, 35> keyTable;
+
+enum class Element {
+    backdrop, // a picture that lets the mouse through to the window (a drag moves it)
+    picture,  // a picture that takes clicks
+    caption,  // fixed text
+    display,  // text the calculator writes
+    entryBox,
+    frame, // the box around the entry box
+    tapeView,
+    fileList,
+};
+
+struct SurfaceSpec {
+    const char *name; // object name
+    Element element;
+    const char *content;      // a picture's built-in file, a caption's text
+    double points;            // font size of its text; 0: none
+    Rect rect;                // 1/1440 inch, when the panel does not place it
+    Rect PanelState::*placed; // the panel's rectangle for it, or null
+    const char *color;        // text colour, or null
+    const char *accessibleName;
+    int layer;
+};
+
+// In the order the controls are made, which is the order the Tab key visits them.
+extern const std::array<SurfaceSpec, 14> surfaceTable;
 
 // Picture files in the picture folder for a key's press and release.
 const char *pressedPicture(Feedback f);

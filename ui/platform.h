@@ -3,6 +3,8 @@
 // record the requests instead.
 #pragma once
 
+#include "core/report.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -10,18 +12,20 @@
 #include <QUrl>
 
 #include <functional>
+#include <vector>
 
 namespace tapecalc {
 
-// Text that starts at a character column of a printed line (0 is the left edge).
+// The report in the form printWithColumns() takes, kept for the platforms written for it:
+// text that starts at a character column of a printed line (0 is the left edge).
 struct PrintPiece {
     int column = 0;
     QString text;
 };
 using PrintLines = QList<QList<PrintPiece>>;
 
-// A printed report: its text lines, and the same lines as pieces at their columns for a
-// printer that places each piece itself.
+// A report as printWithColumns() takes it: its text lines, and the same lines as pieces
+// at their columns.
 struct PrintedReport {
     QStringList lines;
     PrintLines pieces;
@@ -39,11 +43,12 @@ class Platform {
     virtual void openUrl(const QUrl &url) = 0;
     virtual void
     showMessage(const QString &text) = 0; // modal, OK only, titled with the program's title
-    virtual bool print(const QStringList &lines) = 0; // the printed report line by line; false when
-                                                      // nothing was printed
+    // The report as text lines, each from the left edge; false when nothing was printed.
+    // The window prints through printReportLines().
+    virtual bool print(const QStringList &lines) = 0;
     virtual void endProgram() = 0;
     // The report with its columns kept on paper. By default the text lines go to print(),
-    // whose false counts as no printer.
+    // whose false counts as no printer. The window prints through printReportLines().
     virtual PrintOutcome printWithColumns(const PrintedReport &report) {
         return print(report.lines) ? PrintOutcome::printed : PrintOutcome::noPrinter;
     }
@@ -56,7 +61,45 @@ class Platform {
     // A message that something failed (a save, a delete, an open), with the warning sign.
     // By default a plain message.
     virtual void showWarning(const QString &text) { showMessage(text); }
+    // The report on paper, every piece at its column: the one way the window prints. By
+    // default a platform written for printWithColumns() gets it that way.
+    virtual PrintOutcome printReportLines(const std::vector<ReportLine> &lines);
 };
+
+// The report lines in the form of printWithColumns(), and back; text lines as lines of one
+// piece at the left edge.
+inline PrintedReport printedReport(const std::vector<ReportLine> &lines) {
+    PrintedReport report;
+    for (const ReportLine &line : lines) {
+        report.lines << QString::fromStdString(lineText(line));
+        QList<PrintPiece> pieces;
+        for (const ReportPiece &piece : line)
+            pieces.append({static_cast<int>(piece.column), QString::fromStdString(piece.text)});
+        report.pieces.append(pieces);
+    }
+    return report;
+}
+
+inline std::vector<ReportLine> reportLinesOf(const PrintLines &pieces) {
+    std::vector<ReportLine> lines;
+    for (const QList<PrintPiece> &line : pieces) {
+        ReportLine &added = lines.emplace_back();
+        for (const PrintPiece &piece : line)
+            added.push_back({static_cast<std::size_t>(piece.column), piece.text.toStdString()});
+    }
+    return lines;
+}
+
+inline std::vector<ReportLine> reportLinesOf(const QStringList &text) {
+    std::vector<ReportLine> lines;
+    for (const QString &line : text)
+        lines.push_back({{0, line.toStdString()}});
+    return lines;
+}
+
+inline PrintOutcome Platform::printReportLines(const std::vector<ReportLine> &lines) {
+    return printWithColumns(printedReport(lines));
+}
 
 // Shown in message boxes and the task bar.
 inline const QString programTitle = QStringLiteral("纸带计算器");

@@ -1,10 +1,11 @@
 // The report on paper or in a PDF through QPrinter: pieces at their columns on a grid of
-// the font's digit width, whatever width the font gives "×" or "÷". Where the printers are
-// CUPS queues, the scheduler is asked what became of the job, which QPrinter never says;
-// a PDF is named only once it is whole and on the disk.
+// the font's digit width, whatever width the font gives "×" or "÷". What became of a job
+// on paper is asked of the print system (printjob.h); a PDF is named only once it is whole
+// and on the disk.
 #include "ui/printer.h"
 
 #include "store/durablefile.h"
+#include "ui/printjob.h"
 #include "ui/programfont.h"
 
 #include <QDir>
@@ -14,15 +15,9 @@
 #include <QHash>
 #include <QPainter>
 #include <QPrinter>
-#include <QThread>
 
 #include <algorithm>
 #include <cmath>
-#include <optional>
-
-#ifdef TAPECALC_HAVE_CUPS
-#include <cups/cups.h>
-#endif
 
 namespace tapecalc {
 
@@ -102,7 +97,7 @@ class GridPen {
 };
 
 // The lines top to bottom, new pages as they fill. False when the device fails.
-bool paintLines(QPrinter &printer, const PrintLines &lines) {
+bool paintLines(QPrinter &printer, const std::vector<ReportLine> &lines) {
     QPainter painter;
     if (!painter.begin(&printer))
         return false;
@@ -117,9 +112,10 @@ bool paintLines(QPrinter &printer, const PrintLines &lines) {
     // off the page rather than shrinking the whole report to dust.
     constexpr int gridCells = 8 * 12;
     qreal widest = 0;
-    for (const QList<PrintPiece> &line : lines)
-        for (const PrintPiece &piece : line)
-            widest = std::max(widest, piece.column * pen.cell() + pen.advance(piece.text));
+    for (const ReportLine &line : lines)
+        for (const ReportPiece &piece : line)
+            widest = std::max(widest, double(piece.column) * pen.cell() +
+                                          pen.advance(QString::fromStdString(piece.text)));
     widest = std::min(widest, gridCells * pen.cell());
     const QRectF paper = printer.pageLayout().paintRectPixels(printer.resolution());
     const qreal scale = widest > paper.width() ? paper.width() / widest : 1.0;
@@ -127,7 +123,7 @@ bool paintLines(QPrinter &printer, const PrintLines &lines) {
     const qreal pageHeight = paper.height() / scale;
 
     qreal top = 0;
-    for (const QList<PrintPiece> &line : lines) {
+    for (const ReportLine &line : lines) {
         if (top > 0 && top + metrics.height() > pageHeight) {
             if (!printer.newPage()) {
                 painter.end();
@@ -135,8 +131,9 @@ bool paintLines(QPrinter &printer, const PrintLines &lines) {
             }
             top = 0;
         }
-        for (const PrintPiece &piece : line)
-            pen.draw(QPointF(piece.column * pen.cell(), top + metrics.ascent()), piece.text);
+        for (const ReportPiece &piece : line)
+            pen.draw(QPointF(double(piece.column) * pen.cell(), top + metrics.ascent()),
+                     QString::fromStdString(piece.text));
         top += metrics.lineSpacing();
     }
     const bool ended = painter.end();
@@ -173,88 +170,6 @@ bool wholePdf(const QString &path) {
 // The title of the print jobs, by which the job just sent is found among the queue's.
 const QString jobTitle = QStringLiteral("TapeCalc");
 
-#ifdef TAPECALC_HAVE_CUPS
-
-// A CUPS destination as Qt names it: "queue" or "queue/instance".
-struct CupsQueue {
-    explicit CupsQueue(const QString &printerName) {
-        const QByteArray local = printerName.toLocal8Bit();
-        const qsizetype slash = local.indexOf('/');
-        name = local.left(slash);
-        if (slash >= 0)
-            instance = local.mid(slash + 1);
-    }
-
-    // False only when the scheduler says the queue refuses jobs (cupsreject): QPrinter
-    // would hand it the job and count it printed.
-    bool acceptsJobs() const {
-        cups_dest_t *dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, name.constData(),
-                                             instance.isEmpty() ? nullptr : instance.constData());
-        if (!dest)
-            return true;
-        const char *accepting =
-            cupsGetOption("printer-is-accepting-jobs", dest->num_options, dest->options);
-        const bool refuses = accepting && qstrcmp(accepting, "false") == 0;
-        cupsFreeDests(1, dest);
-        return !refuses;
-    }
-
-    struct Job {
-        int id = 0; // 0: none
-        ipp_jstate_t state = IPP_JSTATE_PENDING;
-    };
-
-    // This user's newest job on the queue with the report's title; nothing when the
-    // scheduler cannot be asked.
-    std::optional<Job> newestJob() const {
-        cups_job_t *jobs = nullptr;
-        const int count =
-            cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, name.constData(), 1, CUPS_WHICHJOBS_ALL);
-        if (count < 0)
-            return std::nullopt;
-        const QByteArray title = jobTitle.toLocal8Bit();
-        Job newest;
-        for (int i = 0; i < count; ++i)
-            if (jobs[i].id > newest.id && jobs[i].title && title == jobs[i].title)
-                newest = {jobs[i].id, jobs[i].state};
-        cupsFreeJobs(count, jobs);
-        return newest;
-    }
-
-    // What became of the job sent after `before`: none made, or one the scheduler ended
-    // without printing within a few seconds, is a failure; a job still waiting or printing
-    // then is on its way.
-    PrintOutcome outcomeAfter(const Job &before) const {
-        constexpr int waitMs = 3000;
-        constexpr int stepMs = 100;
-        for (int waited = 0;; waited += stepMs) {
-            const std::optional<Job> job = newestJob();
-            if (!job)
-                return PrintOutcome::printed; // left to QPrinter, which said so
-            if (job->id <= before.id)
-                return PrintOutcome::failed;
-            switch (job->state) {
-            case IPP_JSTATE_STOPPED:
-            case IPP_JSTATE_CANCELED:
-            case IPP_JSTATE_ABORTED:
-                return PrintOutcome::failed;
-            case IPP_JSTATE_COMPLETED:
-                return PrintOutcome::printed;
-            default:
-                break;
-            }
-            if (waited >= waitMs)
-                return PrintOutcome::printed;
-            QThread::msleep(stepMs);
-        }
-    }
-
-    QByteArray name;
-    QByteArray instance;
-};
-
-#endif
-
 } // namespace
 
 QFont reportFont() {
@@ -263,18 +178,6 @@ QFont reportFont() {
     QFont font(programFontFamily());
     font.setPointSizeF(12.0);
     return font;
-}
-
-PrintedReport printedReport(const std::vector<ReportLine> &lines) {
-    PrintedReport report;
-    for (const ReportLine &line : lines) {
-        report.lines << QString::fromStdString(lineText(line));
-        QList<PrintPiece> pieces;
-        for (const ReportPiece &piece : line)
-            pieces.append({static_cast<int>(piece.column), QString::fromStdString(piece.text)});
-        report.pieces.append(pieces);
-    }
-    return report;
 }
 
 QPrinterInfo reportPrinter() {
@@ -288,16 +191,13 @@ QPrinterInfo reportPrinter() {
     return QPrinterInfo::defaultPrinter();
 }
 
-PrintOutcome printPieces(const PrintLines &lines) {
+PrintOutcome printOnPaper(const std::vector<ReportLine> &lines) {
     const QPrinterInfo info = reportPrinter();
     if (info.isNull())
         return PrintOutcome::noPrinter;
-#ifdef TAPECALC_HAVE_CUPS
-    const CupsQueue queue(info.printerName());
-    if (!queue.acceptsJobs())
+    const PrintJobWatch job(info.printerName(), jobTitle);
+    if (!job.queueAcceptsJobs())
         return PrintOutcome::failed;
-    const std::optional<CupsQueue::Job> before = queue.newestJob();
-#endif
     {
         // The job is sent when the painter ends, and the printer let go before it is asked after.
         QPrinter printer(info, QPrinter::HighResolution);
@@ -306,21 +206,11 @@ PrintOutcome printPieces(const PrintLines &lines) {
         if (!paintLines(printer, lines))
             return PrintOutcome::failed;
     }
-#ifdef TAPECALC_HAVE_CUPS
-    if (before)
-        return queue.outcomeAfter(*before);
-#endif
-    return PrintOutcome::printed;
+    return job.outcome();
 }
 
-bool printLines(const QStringList &lines) {
-    PrintLines pieces;
-    for (const QString &line : lines)
-        pieces.append({PrintPiece{0, line}});
-    return printPieces(pieces) == PrintOutcome::printed;
-}
-
-QString saveReportPdf(const PrintLines &lines, const QString &folder, const QString &name) {
+QString saveReportPdf(const std::vector<ReportLine> &lines, const QString &folder,
+                      const QString &name) {
     if (!QDir().mkpath(folder))
         return {};
     // Written into an empty file under a temporary name of the tape saves' pattern, made

@@ -7,7 +7,6 @@
 
 #include <QFont>
 #include <QPrinterInfo>
-#include <QStringList>
 
 #include <vector>
 
@@ -16,22 +15,17 @@ namespace tapecalc {
 // The report's font: the program's own face at 12 pt.
 QFont reportFont();
 
-// The report's lines in both forms the platform takes.
-PrintedReport printedReport(const std::vector<ReportLine> &lines);
-
 // The printer reports go to: the one named by the PRINTER environment variable, else by
 // LPDEST, else the system's default. Null when that printer does not exist.
 QPrinterInfo reportPrinter();
 
-// Prints on reportPrinter(), new pages as they fill.
-PrintOutcome printPieces(const PrintLines &lines);
-
-// Text lines, each from the left edge. False when nothing was printed.
-bool printLines(const QStringList &lines);
+// Prints on reportPrinter(), each piece at its column, new pages as they fill.
+PrintOutcome printOnPaper(const std::vector<ReportLine> &lines);
 
 // Writes the report as a PDF into `folder` under `name`, or under the same stem with
 // "-2", "-3", … when that is taken; an existing file is never replaced. The path of the
 // file, or empty when it could not be written.
-QString saveReportPdf(const PrintLines &lines, const QString &folder, const QString &name);
+QString saveReportPdf(const std::vector<ReportLine> &lines, const QString &folder,
+                      const QString &name);
 
 } // namespace tapecalc

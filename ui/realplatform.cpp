@@ -67,11 +67,15 @@ void RealPlatform::showWarning(const QString &text) {
 }
 
 bool RealPlatform::print(const QStringList &lines) {
-    return printLines(lines);
+    return printReportLines(reportLinesOf(lines)) == PrintOutcome::printed;
 }
 
 PrintOutcome RealPlatform::printWithColumns(const PrintedReport &report) {
-    return printPieces(report.pieces);
+    return printReportLines(reportLinesOf(report.pieces));
+}
+
+PrintOutcome RealPlatform::printReportLines(const std::vector<ReportLine> &lines) {
+    return printOnPaper(lines);
 }
 
 void RealPlatform::endProgram() {

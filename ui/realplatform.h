@@ -1,5 +1,5 @@
 // The platform services of a running calculator: Qt Multimedia for the cues, the
-// default printer, the user's browser, a message box, the system clock.
+// report printer, the user's browser, a message box, the system clock.
 #pragma once
 
 #include "audio/cueplayer.h"
@@ -24,6 +24,7 @@ class RealPlatform : public Platform {
     void showWarning(const QString &text) override;
     bool print(const QStringList &lines) override;
     PrintOutcome printWithColumns(const PrintedReport &report) override;
+    PrintOutcome printReportLines(const std::vector<ReportLine> &lines) override;
     void endProgram() override;
 
   private:

@@ -12,7 +12,8 @@ namespace tapecalc {
 struct RecordingPlatform : Platform {
     // "cue:<path>", "blocking:<path>", "url:<url>", "message:<text>", "warning:<text>", "end"
     QStringList log;
-    QStringList printed; // the last report handed to the printer
+    std::vector<ReportLine> report; // the last report handed to the printer, as given
+    QStringList printed;            // the same report as text lines
     bool printerPresent = true;
     bool printerFails = false; // a printer that is there but fails the job
     QDateTime clock = QDateTime(QDate(2026, 12, 6), QTime(16, 58, 7));
@@ -34,14 +35,19 @@ struct RecordingPlatform : Platform {
     void showMessage(const QString &text) override { log << "message:" + text; }
     void showWarning(const QString &text) override { log << "warning:" + text; }
     bool print(const QStringList &lines) override {
-        if (!printerPresent)
-            return false;
-        printed = lines;
-        return true;
+        return printReportLines(reportLinesOf(lines)) == PrintOutcome::printed;
     }
     void endProgram() override { log << "end"; }
-    PrintOutcome printWithColumns(const PrintedReport &report) override {
-        return printerFails ? PrintOutcome::failed : Platform::printWithColumns(report);
+    PrintOutcome printReportLines(const std::vector<ReportLine> &lines) override {
+        if (printerFails)
+            return PrintOutcome::failed;
+        if (!printerPresent)
+            return PrintOutcome::noPrinter;
+        report = lines;
+        printed.clear();
+        for (const ReportLine &line : lines)
+            printed << QString::fromStdString(lineText(line));
+        return PrintOutcome::printed;
     }
 
     // The cue file names of the requests, without their folder: "cue:5.wav".

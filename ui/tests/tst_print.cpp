@@ -162,12 +162,33 @@ Calculator smallTape() {
     return calc;
 }
 
-QStringList reportLines(const Calculator &calc) {
-    QStringList lines;
-    for (const std::string &line : printReport(calc, "2026-12-06 16:58:07"))
-        lines << QString::fromStdString(line);
-    return lines;
+std::vector<ReportLine> smallReport() {
+    return reportLines(smallTape(), "2026-12-06 16:58:07");
 }
+
+// A platform written before printReportLines(): print() is its own, and printWithColumns()
+// too when `columns` is set. The window's report must still reach it.
+struct OlderPlatform : Platform {
+    bool columns = false;
+    QStringList text;
+    PrintLines pieces;
+    void playCue(const QString &) override {}
+    void playCueBlocking(const QString &) override {}
+    QDateTime now() const override { return QDateTime(QDate(2026, 12, 6), QTime(16, 58, 7)); }
+    void openUrl(const QUrl &) override {}
+    void showMessage(const QString &) override {}
+    bool print(const QStringList &lines) override {
+        text = lines;
+        return true;
+    }
+    PrintOutcome printWithColumns(const PrintedReport &report) override {
+        if (!columns)
+            return Platform::printWithColumns(report);
+        pieces = report.pieces;
+        return PrintOutcome::printed;
+    }
+    void endProgram() override {}
+};
 
 } // namespace
 
@@ -177,6 +198,8 @@ class TestPrint : public QObject {
   private Q_SLOTS:
     void cleanup();
     void reportIsSetInTheProgramFont();
+    void olderPlatformsGetTheReport_data();
+    void olderPlatformsGetTheReport();
     void printsReportToPdf();
     void longReportFillsSeveralPages();
     void withoutDefaultPrinterNothingIsPrinted();
@@ -188,7 +211,7 @@ class TestPrint : public QObject {
     void childKeepsTheReport();
 
   private:
-    QString printAndFetch(const QStringList &lines);
+    QString printAndFetch(const std::vector<ReportLine> &lines);
     QStringList printed_; // PDFs of this test's jobs, removed after each test
 };
 
@@ -210,14 +233,39 @@ void TestPrint::reportIsSetInTheProgramFont() {
         QVERIFY2(metrics.inFontUcs4(c), qPrintable(QString::number(c, 16)));
 }
 
-QString TestPrint::printAndFetch(const QStringList &lines) {
+void TestPrint::olderPlatformsGetTheReport_data() {
+    QTest::addColumn<bool>("columns");
+    QTest::newRow("print() only") << false;
+    QTest::newRow("printWithColumns()") << true;
+}
+
+void TestPrint::olderPlatformsGetTheReport() {
+    QFETCH(bool, columns);
+    QTemporaryDir program;
+    QVERIFY(program.isValid());
+    OlderPlatform platform;
+    platform.columns = columns;
+    Form1 form(platform, program.path());
+    QTest::keyClicks(form.findChild<QLineEdit *>("Text1"), "123.45*6/4-0.5\r");
+    const std::vector<ReportLine> report = reportLines(form.calculator(), "2026/12/6 16:58:07");
+    QTest::mouseClick(form.findChild<QWidget *>("Label30"), Qt::LeftButton);
+    if (columns) {
+        QVERIFY(platform.text.isEmpty());
+        QVERIFY(reportLinesOf(platform.pieces) == report);
+    } else {
+        QCOMPARE(platform.text, printedReport(report).lines);
+        QCOMPARE(platform.text.size(), qsizetype(report.size()));
+    }
+}
+
+QString TestPrint::printAndFetch(const std::vector<ReportLine> &lines) {
     // Never paper: the job names the PDF queue, whatever the default printer is.
     const ScopedVariable queue("PRINTER", "TapePDF");
     if (reportPrinter().isNull())
         return "skip:no TapePDF queue; tools/start-cups.sh sets it up";
     const QSet<QString> before = existingPdfs();
-    if (!printLines(lines))
-        return "fail:printLines reported a failed job";
+    if (printOnPaper(lines) != PrintOutcome::printed)
+        return "fail:printOnPaper reported a failed job";
     const QString pdf = waitForNewPdf(before);
     if (pdf.isEmpty())
         return "fail:no new PDF within a minute in " + pdfFolders().join(", ");
@@ -227,8 +275,8 @@ QString TestPrint::printAndFetch(const QStringList &lines) {
 
 void TestPrint::printsReportToPdf() {
     const Calculator calc = smallTape();
-    const QStringList lines = reportLines(calc);
-    QCOMPARE(lines.first(), "+ 123.45   × 67        - 2         + 0.5");
+    const std::vector<ReportLine> lines = smallReport();
+    QCOMPARE(lineText(lines.front()), "+ 123.45   × 67        - 2         + 0.5");
 
     const QString pdf = printAndFetch(lines);
     if (pdf.startsWith("skip:"))
@@ -275,9 +323,9 @@ void TestPrint::printsReportToPdf() {
 void TestPrint::longReportFillsSeveralPages() {
     if (QStandardPaths::findExecutable("pdfinfo").isEmpty())
         QSKIP("pdfinfo (poppler-utils) is needed to count the pages");
-    QStringList lines;
+    std::vector<ReportLine> lines;
     for (int i = 1; i <= 200; ++i)
-        lines << QStringLiteral("+ %1").arg(i);
+        lines.push_back({{0, "+ " + std::to_string(i)}});
     const QString pdf = printAndFetch(lines);
     if (pdf.startsWith("skip:"))
         QSKIP(qPrintable(pdf.mid(5)));
@@ -317,8 +365,11 @@ void TestPrint::childWithoutPrinter() {
         QSKIP("runs only as the child of withoutDefaultPrinterNothingIsPrinted");
     if (!QPrinterInfo::defaultPrinter().isNull())
         QSKIP("a default printer is known without the CUPS scheduler");
-    QVERIFY(!printLines(reportLines(smallTape())));
-    QCOMPARE(printPieces({{PrintPiece{0, "+ 5"}}}), PrintOutcome::noPrinter);
+    QCOMPARE(printOnPaper(smallReport()), PrintOutcome::noPrinter);
+    // The older members of the platform take the same path.
+    RealPlatform platform;
+    QVERIFY(!platform.print({"+ 5"}));
+    QCOMPARE(platform.printWithColumns(printedReport(smallReport())), PrintOutcome::noPrinter);
 }
 
 void TestPrint::columnsOnTheDigitGrid() {
@@ -343,7 +394,7 @@ void TestPrint::columnsOnTheDigitGrid() {
 
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
-    const QString pdf = saveReportPdf(printedReport(report).pieces, folder.path(), "grid.pdf");
+    const QString pdf = saveReportPdf(report, folder.path(), "grid.pdf");
     QVERIFY(!pdf.isEmpty());
     const QString bbox = runTool("pdftotext", {"-bbox", pdf, "-"});
     const QList<Word> words = wordsOf(bbox);

@@ -1,0 +1,34 @@
+// What became of a print job. QPrinter says only that it handed the job over; where the
+// printers are CUPS queues the scheduler is asked (printjob_cups.cpp), elsewhere a job
+// handed over counts as printed (printjob_none.cpp). The build picks the file.
+#pragma once
+
+#include "ui/platform.h"
+
+#include <QString>
+
+#include <optional>
+
+namespace tapecalc {
+
+class PrintJobWatch {
+  public:
+    // Looks at the queue `printerName` before a job titled `title` is sent to it.
+    PrintJobWatch(const QString &printerName, const QString &title);
+
+    // False only when the queue says it refuses jobs: QPrinter would hand it the job and
+    // count it printed.
+    bool queueAcceptsJobs() const { return m_accepting; }
+
+    // After the job was sent: none made, or one ended without printing within a few
+    // seconds, failed; one still waiting or printing then is on its way.
+    PrintOutcome outcome() const;
+
+  private:
+    QString m_printer;
+    QString m_title;
+    bool m_accepting = true;
+    std::optional<int> m_newestBefore; // the newest job of ours before; none: not asked
+};
+
+} // namespace tapecalc
