@@ -2,6 +2,7 @@
 // moments. Every tape file left must reopen whole; the next start clears the temporaries.
 #include "store/durablefile.h"
 #include "store/tests/selfcheckingtape.h"
+#include "tests/missing.h"
 #include "ui/form1.h"
 #include "ui/tests/recordingplatform.h"
 
@@ -102,7 +103,7 @@ void TestKillSoak::injectedKill() {
     QFETCH(int, temporaries);
     const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
     if (strace.isEmpty())
-        QSKIP("strace is not installed (tools/setup.sh installs it)");
+        TAPECALC_MISSING("strace is not installed (tools/setup.sh installs it)");
     ProgramFolder folder;
     QProcess traced;
     traced.start(strace, {"-f", "-qq", "-o", "/dev/null", "-e", "trace=" + call, "-e",
@@ -111,7 +112,7 @@ void TestKillSoak::injectedKill() {
     QVERIFY(traced.waitForFinished(30000));
     const QByteArray errors = traced.readAllStandardError();
     if (errors.contains("ptrace") || errors.contains("not permitted"))
-        QSKIP(qPrintable("strace cannot trace here: " + QString::fromLocal8Bit(errors)));
+        TAPECALC_MISSING(qPrintable("strace cannot trace here: " + QString::fromLocal8Bit(errors)));
     QVERIFY2(errors.isEmpty(), errors.constData());
 
     QCOMPARE(folder.tapes().size(), tapes);

@@ -6,6 +6,7 @@
 #include "core/actions.h"
 #include "core/report.h"
 #include "core/tests/recorder.h"
+#include "tests/missing.h"
 #include "ui/folders.h"
 #include "ui/form1.h"
 #include "ui/printer.h"
@@ -280,7 +281,7 @@ void TestPrint::printsReportToPdf() {
 
     const QString pdf = printAndFetch(lines);
     if (pdf.startsWith("skip:"))
-        QSKIP(qPrintable(pdf.mid(5)));
+        TAPECALC_MISSING(qPrintable(pdf.mid(5)));
     QVERIFY2(!pdf.startsWith("fail:"), qPrintable(pdf.mid(5)));
 
     QFile file(pdf);
@@ -302,7 +303,7 @@ void TestPrint::printsReportToPdf() {
     QTemporaryDir render;
     QVERIFY(render.isValid());
     if (QStandardPaths::findExecutable("pdftoppm").isEmpty())
-        QSKIP("the PDF holds no extractable text and pdftoppm is missing to render it");
+        TAPECALC_MISSING("the PDF holds no extractable text and pdftoppm is missing to render it");
     runTool("pdftoppm", {"-png", "-r", "50", "-f", "1", "-l", "1", pdf, render.filePath("page")});
     const QStringList pages = QDir(render.path()).entryList({"page*.png"});
     QVERIFY(!pages.isEmpty());
@@ -322,13 +323,13 @@ void TestPrint::printsReportToPdf() {
 
 void TestPrint::longReportFillsSeveralPages() {
     if (QStandardPaths::findExecutable("pdfinfo").isEmpty())
-        QSKIP("pdfinfo (poppler-utils) is needed to count the pages");
+        TAPECALC_MISSING("pdfinfo (poppler-utils) is needed to count the pages");
     std::vector<ReportLine> lines;
     for (int i = 1; i <= 200; ++i)
         lines.push_back({{0, "+ " + std::to_string(i)}});
     const QString pdf = printAndFetch(lines);
     if (pdf.startsWith("skip:"))
-        QSKIP(qPrintable(pdf.mid(5)));
+        TAPECALC_MISSING(qPrintable(pdf.mid(5)));
     QVERIFY2(!pdf.startsWith("fail:"), qPrintable(pdf.mid(5)));
 
     const QString info = runTool("pdfinfo", {pdf});
@@ -374,7 +375,7 @@ void TestPrint::childWithoutPrinter() {
 
 void TestPrint::columnsOnTheDigitGrid() {
     if (QStandardPaths::findExecutable("pdftotext").isEmpty())
-        QSKIP("pdftotext (poppler-utils) is needed to find the words on the page");
+        TAPECALC_MISSING("pdftotext (poppler-utils) is needed to find the words on the page");
     // CJK fonts draw "×" and "÷" twice as wide as a digit; the items after them must not
     // move. The first entry is long enough to measure the digit width on the page.
     const QStringList items{"+ 1234567", "× 3",  "÷ 4.5", "× 66", "- 7",
@@ -448,7 +449,7 @@ void TestPrint::columnsOnTheDigitGrid() {
 void TestPrint::withoutPrinterTheReportIsKeptAsPdf() {
     if (QStandardPaths::findExecutable("pdftotext").isEmpty() ||
         QStandardPaths::findExecutable("pdffonts").isEmpty())
-        QSKIP("pdftotext and pdffonts (poppler-utils) are needed to read the PDF");
+        TAPECALC_MISSING("pdftotext and pdffonts (poppler-utils) are needed to read the PDF");
     const ScopedVariable queue("PRINTER", "TapeCalcNoSuchQueue");
     QTemporaryDir program;
     QVERIFY(program.isValid());
@@ -515,7 +516,7 @@ void TestPrint::anUnprintedReportIsAWholePdfOrNone() {
     if (queue.isEmpty())
         env.insert("CUPS_SERVER", QDir::temp().filePath("tapecalc-no-cups-here.sock"));
     else if (!runAdmin("lpstat", {"-p", "TapePDF"}))
-        QSKIP("no TapePDF queue; tools/start-cups.sh sets it up");
+        TAPECALC_MISSING("no TapePDF queue; tools/start-cups.sh sets it up");
     else if (runAdmin("lpstat", {"-p", queue}))
         QFAIL(qPrintable("a queue " + queue + " is there already; it is left alone"));
     // Removed with its jobs however the test ends, so the machine's printers stay.

@@ -1,7 +1,7 @@
 // The journal of the tape being keyed, with real processes: this program started again
 // as a child ("--child") keys through a real window offscreen and is ended by SIGTERM,
-// 退出, Esc or SIGKILL; then a start must recover the tape the child last showed.
-#include "core/journalformat.h"
+// 退出, Esc or SIGKILL; then a start must recover the tape the child last showed. The
+// journal's own file and its recovery are store/tests/tst_journal.
 #include "core/tapeformat.h"
 #include "store/journal.h"
 #include "store/tapefiles.h"
@@ -200,18 +200,17 @@ QString recoveredMessage(const QString &name) {
 
 } // namespace
 
-class TestJournal : public QObject {
+class TestJournalWindow : public QObject {
     Q_OBJECT
 
   private Q_SLOTS:
     void howTheProgramEnds_data();
     void howTheProgramEnds();
     void liveCopysJournalIsLeftAlone();
-    void damagedJournalRecoversWhatItCan();
     void randomKills();
 };
 
-void TestJournal::howTheProgramEnds_data() {
+void TestJournalWindow::howTheProgramEnds_data() {
     QTest::addColumn<QString>("mode");
     QTest::addColumn<int>("signal"); // sent to the waiting child
     // clang-format off
@@ -227,7 +226,7 @@ void TestJournal::howTheProgramEnds_data() {
 
 // The tape goes with the user's own end and is a tape file at the next start otherwise;
 // that start is the window's usual one.
-void TestJournal::howTheProgramEnds() {
+void TestJournalWindow::howTheProgramEnds() {
     QFETCH(QString, mode);
     QFETCH(int, signal);
     const bool recovered = signal != 0;
@@ -257,7 +256,7 @@ void TestJournal::howTheProgramEnds() {
     QCOMPARE(form.calculator().lineNumber, 0);
 }
 
-void TestJournal::liveCopysJournalIsLeftAlone() {
+void TestJournalWindow::liveCopysJournalIsLeftAlone() {
     Folder folder;
     QProcess child;
     startChild(child, folder, {}, 0, "wait");
@@ -277,33 +276,9 @@ void TestJournal::liveCopysJournalIsLeftAlone() {
     QCOMPARE(recoverJournals(folder.data(), QDateTime::currentDateTime()).size(), 1);
 }
 
-// Cut inside its last record, damaged inside its first one with a whole record after, no
-// journal at all: the tape up to the last whole record before the fault, so one tape;
-// all three go, and the window starts and works.
-void TestJournal::damagedJournalRecoversWhatItCan() {
-    Folder folder;
-    const std::u16string first = u"5\n+\n";
-    const QByteArray whole = QByteArray::fromStdString(std::string(journal::header) +
-                                                       journal::changeRecord({0, 0, first}) +
-                                                       journal::changeRecord({4, 0, u"3\n×\n"}));
-    QByteArray damaged = whole;
-    damaged[journal::header.size() + 10] = 'X';
-    folder.write(".tapecalc-journal-999999991", whole.chopped(3));
-    folder.write(".tapecalc-journal-999999992", damaged);
-    folder.write(".tapecalc-journal-999999993", "no journal");
-
-    RecordingPlatform platform;
-    Form1 form(platform, folder.dir.path());
-    QCOMPARE(folder.journals(), QStringList());
-    QCOMPARE(folder.tapes().size(), 1);
-    QCOMPARE(decodeTapeText(folder.read(folder.tapes()[0])), "5\r\n+\r\n");
-    QTest::keyClicks(form.findChild<QWidget *>("Text1"), "2+");
-    QCOMPARE(form.calculator().lineNumber, 1);
-}
-
 // After each SIGKILL the next child's start must recover the tape its predecessor showed
 // after its last logged key, or after the key in flight (its shadow's view).
-void TestJournal::randomKills() {
+void TestJournalWindow::randomKills() {
     if (qEnvironmentVariableIsSet("TAPECALC_SKIP_SOAK"))
         QSKIP("runs on its own as tst_journal_soak (label soak)");
 #ifdef Q_OS_WIN
@@ -372,8 +347,8 @@ int main(int argc, char **argv) {
     if (argc > 1 && qstrcmp(argv[1], "--child") == 0)
         return child(argc, argv);
     QApplication app(argc, argv);
-    TestJournal test;
+    TestJournalWindow test;
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "tst_journal.moc"
+#include "tst_journal_window.moc"
