@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QScrollBar>
+#include <QSet>
 #include <QStyledItemDelegate>
 #include <QTemporaryDir>
 #include <QTest>
@@ -60,20 +61,19 @@ void TestFileList::savedNamesShowWholeInTheList() {
 
     auto *delegate = qobject_cast<QStyledItemDelegate *>(list->itemDelegate());
     QVERIFY(delegate);
-    QStringList suffixes;
+    QSet<QString> shownTexts;
     for (int i = 0; i < list->count(); ++i) {
         QListWidgetItem *item = list->item(i);
         QVERIFY(QDir(form.dataFolder()).exists(item->text()));
-        // What is shown reads back as the moment, and the same-second number follows it.
-        QString shown = delegate->displayText(item->text(), QLocale());
+        // What is shown reads back as the moment, and tells the same second's tapes apart.
+        const QString shown = delegate->displayText(item->text(), QLocale());
+        shownTexts.insert(shown);
         const QRect row = list->visualItemRect(item);
         for (const QString &line : shown.split(QChar::LineSeparator))
             QVERIFY2(list->fontMetrics().horizontalAdvance(line) < row.width(), qPrintable(line));
         QVERIFY(row.right() < list->viewport()->width());
-        const qsizetype dash = shown.indexOf('-', shown.indexOf(QChar::LineSeparator));
-        suffixes << (dash < 0 ? QString() : shown.mid(dash));
-        shown.truncate(dash < 0 ? shown.size() : dash);
-        QCOMPARE(QDateTime::fromString(shown.replace(QChar::LineSeparator, 'T'), Qt::ISODate),
+        QString dateAndTime = shown.section('-', 0, 2); // without "-2", "-3", …
+        QCOMPARE(QDateTime::fromString(dateAndTime.replace(QChar::LineSeparator, 'T'), Qt::ISODate),
                  moment);
         // The tooltip names the file.
         list->scrollToItem(item);
@@ -86,12 +86,7 @@ void TestFileList::savedNamesShowWholeInTheList() {
     // Laid out now (a row's place asks for it): no scrolling sideways.
     QCOMPARE(list->verticalScrollBar()->isVisible(), scrolls);
     QCOMPARE(list->horizontalScrollBar()->maximum(), 0);
-    suffixes.sort();
-    QStringList expected{QString()};
-    for (int n = 2; n <= saves; ++n)
-        expected << QStringLiteral("-%1").arg(n);
-    expected.sort();
-    QCOMPARE(suffixes, expected);
+    QCOMPARE(shownTexts.size(), saves);
 }
 
 QTEST_MAIN(TestFileList)
