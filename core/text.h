@@ -1,5 +1,6 @@
-// The few rules about characters that the money parser, the tape format and the input
-// rules share: what a blank is, trimming, counting characters, the backspace code.
+// The few rules about characters that the money parser, the tape format, the input rules
+// and the journal share: what a blank is (in a line and in a whole view), trimming,
+// counting characters, the backspace code.
 #pragma once
 
 #include <algorithm>
@@ -14,6 +15,16 @@ constexpr bool isBlank(char c) {
 }
 constexpr bool isLineEnd(char c) {
     return c == '\r' || c == '\n';
+}
+
+// Whether UTF-16 text (a tape view) holds nothing but blanks and line ends, the Unicode
+// line and paragraph separators among them: a view that a save back writes as nothing.
+constexpr bool isBlankText(std::u16string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char16_t c) {
+        const bool ascii = c < 0x80;
+        return (ascii && (isBlank(static_cast<char>(c)) || isLineEnd(static_cast<char>(c)))) ||
+               c == u'\u2028' || c == u'\u2029';
+    });
 }
 
 enum class Trim {

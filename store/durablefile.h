@@ -1,5 +1,8 @@
-// Files that reach the disk whole or not at all: the few file-system calls that differ
-// between POSIX and Windows, each behind one function here and nowhere else.
+// Files that reach the disk whole or not at all, the journal's locked file and the check
+// for a running copy: the few system calls that differ between POSIX and Windows, each
+// behind one function here and nowhere else. durablefile.cpp holds what is the same on
+// both; durablefile_posix.cpp / durablefile_win.cpp and process_posix.cpp /
+// process_win.cpp the rest.
 #pragma once
 
 #include <QByteArray>
@@ -16,9 +19,11 @@ namespace tapecalc::durable {
 inline constexpr char temporaryTemplate[] = ".tapecalc-XXXXXX.tmp";
 inline constexpr char temporaryPattern[] = ".tapecalc-??????.tmp";
 
-// A temporary file being written and placed. While the object lives the file is locked
-// as in use (an advisory lock on POSIX; on Windows a file being written cannot be
-// deleted), so another copy of the program starting meanwhile leaves it alone.
+// A temporary file being written and placed, which another copy of the program starting
+// meanwhile leaves alone (removeAbandoned). On POSIX the object holds an advisory lock on
+// the file while it lives. On Windows the file is open without sharing, so it cannot be
+// deleted, only while it is written; once written it is closed, and another copy leaves
+// it alone for being younger than a minute.
 class Temporary {
   public:
     Temporary() = default;
@@ -34,14 +39,15 @@ class Temporary {
 
   private:
     QString m_path;
-    int m_handle = -1; // the locked descriptor, where the platform has one
+    int m_handle = -1; // the locked descriptor (POSIX), else -1
 };
 
 // A new temporary file in `folder` holding `bytes`, on the disk before it returns; an
 // empty object when it could not be written (then nothing is left behind).
 Temporary writeTemporary(const QString &folder, const QByteArray &bytes);
 
-// Removes a temporary file that no running copy is writing. Whether it was removed.
+// Removes a temporary file that no running copy is writing: one no lock is held on (POSIX),
+// one last written a minute ago or earlier (Windows). Whether it was removed.
 bool removeAbandoned(const QString &path);
 
 // Removes a temporary file of this program's own (read-only or not). Whether it was.
@@ -58,7 +64,7 @@ enum class Placed { done, nameTaken, failed };
 Placed placeAsNew(const Temporary &temporary, const QString &path);
 
 // Gives `temporary` the name `name` in `folder`, or else the first free of "stem-2.ext",
-// "stem-3.ext", …, never replacing a file, and syncs the folder. The path it got, or
+// "stem-3.ext", … (freename.h), never replacing a file, and syncs the folder. The path it got, or
 // empty when it could not be placed (the temporary is then removed).
 QString placeUnderFreeName(const Temporary &temporary, const QString &folder, const QString &name);
 
@@ -71,8 +77,9 @@ bool replaceWith(const Temporary &temporary, const QString &path);
 void syncFolder(const QString &folder);
 
 // A file one copy of the program appends to while it runs (the journal of the tape being
-// keyed), under an exclusive advisory lock that the system lets go when the copy ends,
-// however it ends. Another copy that cannot take the lock leaves the file alone.
+// keyed), under an exclusive lock that the system lets go when the copy ends, however it
+// ends (flock on POSIX; on Windows a lock on one byte beyond any content, so that readers
+// still read it). Another copy that cannot take the lock leaves the file alone.
 class LockedFile {
   public:
     LockedFile() = default;

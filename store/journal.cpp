@@ -3,6 +3,8 @@
 
 #include "core/journalformat.h"
 #include "core/tapeformat.h"
+#include "core/text.h"
+#include "store/freename.h"
 #include "store/tapefiles.h"
 
 #include <QCoreApplication>
@@ -40,11 +42,6 @@ qsizetype commonSuffix(const QString &a, const QString &b, qsizetype skip) {
     while (k < n && a.at(a.size() - 1 - k) == b.at(b.size() - 1 - k))
         ++k;
     return k;
-}
-
-// Nothing but line ends and blanks: no tape worth a file.
-bool isBlank(const QString &view) {
-    return std::all_of(view.cbegin(), view.cend(), [](QChar c) { return c.isSpace(); });
 }
 
 std::u16string_view units(const QString &text) {
@@ -97,11 +94,13 @@ void TapeJournal::record(qsizetype position, qsizetype removed, const QString &i
                          bool kept) {
     m_view.replace(position, removed, inserted);
     const std::string keptMark = kept ? journal::keptRecord() : std::string();
+    // A blank view (one a save would write as nothing) needs no file.
+    const bool blank = isBlankText(units(m_view));
     if (!m_file.isOpen() || m_behind) {
-        // A blank tape needs no file; the first real line starts one from the whole view.
-        if (!isBlank(m_view))
+        // The first real line starts a file from the whole view.
+        if (!blank)
             rewrite(keptMark);
-    } else if (isBlank(m_view)) {
+    } else if (blank) {
         // Cleared: nothing before matters any more, and a blank tape needs no file (nor
         // keeps one open in the folder, which Windows would not let go).
         discard();
@@ -152,19 +151,19 @@ bool TapeJournal::openNew() {
         QString::fromLatin1(journalPrefix) + QString::number(QCoreApplication::applicationPid());
     // A name already there is another window's of this process, or a journal that could
     // not be recovered: never written over.
-    for (int n = 1; n <= 100; ++n) {
-        const QString name = n == 1 ? base : base + QLatin1Char('-') + QString::number(n);
-        const QString path = QDir(m_folder).filePath(name);
-        if (m_file.open(path, true) == durable::LockedFile::Opened::locked) {
-            m_path = path;
-            m_stop = false;
-            m_syncer = std::thread([this] { syncLoop(); });
-            return true;
-        }
-        if (!QFileInfo::exists(path))
-            return false; // not a taken name: the folder takes no file
-    }
-    return false;
+    const QString name = claimFreeName(base, QLatin1Char('-'), [this](const QString &candidate) {
+        const QString path = QDir(m_folder).filePath(candidate);
+        if (m_file.open(path, true) == durable::LockedFile::Opened::locked)
+            return Claim::done;
+        // Not a taken name: the folder takes no file.
+        return QFileInfo::exists(path) ? Claim::taken : Claim::failed;
+    });
+    if (name.isEmpty())
+        return false;
+    m_path = QDir(m_folder).filePath(name);
+    m_stop = false;
+    m_syncer = std::thread([this] { syncLoop(); });
+    return true;
 }
 
 void TapeJournal::append(const std::string &bytes) {

@@ -1,95 +1,10 @@
-// GBK through Qt's converters where Qt has them, through code page 936 on Windows.
+// Reading GBK that may hold bytes of no GBK, the same on every platform; the converters
+// themselves are in textcoding_icu.cpp and textcoding_win.cpp.
 #include "store/textcoding.h"
 
-#ifdef Q_OS_WIN
-#include <windows.h>
-#else
-#include <QStringDecoder>
-#include <QStringEncoder>
-#endif
+#include "store/platform_p.h"
 
 namespace tapecalc::gbk {
-
-#ifdef Q_OS_WIN
-
-namespace {
-constexpr UINT gbkCodePage = 936;
-}
-
-std::optional<QByteArray> encode(const QString &text) {
-    if (text.isEmpty())
-        return QByteArray();
-    const auto *wide = reinterpret_cast<const wchar_t *>(text.utf16());
-    const int length = static_cast<int>(text.size());
-    // No best fit: a character GBK lacks must not turn into a look-alike.
-    BOOL usedDefault = FALSE;
-    const int size = WideCharToMultiByte(gbkCodePage, WC_NO_BEST_FIT_CHARS, wide, length, nullptr,
-                                         0, nullptr, &usedDefault);
-    if (size <= 0 || usedDefault)
-        return std::nullopt;
-    QByteArray bytes(size, Qt::Uninitialized);
-    WideCharToMultiByte(gbkCodePage, WC_NO_BEST_FIT_CHARS, wide, length, bytes.data(), size,
-                        nullptr, &usedDefault);
-    if (usedDefault)
-        return std::nullopt;
-    return bytes;
-}
-
-// The bytes as code page 936 has them; nothing when some are no GBK.
-static std::optional<QString> decodeStrict(const QByteArray &bytes,
-                                           UINT flags = MB_ERR_INVALID_CHARS) {
-    if (bytes.isEmpty())
-        return QString();
-    const int length = static_cast<int>(bytes.size());
-    const int size = MultiByteToWideChar(gbkCodePage, flags, bytes.constData(), length, nullptr, 0);
-    if (size <= 0)
-        return std::nullopt;
-    QString text(size, Qt::Uninitialized);
-    MultiByteToWideChar(gbkCodePage, flags, bytes.constData(), length,
-                        reinterpret_cast<wchar_t *>(text.data()), size);
-    return text;
-}
-
-static QString decodeRun(const QByteArray &bytes) {
-    return decodeStrict(bytes, 0).value_or(QString());
-}
-
-#else
-
-namespace {
-constexpr char gbkName[] = "GBK";
-}
-
-std::optional<QByteArray> encode(const QString &text) {
-    QStringEncoder encoder(gbkName);
-    if (!encoder.isValid())
-        return std::nullopt;
-    QByteArray bytes = encoder.encode(text);
-    // What GBK cannot hold comes back as something else: read back, it must be the text.
-    QStringDecoder check(gbkName, QStringConverter::Flag::Stateless);
-    if (encoder.hasError() || QString(check.decode(bytes)) != text)
-        return std::nullopt;
-    return bytes;
-}
-
-static std::optional<QString> decodeStrict(const QByteArray &bytes) {
-    // Stateless: a sequence cut off at the end is an error, not pending input.
-    QStringDecoder decoder(gbkName, QStringConverter::Flag::Stateless);
-    if (!decoder.isValid())
-        return std::nullopt;
-    QString text = decoder.decode(bytes);
-    if (decoder.hasError())
-        return std::nullopt;
-    return text;
-}
-
-static QString decodeRun(const QByteArray &bytes) {
-    QStringDecoder decoder(gbkName, QStringConverter::Flag::Stateless);
-    return decoder.isValid() ? QString(decoder.decode(bytes))
-                             : QString(bytes.size(), QChar::ReplacementCharacter);
-}
-
-#endif
 
 namespace {
 

@@ -1,0 +1,216 @@
+// The file calls of a save and of the journal on Windows: a temporary written without
+// sharing, write-through moves that replace only when asked, retries while a scanner
+// holds a file, and the journal's byte-range lock.
+#include "store/durablefile.h"
+#include "store/platform_p.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+
+#include <windows.h>
+
+namespace tapecalc::durable {
+
+namespace {
+
+const wchar_t *native(const QString &path) {
+    return reinterpret_cast<const wchar_t *>(path.utf16());
+}
+
+// A virus scanner, an indexer or a backup program opening a file for a moment makes a
+// move or a delete fail with an access, sharing or lock error: tried again a few times
+// with short waits (about a second in all), as SQLite does on Windows.
+template <typename Operation> bool withRetries(Operation operation) {
+    constexpr int attempts = 10;
+    for (int n = 1;; ++n) {
+        if (operation())
+            return true;
+        const DWORD error = GetLastError();
+        const bool passing = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ||
+                             error == ERROR_LOCK_VIOLATION;
+        if (!passing || n == attempts) {
+            SetLastError(error);
+            return false;
+        }
+        Sleep(static_cast<DWORD>(25 * n));
+    }
+}
+
+Placed moveFile(const QString &from, const QString &to, DWORD flags) {
+    const QString nativeFrom = QDir::toNativeSeparators(from);
+    const QString nativeTo = QDir::toNativeSeparators(to);
+    // Write-through: the move is on the disk when the call returns.
+    if (withRetries([&] {
+            return MoveFileExW(native(nativeFrom), native(nativeTo),
+                               flags | MOVEFILE_WRITE_THROUGH) != 0;
+        }))
+        return Placed::done;
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? Placed::nameTaken
+                                                                       : Placed::failed;
+}
+
+} // namespace
+
+Creation createWritten(const QString &path, const QByteArray &bytes) {
+    const QString nativePath = QDir::toNativeSeparators(path);
+    // No sharing while it is written: another copy cannot remove it meanwhile.
+    HANDLE h = CreateFileW(native(nativePath), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        return {error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? Created::nameTaken
+                                                                            : Created::failed};
+    }
+    const char *data = bytes.constData();
+    qsizetype left = bytes.size();
+    bool ok = true;
+    while (ok && left > 0) {
+        const DWORD chunk = static_cast<DWORD>(qMin<qsizetype>(left, 1 << 30));
+        DWORD done = 0;
+        ok = WriteFile(h, data, chunk, &done, nullptr) != 0 && done > 0;
+        data += done;
+        left -= static_cast<qsizetype>(done);
+    }
+    // The content must be on the disk before the file gets a name the list shows.
+    ok = ok && FlushFileBuffers(h) != 0;
+    ok = CloseHandle(h) != 0 && ok;
+    // Closed once written: no handle is kept, and removeAbandoned goes by the file's age.
+    return {ok ? Created::written : Created::failed};
+}
+
+void closeTemporary(int) {
+    // createWritten keeps no handle here.
+}
+
+Placed placeAsNew(const Temporary &temporary, const QString &path) {
+    return moveFile(temporary.path(), path, 0);
+}
+
+bool replaceWith(const Temporary &temporary, const QString &path) {
+    return moveFile(temporary.path(), path, MOVEFILE_REPLACE_EXISTING) == Placed::done;
+}
+
+bool removeAbandoned(const QString &path) {
+    // A file another copy still writes is open without sharing, so the delete fails; but
+    // between its write and its move it is closed. A save takes milliseconds from its
+    // temporary's creation to its name (a PDF of a full tape, seconds): one last written
+    // a minute ago belongs to a copy that ended.
+    if (QFileInfo(path).lastModified().secsTo(QDateTime::currentDateTime()) < 60)
+        return false;
+    const QString name = QDir::toNativeSeparators(path);
+    SetFileAttributesW(native(name), FILE_ATTRIBUTE_NORMAL); // read-only files refuse
+    return DeleteFileW(native(name)) != 0;
+}
+
+bool removeTemporary(const QString &path) {
+    const QString name = QDir::toNativeSeparators(path);
+    SetFileAttributesW(native(name), FILE_ATTRIBUTE_NORMAL); // read-only files refuse
+    return withRetries([&] { return DeleteFileW(native(name)) != 0; });
+}
+
+bool syncFile(const QString &path) {
+    const QString nativePath = QDir::toNativeSeparators(path);
+    HANDLE h = CreateFileW(native(nativePath), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    const bool ok = FlushFileBuffers(h) != 0;
+    return CloseHandle(h) != 0 && ok;
+}
+
+void syncFolder(const QString &) {
+    // The moves were made write-through; Windows offers no flush of a folder.
+}
+
+// The journal's locked file: a HANDLE shared for reading, writing and deleting, with a
+// lock on one byte.
+
+namespace {
+HANDLE handleOf(qintptr h) {
+    return reinterpret_cast<HANDLE>(h);
+}
+// The lock covers one byte far beyond any content: Windows locks are mandatory for the
+// bytes they cover, and readers of the journal must still read it.
+constexpr DWORD lockOffsetHigh = 0x7FFFFFFF;
+} // namespace
+
+LockedFile::Opened LockedFile::open(const QString &path, bool create) {
+    close();
+    const QString nativePath = QDir::toNativeSeparators(path);
+    HANDLE h = CreateFileW(native(nativePath), GENERIC_READ | GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           create ? CREATE_NEW : OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_HIDDEN, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return Opened::failed;
+    OVERLAPPED where{};
+    where.OffsetHigh = lockOffsetHigh;
+    if (!LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &where)) {
+        CloseHandle(h);
+        return Opened::held;
+    }
+    FILE_STANDARD_INFO info{};
+    if (!GetFileInformationByHandleEx(h, FileStandardInfo, &info, sizeof info) ||
+        info.DeletePending) {
+        CloseHandle(h);
+        return Opened::failed;
+    }
+    m_handle = reinterpret_cast<qintptr>(h);
+    m_path = path;
+    return Opened::locked;
+}
+
+bool LockedFile::append(std::string_view bytes) {
+    LARGE_INTEGER end{};
+    if (!SetFilePointerEx(handleOf(m_handle), end, nullptr, FILE_END))
+        return false;
+    DWORD done = 0;
+    return WriteFile(handleOf(m_handle), bytes.data(), static_cast<DWORD>(bytes.size()), &done,
+                     nullptr) &&
+           done == bytes.size();
+}
+
+bool LockedFile::truncate(qint64 size) {
+    LARGE_INTEGER to{};
+    to.QuadPart = size;
+    return SetFilePointerEx(handleOf(m_handle), to, nullptr, FILE_BEGIN) &&
+           SetEndOfFile(handleOf(m_handle));
+}
+
+QByteArray LockedFile::readAll() {
+    LARGE_INTEGER start{};
+    LARGE_INTEGER size{};
+    if (!SetFilePointerEx(handleOf(m_handle), start, nullptr, FILE_BEGIN) ||
+        !GetFileSizeEx(handleOf(m_handle), &size))
+        return {};
+    QByteArray bytes(static_cast<qsizetype>(size.QuadPart), '\0');
+    DWORD done = 0;
+    if (!ReadFile(handleOf(m_handle), bytes.data(), static_cast<DWORD>(bytes.size()), &done,
+                  nullptr))
+        return {};
+    bytes.truncate(static_cast<qsizetype>(done));
+    return bytes;
+}
+
+bool LockedFile::sync() {
+    return FlushFileBuffers(handleOf(m_handle)) != 0;
+}
+
+void LockedFile::remove() {
+    if (!isOpen())
+        return;
+    // The name goes when the last handle closes; shared for deletion, so this is now.
+    DeleteFileW(native(QDir::toNativeSeparators(m_path)));
+    close();
+}
+
+void LockedFile::close() {
+    if (!isOpen())
+        return;
+    CloseHandle(handleOf(m_handle));
+    m_handle = closed;
+}
+
+} // namespace tapecalc::durable
