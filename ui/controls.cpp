@@ -1,4 +1,4 @@
-// Pictures, key labels, the entry box and the tape view.
+// Pictures, key labels, the entry box, the tape view and the file list.
 #include "ui/controls.h"
 
 #include "core/tapeformat.h"
@@ -7,8 +7,10 @@
 
 #include <QAccessibleWidget>
 #include <QClipboard>
+#include <QDate>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QHelpEvent>
 #include <QImageReader>
 #include <QKeyEvent>
 #include <QMenu>
@@ -17,8 +19,12 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmapCache>
+#include <QRegularExpression>
 #include <QStyle>
+#include <QStyledItemDelegate>
 #include <QTextBlock>
+#include <QTime>
+#include <QToolTip>
 
 namespace tapecalc {
 
@@ -449,6 +455,44 @@ bool TapeView::rowTakes(qsizetype added) const {
     end.setPosition(caret.selectionEnd());
     const qsizetype after = end.block().length() - 1 - end.positionInBlock();
     return start.positionInBlock() + added + after <= qsizetype(longestTapeRow);
+}
+
+QString shownFileName(const QString &fileName) {
+    static const QRegularExpression fromMoment(
+        QStringLiteral("^(\\d{8})\\$(\\d{1,2})\\$(\\d\\d)\\$(\\d\\d)(-\\d+)?\\.qtz$"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch name = fromMoment.match(fileName);
+    if (!name.hasMatch())
+        return fileName;
+    const QDate date = QDate::fromString(name.captured(1), QStringLiteral("yyyyMMdd"));
+    const QTime time(name.captured(2).toInt(), name.captured(3).toInt(), name.captured(4).toInt());
+    if (!date.isValid() || !time.isValid())
+        return fileName;
+    return date.toString(Qt::ISODate) + QChar(QChar::LineSeparator) + time.toString(Qt::ISODate) +
+           name.captured(5);
+}
+
+namespace {
+
+class FileNameDelegate : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QString displayText(const QVariant &value, const QLocale &) const override {
+        return shownFileName(value.toString());
+    }
+    bool helpEvent(QHelpEvent *e, QAbstractItemView *view, const QStyleOptionViewItem &option,
+                   const QModelIndex &index) override {
+        if (e->type() != QEvent::ToolTip || !index.isValid())
+            return QStyledItemDelegate::helpEvent(e, view, option, index);
+        QToolTip::showText(e->globalPos(), index.data().toString(), view, option.rect);
+        return true;
+    }
+};
+
+} // namespace
+
+FileList::FileList(QWidget *parent) : QListWidget(parent) {
+    setItemDelegate(new FileNameDelegate(this));
 }
 
 } // namespace tapecalc

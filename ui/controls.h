@@ -1,5 +1,5 @@
 // The kinds of control the window is made of: pictures, transparent text labels that
-// act as keys, the entry box and the tape view.
+// act as keys, the entry box, the tape view and the file list.
 #pragma once
 
 #include "core/entrykeys.h"
@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QWidget>
@@ -142,6 +143,20 @@ class TapeView : public QPlainTextEdit {
     // within the longest row a tape holds.
     bool rowTakes(qsizetype added) const;
 };
+
+// The file list. A tape named from the moment it was saved ("20261206$16$58$07.qtz",
+// "…$9$05$07-2.qtz") shows as its date over its time ("2026-12-06" / "16:58:07"), which
+// fits the list's width where the name would not; any other name shows as it is. An
+// item's text stays the file's name, and its tooltip shows that name.
+class FileList : public QListWidget {
+    Q_OBJECT
+
+  public:
+    explicit FileList(QWidget *parent);
+};
+
+// What the file list shows for a file name: two lines for a name from the moment.
+QString shownFileName(const QString &fileName);
 
 // Maps Qt's keys to the keys the entry box's handler knows (Page Up, Page Down, End,
 // Delete); every other key is KeyCode::other. Only the key decides, never the text, so a

@@ -242,7 +242,7 @@ QWidget *Form1::addElement(const SurfaceSpec &element) {
         break;
     }
     case Element::fileList:
-        added = new QListWidget(this);
+        added = new FileList(this);
         break;
     }
     return added;

@@ -134,8 +134,9 @@ install(CODE [[
     endif()
 ]])
 
-# The installer: 64-bit (the template in this folder), into Program Files, with a Start
-# menu entry and an uninstaller; and the same tree as a zip to run from any folder.
+# The installer: 64-bit (the template in this folder), into Program Files (bin\ and
+# share\tapecalc\), with a Start menu entry and an uninstaller; and a portable zip, the
+# same files as one program folder (portable-zip.cmake), to run from any folder.
 set(CPACK_MODULE_PATH ${CMAKE_CURRENT_LIST_DIR})
 set(CPACK_GENERATOR NSIS ZIP)
 unset(CPACK_PACKAGING_INSTALL_PREFIX)
@@ -153,10 +154,13 @@ set(CPACK_NSIS_MUI_FINISHPAGE_RUN tapecalc.exe)
 # The file names differ per generator: TapeCalc-1.0.0-win64-setup.exe, TapeCalc-1.0.0-win64.zip.
 set(CPACK_PACKAGE_FILE_NAME TapeCalc-${PROJECT_VERSION}-win64)
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/cpack-names.cmake)
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/portable-zip.cmake)
+set(CPACK_TAPECALC_BINDIR ${CMAKE_INSTALL_BINDIR})
+set(CPACK_TAPECALC_SHARED_DIR ${TAPECALC_SHARED_DIR})
 
-# The installer end to end under wine (tools/windows/smoke.sh): install, the installed
-# program driven by key presses, uninstall. Needs the installer made by cpack first; skipped
-# without it.
+# The installer and the zip end to end under wine (tools/windows/smoke.sh): install, the
+# installed program driven by key presses, the portable copy likewise, uninstall. Needs the
+# packages made by cpack first; skipped without them.
 if(BUILD_TESTING)
     add_test(NAME installer COMMAND bash ${PROJECT_SOURCE_DIR}/tools/windows/smoke.sh
         ${CMAKE_BINARY_DIR}/packages/TapeCalc-${PROJECT_VERSION}-win64-setup.exe)

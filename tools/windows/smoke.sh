@@ -1,12 +1,20 @@
 #!/bin/bash
-# The Windows installer end to end under wine, on a virtual display of its own and in a wine
-# prefix of its own (removed afterwards): silent install into Program Files, the installed
-# files, the installed program driven with real key presses and clicks (12.5+3*4 Enter
-# gives 62 on the display, read back through 复制 and the clipboard; 保存 puts the tape in
-# %APPDATA%\tapecalc\shujucuncu), then the silent uninstall, which leaves nothing behind.
+# The Windows packages end to end under wine, on a virtual display of its own, in a wine
+# prefix of its own and with a home of its own (all three removed afterwards):
+#  - the installer: silent install into Program Files, the installed files and registry
+#    keys, the installed program driven with real key presses and clicks (12.5+3*4 Enter
+#    gives 62 on the display, read back through 复制 and the clipboard; 保存 puts the tape
+#    in %APPDATA%\tapecalc\shujucuncu);
+#  - the portable zip unpacked into "Desktop\我的 工具 (便携版)": the program folder itself,
+#    whose 保存 puts the tape in the shujucuncu\ beside tapecalc.exe, not in %APPDATA%;
+#  - the silent uninstall, which leaves no file, Start menu entry or registry key of the
+#    program behind, and keeps the user's tapes;
+#  - no file written into the home: wine's menu builder is off, and the prefix's Desktop,
+#    Documents, ... are folders of the prefix rather than wine's links into the home.
 # Usage: tools/windows/smoke.sh [TapeCalc-VERSION-win64-setup.exe]
-#        (default: the one tools/windows/build.sh made in build-windows/packages/);
-#        ends with 77 when there is no installer (ctest counts that as skipped).
+#        (default: the one tools/windows/build.sh made in build-windows/packages/; the zip
+#        is the one beside it); ends with 77 when there is no installer (ctest counts that
+#        as skipped).
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -15,6 +23,8 @@ root=$(cd "$here/../.." && pwd)
 source "$root/tools/setup.sh"
 # shellcheck source=../xvfb.sh
 source "$root/tools/xvfb.sh"
+# shellcheck source=wineprefix.sh
+source "$here/wineprefix.sh"
 
 setup=${1:-}
 if [ -z "$setup" ]; then
@@ -25,6 +35,9 @@ fi
     echo "smoke.sh: no installer (run tools/windows/build.sh first)" >&2
     exit 77
 }
+zip=${setup%-setup.exe}.zip
+setup=$(readlink -f "$setup")
+zip=$(readlink -f "$zip")
 tapecalc_install_missing wine wine64 xvfb xauth xdotool xclip binutils-mingw-w64-x86-64
 
 fail() {
@@ -38,8 +51,17 @@ fail() {
 }
 step() { printf '  %s\n' "$*"; }
 
+[ -f "$zip" ] || fail "no portable zip beside the installer: $zip"
+
 work=$(mktemp -d)
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# A home of the script's own: anything wine writes into a home lands there, and the end
+# checks that nothing did.
+export HOME=$work/home
+unset XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME
+mkdir "$HOME"
+# No Mono, no Gecko, no menu builder.
+export WINEPREFIX=$work/prefix WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 cleanup() {
     # Only this prefix's wine processes: the program, a hung installer, the desktop.
     wineserver -k 2>/dev/null || true
@@ -54,10 +76,74 @@ start_xvfb 1280x1024x24
 trap cleanup EXIT
 
 step "wine prefix"
-wineboot -i >/dev/null 2>&1
-wineserver -w
-
+make_wine_prefix
 drive=$WINEPREFIX/drive_c
+profile=$(find "$drive/users" -mindepth 1 -maxdepth 1 -type d ! -name Public -print -quit)
+windows_path() { # a path inside the prefix's C: drive as Windows sees it
+    local p=${1#"$drive"/}
+    printf 'C:\\%s' "${p//\//\\}"
+}
+
+# The program at a Windows path: 12.5+3*4 Enter, the display read back through 复制 and
+# the clipboard, Page Up and 保存, then Esc.
+drive_program() {
+    # A UTF-8 locale, so that wine reads a path that is not ASCII.
+    LC_ALL=C.UTF-8 wine "$1" >"$work/program.log" 2>&1 &
+    local program=$! window shown
+    window=$(timeout 60 xdotool search --sync --onlyvisible --classname tapecalc.exe |
+        head -n 1) || fail "no window within 60 s: $(cat "$work/program.log")"
+    # The window is borderless at the top left of its own geometry; points are the
+    # window's pixels at 96 dpi (the key table's twips / 15).
+    at() { # x y [button]: a click at a point of the window
+        xdotool mousemove --window "$window" "$1" "$2" click "${3:-1}"
+        sleep 0.3
+    }
+    at 176 80 # the entry box (a press on the gold background would start moving the window)
+    xdotool type --delay 120 '12.5+3*4'
+    xdotool key Return
+    sleep 1
+    printf '' | xclip -selection clipboard
+    at 113 36 3 # right button on the result
+    xdotool key Down Return
+    sleep 1
+    shown=$(xclip -o -selection clipboard 2>/dev/null || true)
+    awk -v s="$shown" 'BEGIN { exit !(s != "" && s + 0 == 62) }' ||
+        fail "the display shows '$shown', not 62"
+    xdotool key Prior # the full window: 保存 is in its right half
+    sleep 1
+    at 412 332 # 保存
+    sleep 1
+    xdotool key Escape
+    timeout 20 tail --pid="$program" -f /dev/null || fail "the program is still running after Esc"
+}
+
+tapes() { # the tapes in a folder, one path a line (none when there is no folder)
+    if [ -d "$1" ]; then find "$1" -maxdepth 1 -name '*.qtz' | sort; fi
+}
+text() { # a tape as UTF-8: tape files are GBK, though UTF-8 ones are read too
+    if iconv -f UTF-8 -t UTF-8 "$1" >/dev/null 2>&1; then
+        cat "$1"
+    else
+        iconv -f GBK -t UTF-8 "$1"
+    fi
+}
+check_tape() { # the one tape a folder holds adds up to 62 and is GBK with CR LF
+    local found total
+    found=$(tapes "$1")
+    [ "$(printf '%s' "$found" | grep -c .)" -eq 1 ] ||
+        fail "$(printf '%s' "$found" | grep -c .) tapes in $(windows_path "$1")"
+    # Numbers and operators on alternate lines, combined in order.
+    total=$(text "$found" | tr -d '\r' | awk '
+        NR % 2 == 1 { if (op == "" ) t = $1; else if (op ~ /\+|加/) t += $1;
+                      else if (op ~ /\*|×|乘/) t *= $1; else if (op ~ /-|减/) t -= $1;
+                      else if (op ~ /\/|÷|除/) t /= $1; next }
+        { op = $1 } END { print t + 0 }')
+    [ "$total" = 62 ] ||
+        fail "the saved tape adds up to $total: $(text "$found" | tr -d '\r' | tr '\n' ' ')"
+    # In GBK, as on Linux: "×" is the two bytes A1 C1, and each line ends in CR LF.
+    LC_ALL=C grep -q $'\xA1\xC1\r$' "$found" || fail "the saved tape is not GBK with CR LF"
+}
+
 program_dir="$drive/Program Files/TapeCalc"
 step "silent install: $(basename "$setup")"
 cp "$setup" "$work/setup.exe"
@@ -65,7 +151,7 @@ wine "$work/setup.exe" /S
 wineserver -w
 [ -d "$program_dir" ] || fail "nothing in C:\\Program Files\\TapeCalc"
 
-step "installed files"
+step "installed files and registry keys"
 for f in bin/tapecalc.exe bin/Qt6Core.dll bin/Qt6Gui.dll bin/Qt6Widgets.dll \
     bin/Qt6PrintSupport.dll bin/libstdc++-6.dll \
     bin/libgcc_s_seh-1.dll bin/libwinpthread-1.dll bin/platforms/qwindows.dll \
@@ -88,66 +174,36 @@ while read -r dll; do
 done <<<"$imports"
 menu=$(find "$drive" -path '*Start Menu/Programs/TapeCalc/TapeCalc.lnk' -print -quit)
 [ -n "$menu" ] || fail "no Start menu entry"
-wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2>/dev/null |
-    grep -q 'DisplayName.*TapeCalc' || fail "no entry in Apps & features"
+# The keys the installer writes: its uninstall entry (Apps & features) and the vendor's
+# key (CPACK_PACKAGE_VENDOR) with the install folder in it.
+uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+vendor='HKLM\Software\TapeCalc developers'
+wine reg query "$uninstall" /s 2>/dev/null | grep -q 'DisplayName.*TapeCalc' ||
+    fail "no entry in Apps & features"
+wine reg query "$vendor" /s >/dev/null 2>&1 || fail "no key $vendor"
 
-step "the installed program: 12.5+3*4 Enter"
-# Windows' own path, as the Start menu entry starts it.
-wine "C:\\Program Files\\TapeCalc\\bin\\tapecalc.exe" >"$work/program.log" 2>&1 &
-program=$!
-window=$(timeout 60 xdotool search --sync --onlyvisible --classname tapecalc.exe | head -n 1) ||
-    fail "no window within 60 s: $(cat "$work/program.log")"
-# The window is borderless at the top left of its own geometry; points are the window's
-# pixels at 96 dpi (the key table's twips / 15).
-at() { # x y [button]: a click at a point of the window
-    xdotool mousemove --window "$window" "$1" "$2" click "${3:-1}"
-    sleep 0.3
-}
-at 176 80 # the entry box (a press on the gold background would start moving the window)
-xdotool type --delay 120 '12.5+3*4'
-xdotool key Return
-sleep 1
-
-step "the display, copied through its context menu"
-printf '' | xclip -selection clipboard
-at 113 36 3 # right button on the result
-xdotool key Down Return
-sleep 1
-shown=$(xclip -o -selection clipboard 2>/dev/null || true)
-awk -v s="$shown" 'BEGIN { exit !(s != "" && s + 0 == 62) }' ||
-    fail "the display shows '$shown', not 62"
-
-step "Page Up, 保存: the tape in %APPDATA%\\tapecalc\\shujucuncu"
-xdotool key Prior # the full window: 保存 is in its right half
-sleep 1
-at 412 332 # 保存
-sleep 1
-tapes=()
-while IFS= read -r -d '' f; do tapes+=("$f"); done < <(find "$drive/users" \
-    -path '*/AppData/Roaming/tapecalc/shujucuncu/*.qtz' -print0)
-[ ${#tapes[@]} -eq 1 ] || fail "${#tapes[@]} tapes in the per-user folder"
-# The tape read back: numbers and operators on alternate lines, combined in order.
-text() { # the tape as UTF-8: tape files are GBK, though UTF-8 ones are read too
-    if iconv -f UTF-8 -t UTF-8 "${tapes[0]}" >/dev/null 2>&1; then
-        cat "${tapes[0]}"
-    else
-        iconv -f GBK -t UTF-8 "${tapes[0]}"
-    fi
-}
-total=$(text | tr -d '\r' | awk '
-    NR % 2 == 1 { if (op == "" ) t = $1; else if (op ~ /\+|加/) t += $1;
-                  else if (op ~ /\*|×|乘/) t *= $1; else if (op ~ /-|减/) t -= $1;
-                  else if (op ~ /\/|÷|除/) t /= $1; next }
-    { op = $1 } END { print t + 0 }')
-[ "$total" = 62 ] || fail "the saved tape adds up to $total: $(text | tr -d '\r' | tr '\n' ' ')"
-# In GBK, as on Linux: "×" is the two bytes A1 C1, and each line ends in CR LF.
-LC_ALL=C grep -q $'\xA1\xC1\r$' "${tapes[0]}" || fail "the saved tape is not GBK with CR LF"
-[ -z "${TAPECALC_SMOKE_KEEP:-}" ] || cp "${tapes[0]}" "$TAPECALC_SMOKE_KEEP"
+step "the installed program: 62 on the display, the tape in %APPDATA%\\tapecalc\\shujucuncu"
+drive_program "C:\\Program Files\\TapeCalc\\bin\\tapecalc.exe"
+appdata=$profile/AppData/Roaming/tapecalc/shujucuncu
+check_tape "$appdata"
+[ -z "${TAPECALC_SMOKE_KEEP:-}" ] || cp "$(tapes "$appdata")" "$TAPECALC_SMOKE_KEEP"
 [ ! -e "$program_dir/bin/shujucuncu" ] || fail "a tape folder was made among the programs"
 
-step "Esc quits"
-xdotool key Escape
-timeout 20 tail --pid="$program" -f /dev/null || fail "the program is still running after Esc"
+portable="$profile/Desktop/我的 工具 (便携版)"
+step "the portable zip in $(windows_path "$portable"): the tape beside tapecalc.exe"
+mkdir -p "$portable"
+(cd "$portable" && cmake -E tar xf "$zip")
+exe=$(find "$portable" -maxdepth 2 -name tapecalc.exe -print -quit)
+[ -n "$exe" ] || fail "no tapecalc.exe at the top of the zip"
+folder=$(dirname "$exe")
+# The installed program's files, bin\'s and share\tapecalc\'s, all in the one folder.
+files() { (cd "$1" && find . -type f | sort); }
+installed=$({ files "$program_dir/bin" && files "$program_dir/share/tapecalc"; } | sort)
+[ "$(files "$folder")" = "$installed" ] || fail "the zip is not the installed files in one \
+folder: $(diff <(files "$folder") <(printf '%s\n' "$installed") | head -n 6)"
+drive_program "$(windows_path "$exe")"
+check_tape "$folder/shujucuncu"
+[ "$(tapes "$appdata" | grep -c .)" -eq 1 ] || fail "the portable copy saved into %APPDATA%"
 
 step "silent uninstall"
 wine "C:\\Program Files\\TapeCalc\\Uninstall.exe" /S
@@ -156,4 +212,16 @@ wineserver -w
 [ ! -e "$program_dir" ] || fail "left behind: $(find "$program_dir" | head -n 5)"
 [ -z "$(find "$drive" -path '*Start Menu/Programs/TapeCalc*' -print -quit)" ] ||
     fail "the Start menu entry is still there"
-echo "installer smoke test passed: $(basename "$setup")"
+[ "$(tapes "$appdata" | grep -c .)" -eq 1 ] || fail "the uninstall took the user's tape"
+if wine reg query "$vendor" >/dev/null 2>&1; then fail "left in the registry: $vendor"; fi
+if wine reg query "$uninstall" /s 2>/dev/null | grep -q 'DisplayName.*TapeCalc'; then
+    fail "still in Apps & features"
+fi
+wineserver -w # the registry is on the disk once wine has ended
+left=$(grep -i -h '^\[[^]]*tapecalc' "$WINEPREFIX"/*.reg || true)
+[ -z "$left" ] || fail "registry keys left: $left"
+
+step "nothing written into the home"
+left=$(find "$HOME" -mindepth 1 | head -n 10)
+[ -z "$left" ] || fail "written into the home: $left"
+echo "installer and zip smoke test passed: $(basename "$setup") $(basename "$zip")"

@@ -7,7 +7,8 @@
 #    upset them); it passes WINEQT_* as QT_*, so each QT_* is handed over that way;
 #  - the program's output is given on when it ends (see below);
 #  - the wine prefix is the one in WINEPREFIX, else one of the build's own in the cache,
-#    so that ~/.wine is never touched; made on first use, without Mono and Gecko.
+#    so that ~/.wine is never touched; made on first use (wineprefix.sh), without Mono,
+#    Gecko and the menu builder, with profile folders of its own.
 set -euo pipefail
 
 [ $# -ge 2 ] || {
@@ -16,6 +17,9 @@ set -euo pipefail
 }
 qt=$1
 shift
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# shellcheck source=wineprefix.sh
+source "$here/wineprefix.sh"
 
 windows_path() { # a Linux path as wine's Z: drive sees it
     local p
@@ -34,7 +38,9 @@ for d in "${dirs[@]}"; do
 done
 export WINEPATH="$winepath${WINEPATH:+;$WINEPATH}"
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+# Wine's menu builder would write .desktop files, menus and icons for the prefix's Start
+# menu into the home (~/.local/share, ~/.config/menus): off, whatever else is overridden.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=};winemenubuilder.exe=d"
 export WINEPREFIX=${WINEPREFIX:-${TAPECALC_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/tapecalc-windows}/wine}
 
 # Qt for Windows sends its messages (QtTest's results among them) to the debugger when it
@@ -49,7 +55,7 @@ mkdir -p "$WINEPREFIX"
 if [ ! -e "$WINEPREFIX/system.reg" ]; then
     exec 9>"$WINEPREFIX.lock"
     flock 9
-    [ -e "$WINEPREFIX/system.reg" ] || { wineboot -i >/dev/null 2>&1 && wineserver -w; }
+    [ -e "$WINEPREFIX/system.reg" ] || make_wine_prefix
     flock -u 9
 fi
 # The console host wine starts for a console program can outlive it (always so for a child
