@@ -1,9 +1,10 @@
 // The journal's records against the changes that wrote them: random changes replayed
-// whole, cut at every byte, and damaged in every record.
+// whole, cut at every byte, and damaged in every record; the bound on a replay's work.
 #include "core/journalformat.h"
 
 #include <QTest>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -14,6 +15,7 @@ class TestJournalFormat : public QObject {
 
   private Q_SLOTS:
     void replayGivesTheStateAfterTheLastWholeRecord();
+    void workBoundStopsOnlyHostileJournals();
 };
 
 // Each journal is random changes (a surrogate pair and line ends among the units) and
@@ -60,9 +62,52 @@ void TestJournalFormat::replayGivesTheStateAfterTheLastWholeRecord() {
             const std::size_t at = ends[n] + random() % (ends[n + 1] - ends[n]);
             damaged[at] = static_cast<char>(damaged[at] ^ (1 + random() % 255));
             QVERIFY(isStateAfter(journal::replay(damaged), n));
+            // A bad checksum: a torn end when it is the last record, damage before others.
+            std::string badSum = bytes;
+            badSum[ends[n] + 4] = static_cast<char>(badSum[ends[n] + 4] ^ 1);
+            const journal::Replayed read = journal::replay(badSum);
+            QVERIFY(isStateAfter(read, n));
+            QCOMPARE(read.damaged, n + 2 < ends.size());
         }
     }
     QVERIFY(journal::replay("no journal").view.empty());
+}
+
+// 8 MB of single units typed at the start replay whole (the work grows with the bytes);
+// a long text grown at its start and its end by turns is stopped at the work bound and
+// called damaged, with the text of the records before.
+void TestJournalFormat::workBoundStopsOnlyHostileJournals() {
+    std::string top(journal::header);
+    std::u16string typed;
+    while (top.size() < 8'000'000) {
+        const char16_t unit = static_cast<char16_t>(u'0' + typed.size() % 10);
+        top += journal::changeRecord({0, 0, std::u16string_view(&unit, 1)});
+        typed += unit;
+    }
+    std::reverse(typed.begin(), typed.end()); // each unit went in before the ones typed earlier
+    const journal::Replayed read = journal::replay(top);
+    QVERIFY(read.whole && !read.damaged);
+    QVERIFY(read.view == typed);
+
+    const std::u16string text(100'000, u'7');
+    std::string turns(journal::header);
+    turns += journal::changeRecord({0, 0, text});
+    const auto turn = [](std::u16string &view, std::uint32_t n) {
+        const auto at = static_cast<std::uint32_t>(n % 2 == 0 ? 0 : view.size());
+        view.insert(at, u"1");
+        return at;
+    };
+    std::u16string grown = text;
+    constexpr std::uint32_t records = 3000;
+    for (std::uint32_t n = 0; n < records; ++n)
+        turns += journal::changeRecord({turn(grown, n), 0, u"1"});
+    const journal::Replayed stopped = journal::replay(turns);
+    QVERIFY(stopped.damaged && !stopped.whole);
+    QVERIFY(stopped.records > 1 && stopped.records <= records);
+    std::u16string expected = text;
+    for (std::uint32_t n = 0; n + 1 < stopped.records; ++n)
+        turn(expected, n);
+    QVERIFY(stopped.view == expected);
 }
 
 QTEST_APPLESS_MAIN(TestJournalFormat)
