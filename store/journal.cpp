@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStorageInfo>
 
 #include <algorithm>
 #include <chrono>
@@ -142,13 +143,19 @@ void TapeJournal::store(qsizetype position, qsizetype removed, const QString &in
                  static_cast<std::uint64_t>(added.size()));
     }
     records += keptMark;
-    // Once the changes outweigh the tape (twice its bytes), or a replay would do much
-    // work, the file starts over from the view: it stays near the size of one tape.
-    const qint64 limit = std::min<qint64>(largestJournal, 4 * m_view.size() + 65536);
-    if (m_size + static_cast<qint64>(records.size()) > limit || work.units > journal::workBound / 4)
+    // Once the changes outweigh the tape, or a replay would do much work, the file starts
+    // over from the view: it stays near the size of one tape.
+    if (m_size + static_cast<qint64>(records.size()) > sizeLimit() ||
+        work.units > journal::workBound / 4)
         return startOver(keptMark);
     if (appendRecords(records))
         wrote(m_size + static_cast<qint64>(records.size()), work);
+}
+
+qint64 TapeJournal::sizeLimit() const {
+    // Twice the view's bytes (two to a unit) and 64 KiB: the changes may outweigh the tape
+    // that much before the file starts over.
+    return std::min<qint64>(largestJournal, 2 * 2 * m_view.size() + 65536);
 }
 
 bool TapeJournal::appendRecords(const std::string &bytes) {
@@ -196,7 +203,14 @@ void TapeJournal::wrote(qint64 size, const journal::Work &work) {
         m_dirty = true;
     }
     m_wake.notify_one();
+    // A disk that filled up may still take a record now and then (the end of a block):
+    // the file keeps up again only once the disk has room for it to start over twice, so
+    // the user does not hear of each record.
     if (m_health != Health::keepsUp) {
+        const QStorageInfo disk(m_folder);
+        const qint64 room = 2 * sizeLimit();
+        if (disk.isValid() && disk.bytesAvailable() < room)
+            return;
         m_health = Health::keepsUp;
         if (m_onHealth)
             m_onHealth(m_health);

@@ -75,6 +75,7 @@ class TapeJournal {
     // of the view the file has; then the kept mark. Never cuts what the file holds.
     void store(qsizetype position, qsizetype removed, const QString &inserted,
                const std::string &keptMark);
+    qint64 sizeLimit() const;
     bool appendRecords(const std::string &bytes);
     // The file made anew from the whole view and the kept mark, put in place whole.
     void startOver(const std::string &keptMark);
