@@ -6,7 +6,8 @@
 //             | "K"                            the view is in a tape file
 //
 // Numbers are 32-bit little-endian. Each record is appended with one write, so a kill
-// leaves whole records and at most one torn last record; the checksum also catches a
+// leaves whole records and at most one torn last record (a write that failed is cut
+// back; a file that starts over is put in place whole); the checksum also catches a
 // record whose blocks a power cut left half written, and the length ends a garbage one
 // before it is read.
 #include "core/journalformat.h"
