@@ -6,6 +6,7 @@
 
 #include "core/journalformat.h"
 #include "store/durablefile.h"
+#include "store/tapefiles.h"
 
 #include <QDateTime>
 #include <QString>
@@ -30,10 +31,11 @@ inline constexpr char recoveringPrefix[] = ".tapecalc-recovering-";
 // became a tape; the rest stays here, for a person to look at.
 inline constexpr char damagedPrefix[] = ".tapecalc-damaged-journal-";
 
-// The largest journal read, and written: the tape bound. The writer starts its file over
-// from the view long before (at twice the view), so only a view of more than 8 MiB of
-// text, no tape of numbers, is too long to be kept.
-inline constexpr qint64 largestJournal = 16 * 1024 * 1024;
+// The largest journal read, and written: from the tape bound. The view of the largest tape
+// file is at most that many units, two bytes each in the journal, and the changes may
+// outweigh it as much again before the file starts over; only a longer view typed by hand
+// is too long to be kept.
+inline constexpr qint64 largestJournal = 4 * largestTapeFile;
 
 class TapeJournal {
   public:
