@@ -1,8 +1,11 @@
 // The window with a full tape of 30,001 lines: an operator key including the update of
-// the tape view on screen; and the largest files the open accepts, opened and keyed
-// into. Runs headless (offscreen) unless a display is chosen.
+// the tape view on screen; the largest files the open accepts, opened and keyed into; the
+// start on a folder of hostile journals (target: under a second). Runs headless
+// (offscreen) unless a display is chosen.
 #include "bench/fulltape.h"
+#include "core/journalformat.h"
 #include "core/tapeformat.h"
+#include "store/journal.h"
 #include "store/tapefiles.h"
 #include "ui/form1.h"
 #include "ui/tests/recordingplatform.h"
@@ -17,6 +20,10 @@
 #include <QTest>
 #include <QTextBlock>
 #include <benchmark/benchmark.h>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 using namespace tapecalc;
 
@@ -184,6 +191,57 @@ BENCHMARK(BM_WindowKeysLargestFile)
     ->Args({0, 1})
     ->Args({0, 0})
     ->Unit(benchmark::kMillisecond);
+
+// The start (the window made and its first events) on a data folder of the journals of
+// ended copies that a start must survive: a link to /dev/zero, a FIFO, a sparse 8 GiB
+// file with the header, another version's; and, made again before each start as the start
+// turns them into tapes, the largest journal read of single units typed at the top, and
+// one of more work than a replay may do.
+static void BM_WindowStartHostileJournals(benchmark::State &state) {
+    QTemporaryDir folder;
+    const QDir data(QDir(folder.path()).filePath("shujucuncu"));
+    QDir().mkpath(data.path());
+    const auto path = [&data](int pid) {
+        return data.filePath(QStringLiteral(".tapecalc-journal-%1").arg(999000000 + pid));
+    };
+    const auto write = [](const QString &name, const std::string &bytes) {
+        QFile file(name);
+        return file.open(QIODevice::WriteOnly) &&
+               file.write(bytes.data(), static_cast<qint64>(bytes.size())) ==
+                   static_cast<qint64>(bytes.size());
+    };
+    const std::string header(journal::header);
+    bool made = write(path(3), header) && QFile::resize(path(3), qint64(8) << 30) &&
+                write(path(4), "TapeCalc journal 2\n");
+#ifdef Q_OS_UNIX
+    made = made && QFile::link("/dev/zero", path(1)) &&
+           ::mkfifo(QFile::encodeName(path(2)).constData(), 0600) == 0;
+#endif
+    std::string top = header;
+    for (char16_t unit = u'0'; top.size() + 19 <= largestJournal;
+         unit = unit == u'9' ? u'0' : unit + 1)
+        top += journal::changeRecord({0, 0, std::u16string_view(&unit, 1)});
+    std::string turns = header + journal::changeRecord({0, 0, std::u16string(100000, u'7')});
+    for (std::uint32_t n = 0; n < 3000; ++n)
+        turns += journal::changeRecord({n % 2 == 0 ? 0 : 100001 + n, 0, u"1"});
+    if (!made)
+        state.SkipWithError("could not make the journals");
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (const QString &name :
+             data.entryList({"*.qtz", ".tapecalc-damaged-*"}, QDir::Files | QDir::Hidden))
+            QFile::remove(data.filePath(name));
+        if (!write(path(5), top) || !write(path(6), turns))
+            state.SkipWithError("could not make the journals");
+        state.ResumeTiming();
+        RecordingPlatform platform;
+        Form1 form(platform, folder.path());
+        QApplication::processEvents();
+        if (data.entryList({"*.qtz"}, QDir::Files).size() != 2)
+            state.SkipWithError("the two tapes were not recovered");
+    }
+}
+BENCHMARK(BM_WindowStartHostileJournals)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))

@@ -16,6 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const journal::Replayed read = journal::replay(bytes);
     FUZZ_CHECK(read.usedBytes <= size);
     FUZZ_CHECK(read.whole == (read.usedBytes == size));
+    FUZZ_CHECK(!(read.whole && read.damaged) && (read.known || read.view.empty()));
 
     const journal::Replayed wholeOnly = journal::replay(bytes.substr(0, read.usedBytes));
     FUZZ_CHECK(wholeOnly.whole && wholeOnly.view == read.view && wholeOnly.kept == read.kept &&

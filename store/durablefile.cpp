@@ -7,6 +7,7 @@
 #include "store/platform_p.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QRandomGenerator>
 
 namespace tapecalc::durable {
@@ -80,6 +81,41 @@ QString placeUnderFreeName(const Temporary &temporary, const QString &folder, co
     }
     syncFolder(folder);
     return QDir(folder).filePath(placed);
+}
+
+bool LockedFile::replace(std::string_view bytes) {
+    // The temporary has the save's form, so a start after a kill mid-way removes it.
+    const QString folder = QFileInfo(m_path).path();
+    LockedFile next;
+    constexpr int attempts = 100;
+    for (int n = 0;; ++n) {
+        const QString path = QDir(folder).filePath(temporaryName());
+        if (next.open(path, true) == Opened::locked)
+            break;
+        if (n == attempts || !QFileInfo::exists(path)) {
+            m_diskFull = next.m_diskFull;
+            return false;
+        }
+    }
+    bool written = next.append(bytes);
+    if (written && !next.sync()) {
+        next.noteFailure();
+        written = false;
+    }
+    if (!written || !takeOver(next)) {
+        m_diskFull = next.m_diskFull;
+        next.remove();
+        return false;
+    }
+    return true;
+}
+
+Placed LockedFile::moveTo(const QString &path) {
+    // A Temporary without a handle: only its name is moved, the lock stays with this file.
+    const Placed placed = placeAsNew(Temporary(m_path, -1), path);
+    if (placed == Placed::done)
+        m_path = path;
+    return placed;
 }
 
 } // namespace tapecalc::durable

@@ -9,6 +9,7 @@
 #include <QDateTime>
 #include <QString>
 
+#include <optional>
 #include <string_view>
 #include <utility>
 
@@ -87,25 +88,47 @@ class LockedFile {
     LockedFile &operator=(const LockedFile &) = delete;
     ~LockedFile() { close(); }
 
-    enum class Opened { locked, held, failed };
+    enum class Opened {
+        locked,
+        held,    // another process has the lock
+        failed,  // missing, removed by the copy that had the lock, or (`create`) not made
+        refused, // no regular file of its own: a link, a folder, a device, a pipe; or no access
+    };
     // Opens `path` for reading and appending (a new file when `create`, failing when the
-    // name is taken) and takes its lock without waiting: held when another process has
-    // it, failed when the file is missing or was removed by the copy that had the lock.
+    // name is taken) and takes its lock without waiting. An existing file is opened only
+    // as itself: never through a link, never a device or a pipe.
     Opened open(const QString &path, bool create);
     bool isOpen() const { return m_handle != closed; }
+    const QString &path() const { return m_path; }
 
     bool append(std::string_view bytes); // at the end, in one call where the system allows
     bool truncate(qint64 size);
-    QByteArray readAll();
-    bool sync(); // the content on the disk; may run on another thread than append
+    // The whole content, or nothing when it is longer than `limit` bytes or unreadable.
+    std::optional<QByteArray> readAll(qint64 limit);
+    bool sync(); // the content on the disk; may run on another thread than append (and
+                 // then leaves diskFull() alone)
+    // Makes `bytes` the content in one step: written whole and synced under a temporary
+    // name (locked like this file), then put in the file's place. On failure the file is
+    // as it was. Not while sync() runs on another thread.
+    bool replace(std::string_view bytes);
+    // Gives the file the name `path` unless a file has it; the lock stays.
+    Placed moveTo(const QString &path);
+    // Whether the last call that failed failed for want of space (a full disk or quota).
+    bool diskFull() const { return m_diskFull; }
     // Removes the file's name while the lock is still held, then closes it.
     void remove();
     void close();
 
   private:
+    // Puts `next` (written, synced) in this file's place and takes its handle.
+    bool takeOver(LockedFile &next);
+    // Keeps whether the system call that just failed wanted space (errno, GetLastError).
+    void noteFailure();
+
     static constexpr qintptr closed = -1;
     qintptr m_handle = closed; // a file descriptor, or a HANDLE on Windows
     QString m_path;
+    bool m_diskFull = false;
 };
 
 // Whether a process of that id runs on this machine and could have been running at

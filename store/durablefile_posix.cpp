@@ -13,6 +13,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <utility>
+
 namespace tapecalc::durable {
 
 namespace {
@@ -141,20 +143,37 @@ void syncFolder(const QString &folder) {
 
 LockedFile::Opened LockedFile::open(const QString &path, bool create) {
     close();
-    const int flags = O_RDWR | O_APPEND | O_CLOEXEC | (create ? O_CREAT | O_EXCL : 0);
-    const int fd = ::open(QFile::encodeName(path).constData(), flags, 0600);
-    if (fd < 0)
-        return Opened::failed;
+    const QByteArray name = QFile::encodeName(path);
+    // A file left by another copy is looked at before it is opened: opening a device can
+    // act on it, and a pipe would wait for a writer.
+    struct stat named {};
+    if (!create && ::lstat(name.constData(), &named) != 0)
+        return errno == ENOENT ? Opened::failed : Opened::refused;
+    if (!create && !S_ISREG(named.st_mode))
+        return Opened::refused;
+    const int flags =
+        O_RDWR | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | (create ? O_CREAT | O_EXCL : 0);
+    const int fd = ::open(name.constData(), flags, 0600);
+    if (fd < 0) {
+        noteFailure();
+        return errno == ENOENT || errno == EEXIST || create ? Opened::failed : Opened::refused;
+    }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const bool held = errno == EWOULDBLOCK;
         ::close(fd);
         return held ? Opened::held : Opened::failed;
     }
-    // The copy that had the lock may have removed the file before letting go of it.
+    // The copy that had the lock may have removed the file before letting go of it; and
+    // the name may have been given to another file since it was looked at.
     struct stat info {};
     if (::fstat(fd, &info) != 0 || info.st_nlink == 0) {
         ::close(fd);
         return Opened::failed;
+    }
+    if (!S_ISREG(info.st_mode) ||
+        (!create && (info.st_dev != named.st_dev || info.st_ino != named.st_ino))) {
+        ::close(fd);
+        return Opened::refused;
     }
     m_handle = fd;
     m_path = path;
@@ -162,22 +181,35 @@ LockedFile::Opened LockedFile::open(const QString &path, bool create) {
 }
 
 bool LockedFile::append(std::string_view bytes) {
-    return writeAll(static_cast<int>(m_handle), bytes.data(), bytes.size());
+    if (writeAll(static_cast<int>(m_handle), bytes.data(), bytes.size()))
+        return true;
+    noteFailure();
+    return false;
 }
 
 bool LockedFile::truncate(qint64 size) {
     return ::ftruncate(static_cast<int>(m_handle), static_cast<off_t>(size)) == 0;
 }
 
-QByteArray LockedFile::readAll() {
+std::optional<QByteArray> LockedFile::readAll(qint64 limit) {
+    const int fd = static_cast<int>(m_handle);
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || info.st_size > limit)
+        return std::nullopt;
     QByteArray bytes;
+    bytes.reserve(static_cast<qsizetype>(info.st_size));
     char buffer[65536];
     for (off_t at = 0;;) {
-        const ssize_t done = ::pread(static_cast<int>(m_handle), buffer, sizeof buffer, at);
+        const ssize_t done = ::pread(fd, buffer, sizeof buffer, at);
         if (done < 0 && errno == EINTR)
             continue;
-        if (done <= 0)
+        if (done < 0)
+            return std::nullopt;
+        if (done == 0)
             return bytes;
+        // Grown since it was measured: still no longer than the limit.
+        if (bytes.size() + done > limit)
+            return std::nullopt;
         bytes.append(buffer, static_cast<qsizetype>(done));
         at += done;
     }
@@ -185,6 +217,21 @@ QByteArray LockedFile::readAll() {
 
 bool LockedFile::sync() {
     return syncData(static_cast<int>(m_handle));
+}
+
+void LockedFile::noteFailure() {
+    m_diskFull = errno == ENOSPC || errno == EDQUOT;
+}
+
+bool LockedFile::takeOver(LockedFile &next) {
+    // The name passes to the new file in one step; the old file keeps its lock until then.
+    if (::rename(QFile::encodeName(next.m_path).constData(),
+                 QFile::encodeName(m_path).constData()) != 0)
+        return false;
+    ::close(static_cast<int>(m_handle));
+    m_handle = std::exchange(next.m_handle, closed);
+    next.m_path.clear();
+    return true;
 }
 
 void LockedFile::remove() {

@@ -10,6 +10,8 @@
 
 #include <windows.h>
 
+#include <utility>
+
 namespace tapecalc::durable {
 
 namespace {
@@ -139,12 +141,27 @@ constexpr DWORD lockOffsetHigh = 0x7FFFFFFF;
 LockedFile::Opened LockedFile::open(const QString &path, bool create) {
     close();
     const QString nativePath = QDir::toNativeSeparators(path);
-    HANDLE h = CreateFileW(native(nativePath), GENERIC_READ | GENERIC_WRITE,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           create ? CREATE_NEW : OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_HIDDEN, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return Opened::failed;
+    // An existing file is opened as itself: a link or junction is not followed.
+    HANDLE h = CreateFileW(
+        native(nativePath), GENERIC_READ | GENERIC_WRITE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        create ? CREATE_NEW : OPEN_EXISTING,
+        FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        noteFailure();
+        const DWORD error = GetLastError();
+        const bool gone = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+                          error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+        return gone || create ? Opened::failed : Opened::refused;
+    }
+    // Only a file on a disk, and no link: a device or a pipe is no journal.
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if (GetFileType(h) != FILE_TYPE_DISK ||
+        !GetFileInformationByHandleEx(h, FileAttributeTagInfo, &tag, sizeof tag) ||
+        (tag.FileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+        CloseHandle(h);
+        return Opened::refused;
+    }
     OVERLAPPED where{};
     where.OffsetHigh = lockOffsetHigh;
     if (!LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &where)) {
@@ -164,12 +181,14 @@ LockedFile::Opened LockedFile::open(const QString &path, bool create) {
 
 bool LockedFile::append(std::string_view bytes) {
     LARGE_INTEGER end{};
-    if (!SetFilePointerEx(handleOf(m_handle), end, nullptr, FILE_END))
-        return false;
     DWORD done = 0;
-    return WriteFile(handleOf(m_handle), bytes.data(), static_cast<DWORD>(bytes.size()), &done,
-                     nullptr) &&
-           done == bytes.size();
+    if (SetFilePointerEx(handleOf(m_handle), end, nullptr, FILE_END) &&
+        WriteFile(handleOf(m_handle), bytes.data(), static_cast<DWORD>(bytes.size()), &done,
+                  nullptr) &&
+        done == bytes.size())
+        return true;
+    noteFailure();
+    return false;
 }
 
 bool LockedFile::truncate(qint64 size) {
@@ -179,23 +198,52 @@ bool LockedFile::truncate(qint64 size) {
            SetEndOfFile(handleOf(m_handle));
 }
 
-QByteArray LockedFile::readAll() {
+std::optional<QByteArray> LockedFile::readAll(qint64 limit) {
     LARGE_INTEGER start{};
     LARGE_INTEGER size{};
     if (!SetFilePointerEx(handleOf(m_handle), start, nullptr, FILE_BEGIN) ||
-        !GetFileSizeEx(handleOf(m_handle), &size))
-        return {};
-    QByteArray bytes(static_cast<qsizetype>(size.QuadPart), '\0');
-    DWORD done = 0;
-    if (!ReadFile(handleOf(m_handle), bytes.data(), static_cast<DWORD>(bytes.size()), &done,
-                  nullptr))
-        return {};
-    bytes.truncate(static_cast<qsizetype>(done));
+        !GetFileSizeEx(handleOf(m_handle), &size) || size.QuadPart > limit)
+        return std::nullopt;
+    // One byte more than the size: a file that grew meanwhile beyond the limit is seen.
+    QByteArray bytes(static_cast<qsizetype>(size.QuadPart) + 1, '\0');
+    qsizetype got = 0;
+    for (;;) {
+        DWORD done = 0;
+        const DWORD chunk = static_cast<DWORD>(qMin<qsizetype>(bytes.size() - got, 1 << 30));
+        if (!ReadFile(handleOf(m_handle), bytes.data() + got, chunk, &done, nullptr))
+            return std::nullopt;
+        got += static_cast<qsizetype>(done);
+        if (done == 0 || got == bytes.size())
+            break;
+    }
+    if (got > limit)
+        return std::nullopt;
+    bytes.truncate(got);
     return bytes;
 }
 
 bool LockedFile::sync() {
     return FlushFileBuffers(handleOf(m_handle)) != 0;
+}
+
+void LockedFile::noteFailure() {
+    const DWORD error = GetLastError();
+    m_diskFull = error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL;
+}
+
+bool LockedFile::takeOver(LockedFile &next) {
+    // Windows replaces no name whose file is open, however it is shared: this file's
+    // handle goes first. A running copy's journal is still left alone for its process.
+    const QString path = m_path;
+    close();
+    if (moveFile(next.m_path, path, MOVEFILE_REPLACE_EXISTING) != Placed::done) {
+        open(path, false); // as it was
+        return false;
+    }
+    m_handle = std::exchange(next.m_handle, closed);
+    m_path = path;
+    next.m_path.clear();
+    return true;
 }
 
 void LockedFile::remove() {

@@ -9,7 +9,9 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QStorageInfo>
 
 #include <algorithm>
 #include <chrono>
@@ -93,56 +95,134 @@ bool TapeJournal::edited(qsizetype position, qsizetype removed, const QString &i
 void TapeJournal::record(qsizetype position, qsizetype removed, const QString &inserted,
                          bool kept) {
     m_view.replace(position, removed, inserted);
-    const std::string keptMark = kept ? journal::keptRecord() : std::string();
+    m_kept = kept;
     // A blank view (one a save would write as nothing) needs no file.
-    const bool blank = isBlankText(units(m_view));
-    if (!m_file.isOpen() || m_behind) {
-        // The first real line starts a file from the whole view.
-        if (!blank)
-            rewrite(keptMark);
-    } else if (blank) {
+    if (isBlankText(units(m_view))) {
         // Cleared: nothing before matters any more, and a blank tape needs no file (nor
         // keeps one open in the folder, which Windows would not let go).
-        discard();
-    } else {
-        append(changeRecord(position, removed, inserted) + keptMark);
+        if (m_file.isOpen())
+            discard();
+        m_behind = false;
+        return;
     }
-    m_kept = kept;
+    store(position, removed, inserted, kept ? journal::keptRecord() : std::string());
 }
 
 void TapeJournal::kept() {
-    // Without a file (or with one behind) the next change writes the whole view anyway.
-    if (!m_file.isOpen() || m_behind || m_kept)
+    if (m_kept && !m_behind)
         return;
     m_kept = true;
-    // Once the changes outweigh the tape, the journal starts over from the kept tape, so
-    // it stays near the size of one tape and the changes since its last save or open.
-    const qint64 viewBytes = 2 * m_view.size();
-    if (m_size > 2 * viewBytes + 65536)
-        rewrite(journal::keptRecord());
-    else
-        append(journal::keptRecord());
+    // Without a file the view is blank: nothing to mark.
+    if (m_file.isOpen() || m_behind)
+        store(0, 0, {}, journal::keptRecord());
 }
 
 void TapeJournal::discard() {
     stopSyncing();
     m_file.remove();
     m_behind = false;
+    m_torn = false;
+    m_size = 0;
 }
 
-void TapeJournal::rewrite(const std::string &tail) {
-    if (!m_file.isOpen() && !openNew())
-        return;
+void TapeJournal::store(qsizetype position, qsizetype removed, const QString &inserted,
+                        const std::string &keptMark) {
+    if (!m_file.isOpen() || m_size == 0 || m_torn)
+        return startOver(keptMark);
+    // Behind: one record takes the file's view to the whole of this one.
+    if (m_behind) {
+        position = 0;
+        removed = m_fileUnits;
+    }
+    const QString &added = m_behind ? m_view : inserted;
+    journal::Work work = m_work;
+    std::string records;
+    if (removed > 0 || !added.isEmpty()) {
+        records = changeRecord(position, removed, added);
+        work.add(static_cast<std::uint64_t>(position), static_cast<std::uint64_t>(removed),
+                 static_cast<std::uint64_t>(added.size()));
+    }
+    records += keptMark;
+    // Once the changes outweigh the tape, or a replay would do much work, the file starts
+    // over from the view: it stays near the size of one tape.
+    if (m_size + static_cast<qint64>(records.size()) > sizeLimit() ||
+        work.units > journal::workBound / 4)
+        return startOver(keptMark);
+    if (appendRecords(records))
+        wrote(m_size + static_cast<qint64>(records.size()), work);
+}
+
+qint64 TapeJournal::sizeLimit() const {
+    // Twice the view's bytes (two to a unit) and 64 KiB: the changes may outweigh the tape
+    // that much before the file starts over.
+    return std::min<qint64>(largestJournal, 2 * 2 * m_view.size() + 65536);
+}
+
+bool TapeJournal::appendRecords(const std::string &bytes) {
+    if (m_file.append(bytes))
+        return true;
+    // What a failed write left is cut off, so the file ends with its last whole record.
+    m_torn = !m_file.truncate(m_size);
+    failed(m_file.diskFull() ? Health::diskFull : Health::cannotWrite);
+    return false;
+}
+
+void TapeJournal::startOver(const std::string &keptMark) {
     std::string bytes(journal::header);
-    if (!m_view.isEmpty())
-        bytes += changeRecord(0, 0, m_view);
-    bytes += tail;
-    // A kill between the cut and the write leaves an empty journal, which loses nothing:
-    // the file is new, or the tape blank, kept in a file, or already behind.
-    m_behind = !m_file.truncate(0);
-    m_size = 0;
-    if (!m_behind)
-        append(bytes);
+    bytes += changeRecord(0, 0, m_view);
+    bytes += keptMark;
+    if (static_cast<qint64>(bytes.size()) > largestJournal)
+        return failed(Health::tooLong);
+    if (!m_file.isOpen() && !openNew())
+        return failed(m_file.diskFull() ? Health::diskFull : Health::cannotWrite);
+    journal::Work work;
+    work.add(0, 0, static_cast<std::uint64_t>(m_view.size()));
+    if (m_size == 0 && !m_torn) {
+        // A file with nothing in it yet: nothing to keep.
+        if (appendRecords(bytes))
+            wrote(static_cast<qint64>(bytes.size()), work);
+        return;
+    }
+    // The syncing thread uses the handle that the file in place brings.
+    stopSyncing();
+    const bool replaced = m_file.replace(bytes);
+    startSyncing();
+    if (!replaced)
+        return failed(m_file.diskFull() ? Health::diskFull : Health::cannotWrite);
+    m_torn = false;
+    wrote(static_cast<qint64>(bytes.size()), work);
+}
+
+void TapeJournal::wrote(qint64 size, const journal::Work &work) {
+    m_size = size;
+    m_work = work;
+    m_fileUnits = m_view.size();
+    m_behind = false;
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_dirty = true;
+    }
+    m_wake.notify_one();
+    // A disk that filled up may still take a record now and then (the end of a block):
+    // the file keeps up again only once the disk has room for it to start over twice, so
+    // the user does not hear of each record.
+    if (m_health != Health::keepsUp) {
+        const QStorageInfo disk(m_folder);
+        const qint64 room = 2 * sizeLimit();
+        if (disk.isValid() && disk.bytesAvailable() < room)
+            return;
+        m_health = Health::keepsUp;
+        if (m_onHealth)
+            m_onHealth(m_health);
+    }
+}
+
+void TapeJournal::failed(Health why) {
+    m_behind = true;
+    const bool was = m_health == Health::keepsUp;
+    m_health = why;
+    if (was && m_onHealth)
+        m_onHealth(why);
 }
 
 bool TapeJournal::openNew() {
@@ -161,22 +241,17 @@ bool TapeJournal::openNew() {
     if (name.isEmpty())
         return false;
     m_path = QDir(m_folder).filePath(name);
-    m_stop = false;
-    m_syncer = std::thread([this] { syncLoop(); });
+    m_size = 0;
+    m_torn = false;
+    startSyncing();
     return true;
 }
 
-void TapeJournal::append(const std::string &bytes) {
-    if (!m_file.append(bytes)) {
-        m_behind = true;
+void TapeJournal::startSyncing() {
+    if (m_syncer.joinable())
         return;
-    }
-    m_size += static_cast<qint64>(bytes.size());
-    {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        m_dirty = true;
-    }
-    m_wake.notify_one();
+    m_stop = false;
+    m_syncer = std::thread([this] { syncLoop(); });
 }
 
 void TapeJournal::stopSyncing() {
@@ -207,37 +282,149 @@ void TapeJournal::syncLoop() {
     }
 }
 
-QStringList recoverJournals(const QString &dataFolder, const QDateTime &moment) {
+namespace {
+
+// ".tapecalc-recovering-20261206$16$58$07-2" for "20261206$16$58$07-2.qtz", and back.
+QString markerFor(const QString &tapeName) {
+    return QString::fromLatin1(recoveringPrefix) + QFileInfo(tapeName).completeBaseName();
+}
+QString tapeOfMarker(const QString &markerName) {
+    return markerName.mid(static_cast<qsizetype>(std::strlen(recoveringPrefix))) +
+           QStringLiteral(".qtz");
+}
+
+// The tape file a recovery cut off after placing it made: the marker's tape, holding
+// exactly `tape`. Empty when there is none.
+QString alreadyMade(const QDir &folder, const QString &markerName, const QByteArray &tape) {
+    const QString name = tapeOfMarker(markerName);
+    const QFileInfo info(folder.filePath(name));
+    if (!info.isFile() || info.isSymLink() || info.size() != tape.size())
+        return {};
+    QFile made(info.filePath());
+    return made.open(QIODevice::ReadOnly) && made.readAll() == tape ? name : QString();
+}
+
+// `tape` as a new tape file named from `moment`; the journal is first named for the file
+// it becomes, so that a kill between the two steps leaves a marker that finds the file.
+// The file's name, or empty when it could not be made.
+QString placeRecovered(durable::LockedFile &journal, const QDir &folder, const QDateTime &moment,
+                       const QByteArray &tape) {
+    const durable::Temporary temporary = durable::writeTemporary(folder.path(), tape);
+    if (!temporary)
+        return {};
+    const QString name =
+        claimFreeName(tapeFileName(moment), QLatin1Char('-'), [&](const QString &candidate) {
+            const QString marker = folder.filePath(markerFor(candidate));
+            if (QFileInfo::exists(folder.filePath(candidate)))
+                return Claim::taken;
+            if (journal.path() != marker) {
+                switch (journal.moveTo(marker)) {
+                case durable::Placed::done:
+                    break;
+                case durable::Placed::nameTaken: // another copy's recovery is making that file
+                    return Claim::taken;
+                case durable::Placed::failed:
+                    return Claim::failed;
+                }
+            }
+            switch (durable::placeAsNew(temporary, folder.filePath(candidate))) {
+            case durable::Placed::done:
+                return Claim::done;
+            case durable::Placed::nameTaken:
+                return Claim::taken;
+            case durable::Placed::failed:
+                break;
+            }
+            return Claim::failed;
+        });
+    if (name.isEmpty()) {
+        durable::removeTemporary(temporary.path());
+        return {};
+    }
+    durable::syncFolder(folder.path());
+    return name;
+}
+
+// A damaged journal, once its readable part is a tape file, under a name no start
+// recovers again. The name it has now.
+QString setAside(durable::LockedFile &journal, const QDir &folder) {
+    const QString name = QFileInfo(journal.path()).fileName();
+    const qsizetype prefix = static_cast<qsizetype>(std::strlen(
+        name.startsWith(QLatin1String(recoveringPrefix)) ? recoveringPrefix : journalPrefix));
+    const QString aside = claimFreeName(QString::fromLatin1(damagedPrefix) + name.mid(prefix),
+                                        QLatin1Char('-'), [&](const QString &candidate) {
+                                            switch (journal.moveTo(folder.filePath(candidate))) {
+                                            case durable::Placed::done:
+                                                return Claim::done;
+                                            case durable::Placed::nameTaken:
+                                                return Claim::taken;
+                                            case durable::Placed::failed:
+                                                break;
+                                            }
+                                            return Claim::failed;
+                                        });
+    return aside.isEmpty() ? name : aside;
+}
+
+} // namespace
+
+Recovery recoverJournals(const QString &dataFolder, const QDateTime &moment) {
     const QDir folder(dataFolder);
     const qint64 self = QCoreApplication::applicationPid();
-    QStringList recovered;
+    Recovery recovery;
     const QStringList names =
-        folder.entryList({QString::fromLatin1(journalPrefix) + QLatin1Char('*')},
+        folder.entryList({QString::fromLatin1(journalPrefix) + QLatin1Char('*'),
+                          QString::fromLatin1(recoveringPrefix) + QLatin1Char('*')},
                          QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
     for (const QString &name : names) {
+        const QString path = folder.filePath(name);
         // A copy that still runs keeps its journal: its process is there (and is no later
         // program that got the id again), or it holds the lock (another window of this
-        // very process does).
-        const qint64 pid = journalPid(name);
-        const QDateTime written = QFileInfo(folder.filePath(name)).lastModified();
-        if (pid == 0 || (pid != self && durable::processRunsSince(pid, written)))
-            continue;
+        // very process, or a recovery of another copy starting now).
+        const bool marker = name.startsWith(QLatin1String(recoveringPrefix));
+        if (!marker) {
+            const qint64 pid = journalPid(name);
+            const QDateTime written = QFileInfo(path).lastModified();
+            if (pid == 0 || (pid != self && durable::processRunsSince(pid, written)))
+                continue;
+        }
         durable::LockedFile file;
-        if (file.open(folder.filePath(name), false) != durable::LockedFile::Opened::locked)
+        const durable::LockedFile::Opened opened = file.open(path, false);
+        if (opened == durable::LockedFile::Opened::refused)
+            recovery.left << name;
+        if (opened != durable::LockedFile::Opened::locked)
             continue;
-        const journal::Replayed replayed = journal::replay(file.readAll().toStdString());
+        const std::optional<QByteArray> bytes = file.readAll(largestJournal);
+        if (bytes && bytes->isEmpty()) {
+            file.remove(); // made, and killed before its first write
+            continue;
+        }
+        const journal::Replayed replayed =
+            bytes ? journal::replay(std::string_view(bytes->constData(),
+                                                     static_cast<std::size_t>(bytes->size())))
+                  : journal::Replayed();
+        // Too large, unreadable, another version's or no journal at all: as it is.
+        if (!replayed.known) {
+            recovery.left << name;
+            continue;
+        }
         const std::string text =
             savedBackText(QString::fromStdU16String(replayed.view).toStdString());
         if (!replayed.kept && !text.empty()) {
-            const QString path =
-                saveNewTapeFile(dataFolder, moment, encodeTapeText(QString::fromStdString(text)));
-            if (path.isEmpty())
+            const QByteArray tape = encodeTapeText(QString::fromStdString(text));
+            QString made = marker ? alreadyMade(folder, name, tape) : QString();
+            if (made.isEmpty())
+                made = placeRecovered(file, folder, moment, tape);
+            if (made.isEmpty())
                 continue; // the journal stays for the next start
-            recovered << QFileInfo(path).fileName();
+            recovery.tapes << made;
         }
-        file.remove();
+        if (replayed.damaged)
+            recovery.left << setAside(file, folder);
+        else
+            file.remove();
     }
-    return recovered;
+    return recovery;
 }
 
 } // namespace tapecalc

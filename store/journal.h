@@ -4,13 +4,16 @@
 // core/journalformat's.
 #pragma once
 
+#include "core/journalformat.h"
 #include "store/durablefile.h"
+#include "store/tapefiles.h"
 
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
 
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -20,6 +23,19 @@ namespace tapecalc {
 // ".tapecalc-journal-<pid>" (then "-2", "-3" for more windows in one process): hidden,
 // and matched neither by the tapes' pattern nor by the save's temporaries'.
 inline constexpr char journalPrefix[] = ".tapecalc-journal-";
+// A journal being recovered, named for the tape file it becomes ("…-20261206$16$58$07-2"
+// for "20261206$16$58$07-2.qtz"), so that a start after a kill mid-way finds that file
+// instead of making a second one.
+inline constexpr char recoveringPrefix[] = ".tapecalc-recovering-";
+// A journal with bytes that could not be read after a damaged record: what could be read
+// became a tape; the rest stays here, for a person to look at.
+inline constexpr char damagedPrefix[] = ".tapecalc-damaged-journal-";
+
+// The largest journal read, and written: from the tape bound. The view of the largest tape
+// file is at most that many units, two bytes each in the journal, and the changes may
+// outweigh it as much again before the file starts over; only a longer view typed by hand
+// is too long to be kept.
+inline constexpr qint64 largestJournal = 4 * largestTapeFile;
 
 class TapeJournal {
   public:
@@ -47,12 +63,28 @@ class TapeJournal {
     const QString &view() const { return m_view; }
     QString path() const { return m_path; }
 
+    // Whether the file follows the view: when it does not, a kill now loses the changes
+    // since it last did (the file still holds the last view it was written whole with).
+    enum class Health { keepsUp, diskFull, cannotWrite, tooLong };
+    Health health() const { return m_health; }
+    // Called when the file stops following the view, and when it follows again; not for
+    // each write that fails meanwhile.
+    void onHealthChange(std::function<void(Health)> handler) { m_onHealth = std::move(handler); }
+
   private:
     void record(qsizetype position, qsizetype removed, const QString &inserted, bool kept);
-    // Starts the file over from the whole view, with `tail` appended in the same write.
-    void rewrite(const std::string &tail = {});
+    // Writes what the file lacks: the change given, or (behind) the whole view in place
+    // of the view the file has; then the kept mark. Never cuts what the file holds.
+    void store(qsizetype position, qsizetype removed, const QString &inserted,
+               const std::string &keptMark);
+    qint64 sizeLimit() const;
+    bool appendRecords(const std::string &bytes);
+    // The file made anew from the whole view and the kept mark, put in place whole.
+    void startOver(const std::string &keptMark);
+    void wrote(qint64 size, const journal::Work &work);
+    void failed(Health why);
     bool openNew();
-    void append(const std::string &bytes);
+    void startSyncing();
     void stopSyncing();
     void syncLoop();
 
@@ -60,9 +92,14 @@ class TapeJournal {
     QString m_path;
     QString m_view;
     durable::LockedFile m_file;
-    qint64 m_size = 0;     // bytes in the file
-    bool m_kept = false;   // the file says the view is in a tape file
-    bool m_behind = false; // a write failed: the file must start over from the whole view
+    qint64 m_size = 0;         // bytes in the file, all whole records
+    journal::Work m_work;      // the work a replay of the file does
+    qsizetype m_fileUnits = 0; // length of the view the file replays to
+    bool m_kept = false;       // the view is in a tape file
+    bool m_behind = false;     // the file lacks the latest changes
+    bool m_torn = false;       // a failed write left bytes that could not be cut off
+    Health m_health = Health::keepsUp;
+    std::function<void(Health)> m_onHealth;
 
     // Syncing runs beside the window, at most once a second, so a power cut loses at
     // most the last second of keys and no key waits for the disk.
@@ -73,10 +110,18 @@ class TapeJournal {
     std::thread m_syncer;
 };
 
+struct Recovery {
+    QStringList tapes; // tape files made of journals, at this start or one cut off before it
+    QStringList left;  // journals that could not be read or replayed whole, left in the folder
+};
+
 // At start: each journal in `dataFolder` left by a copy that has ended (its process is
 // gone and its lock is free) becomes a new tape file named from `moment`, then goes. A
 // journal of a blank tape, or of one that is in a file already, only goes; one whose
-// tape cannot be saved stays for the next start. The names of the new tape files.
-QStringList recoverJournals(const QString &dataFolder, const QDateTime &moment);
+// tape cannot be saved stays for the next start. One that is no regular file, is larger
+// than largestJournal or is of another version stays as it is; a damaged one gives the
+// tape up to the damage and is renamed aside (damagedPrefix). A kill at any moment of it
+// never gives a journal's tape twice.
+Recovery recoverJournals(const QString &dataFolder, const QDateTime &moment);
 
 } // namespace tapecalc

@@ -130,6 +130,7 @@ Form1::Form1(Platform &platform, const QString &programFolder, QWidget *parent)
     setWindowIcon(icon);
     // What the first frame does not need waits until it is on the screen.
     m_firstExpose = new FirstExposeWatch(this);
+    m_journal.onHealthChange([this](TapeJournal::Health health) { tellJournalHealth(health); });
 #if QT_CONFIG(sessionmanager)
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { m_sessionEnding = true; });
 #endif
@@ -170,13 +171,55 @@ void Form1::afterFirstFrame() {
     // A save that was cut off (the program killed mid-write) leaves its temporary file.
     removeLeftoverTemporaries(dataFolder());
     // A tape keyed by a copy that was killed, crashed or lost its session is saved now as a
-    // tape file, and named.
-    const QStringList recovered = recoverJournals(dataFolder(), m_platform.now());
-    if (!recovered.isEmpty())
+    // tape file, and named in one message.
+    const Recovery recovery = recoverJournals(dataFolder(), m_platform.now());
+    if (!recovery.tapes.isEmpty())
         refreshFileList();
-    for (const QString &name : recovered)
-        m_platform.showMessage(QStringLiteral("上次未保存的纸带已恢复为：") + name);
     Q_EMIT started();
+    tellRecovery(recovery);
+}
+
+namespace {
+
+// "a、b、c", or the first ten and the count of all.
+QString nameList(const QStringList &names) {
+    constexpr qsizetype shown = 10;
+    if (names.size() <= shown)
+        return names.join(QStringLiteral("、"));
+    return names.mid(0, shown).join(QStringLiteral("、")) +
+           QStringLiteral(" 等 %1 个").arg(names.size());
+}
+
+} // namespace
+
+void Form1::tellRecovery(const Recovery &recovery) {
+    // One message for the whole start, however many copies ended without saving.
+    QStringList lines;
+    if (!recovery.tapes.isEmpty())
+        lines << QStringLiteral("上次未保存的纸带已恢复为：") + nameList(recovery.tapes);
+    if (!recovery.left.isEmpty())
+        lines << QStringLiteral("数据文件夹中有无法读取的纸带记录，已原样留下：") +
+                     nameList(recovery.left);
+    if (lines.isEmpty())
+        return;
+    if (recovery.left.isEmpty())
+        m_platform.showMessage(lines.join(QLatin1Char('\n')));
+    else
+        m_platform.showWarning(lines.join(QLatin1Char('\n')));
+}
+
+void Form1::tellJournalHealth(TapeJournal::Health health) {
+    switch (health) {
+    case TapeJournal::Health::keepsUp:
+        return m_platform.showNotice(QStringLiteral("未保存的纸带又能自动保留了"));
+    case TapeJournal::Health::diskFull:
+        return m_platform.showNotice(QStringLiteral("磁盘已满，未保存的纸带无法自动保留"));
+    case TapeJournal::Health::cannotWrite:
+        return m_platform.showNotice(
+            QStringLiteral("数据文件夹无法写入，未保存的纸带无法自动保留"));
+    case TapeJournal::Health::tooLong:
+        return m_platform.showNotice(QStringLiteral("纸带太长，未保存的纸带无法自动保留"));
+    }
 }
 
 Form1::~Form1() {

@@ -101,6 +101,8 @@ class Form1 : public QWidget {
     void printClicked();
     void openTape(const QString &name);
     void journalTypedCorrection(int position, int removed, int added);
+    void tellRecovery(const Recovery &recovery);
+    void tellJournalHealth(TapeJournal::Health health);
     void refreshFileList();
     QString selectedFileName() const;
 

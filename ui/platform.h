@@ -64,6 +64,10 @@ class Platform {
     // The report on paper, every piece at its column: the one way the window prints. By
     // default a platform written for printWithColumns() gets it that way.
     virtual PrintOutcome printReportLines(const std::vector<ReportLine> &lines);
+    // A notice that leaves the keys to the window (nothing to dismiss before the next key):
+    // the journal of the unsaved tape stopped or started again keeping up. By default a
+    // warning.
+    virtual void showNotice(const QString &text) { showWarning(text); }
 };
 
 // The report lines in the form of printWithColumns(), and back; text lines as lines of one

@@ -85,6 +85,20 @@ void RealPlatform::showWarning(const QString &text) {
     QMessageBox::warning(m_window, programTitle, text, QMessageBox::Ok);
 }
 
+void RealPlatform::showNotice(const QString &text) {
+    // Not modal and not activated: the keys keep going to the calculator. Over it, as
+    // the calculator stays on top; one at a time.
+    if (m_notice)
+        m_notice->close();
+    auto *box = new QMessageBox(QMessageBox::Warning, programTitle, text, QMessageBox::Ok, m_window,
+                                Qt::Dialog | Qt::WindowStaysOnTopHint);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setAttribute(Qt::WA_ShowWithoutActivating);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
+    m_notice = box;
+}
+
 bool RealPlatform::print(const QStringList &lines) {
     return printReportLines(reportLinesOf(lines)) == PrintOutcome::printed;
 }

@@ -5,6 +5,9 @@
 #include "audio/cueplayer.h"
 #include "ui/platform.h"
 
+#include <QPointer>
+
+class QMessageBox;
 class QWidget;
 
 namespace tapecalc {
@@ -26,6 +29,7 @@ class RealPlatform : public Platform {
     void openUrlThen(const QUrl &url, std::function<void(bool opened)> opened) override;
     void showMessage(const QString &text) override;
     void showWarning(const QString &text) override;
+    void showNotice(const QString &text) override;
     bool print(const QStringList &lines) override;
     PrintOutcome printWithColumns(const PrintedReport &report) override;
     PrintOutcome printReportLines(const std::vector<ReportLine> &lines) override;
@@ -34,6 +38,7 @@ class RealPlatform : public Platform {
   private:
     CuePlayer m_player;
     QWidget *m_window = nullptr;
+    QPointer<QMessageBox> m_notice; // the notice shown, until it is closed
 };
 
 } // namespace tapecalc

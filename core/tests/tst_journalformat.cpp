@@ -1,9 +1,10 @@
 // The journal's records against the changes that wrote them: random changes replayed
-// whole, cut at every byte, and damaged in every record.
+// whole, cut at every byte, and damaged in every record; the bound on a replay's work.
 #include "core/journalformat.h"
 
 #include <QTest>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -14,6 +15,7 @@ class TestJournalFormat : public QObject {
 
   private Q_SLOTS:
     void replayGivesTheStateAfterTheLastWholeRecord();
+    void singleUnitsTypedAtTheStartReplayWhole();
 };
 
 // Each journal is random changes (a surrogate pair and line ends among the units) and
@@ -60,9 +62,31 @@ void TestJournalFormat::replayGivesTheStateAfterTheLastWholeRecord() {
             const std::size_t at = ends[n] + random() % (ends[n + 1] - ends[n]);
             damaged[at] = static_cast<char>(damaged[at] ^ (1 + random() % 255));
             QVERIFY(isStateAfter(journal::replay(damaged), n));
+            // A bad checksum: a torn end when it is the last record, damage before others.
+            std::string badSum = bytes;
+            badSum[ends[n] + 4] = static_cast<char>(badSum[ends[n] + 4] ^ 1);
+            const journal::Replayed read = journal::replay(badSum);
+            QVERIFY(isStateAfter(read, n));
+            QCOMPARE(read.damaged, n + 2 < ends.size());
         }
     }
     QVERIFY(journal::replay("no journal").view.empty());
+}
+
+// 8 MB of single units typed at the start replay whole: the work grows with the bytes.
+// (A journal of more work than a replay may do: store/tests/tst_journal's hostile ones.)
+void TestJournalFormat::singleUnitsTypedAtTheStartReplayWhole() {
+    std::string top(journal::header);
+    std::u16string typed;
+    while (top.size() < 8'000'000) {
+        const char16_t unit = static_cast<char16_t>(u'0' + typed.size() % 10);
+        top += journal::changeRecord({0, 0, std::u16string_view(&unit, 1)});
+        typed += unit;
+    }
+    std::reverse(typed.begin(), typed.end()); // each unit went in before the ones typed earlier
+    const journal::Replayed read = journal::replay(top);
+    QVERIFY(read.whole && !read.damaged);
+    QVERIFY(read.view == typed);
 }
 
 QTEST_APPLESS_MAIN(TestJournalFormat)

@@ -10,7 +10,8 @@
 namespace tapecalc {
 
 struct RecordingPlatform : Platform {
-    // "cue:<path>", "blocking:<path>", "url:<url>", "message:<text>", "warning:<text>", "end"
+    // "cue:<path>", "blocking:<path>", "url:<url>", "message:<text>", "warning:<text>",
+    // "notice:<text>", "end"
     QStringList log;
     std::vector<ReportLine> report; // the last report handed to the printer, as given
     QStringList printed;            // the same report as text lines
@@ -34,6 +35,7 @@ struct RecordingPlatform : Platform {
     }
     void showMessage(const QString &text) override { log << "message:" + text; }
     void showWarning(const QString &text) override { log << "warning:" + text; }
+    void showNotice(const QString &text) override { log << "notice:" + text; }
     bool print(const QStringList &lines) override {
         return printReportLines(reportLinesOf(lines)) == PrintOutcome::printed;
     }

@@ -1,10 +1,15 @@
 // The journal of the tape being keyed, with real processes: this program started again
 // as a child ("--child") keys through a real window offscreen and is ended by SIGTERM,
-// 退出, Esc or SIGKILL; then a start must recover the tape the child last showed. The
-// journal's own file and its recovery are store/tests/tst_journal.
+// 退出, Esc or SIGKILL, also after its disk filled up; then a start must recover the tape
+// the child last showed, and say so in one message. The journal's own file and its
+// recovery are store/tests/tst_journal.
+#include "core/journalformat.h"
 #include "core/tapeformat.h"
+#include "store/freename.h"
 #include "store/journal.h"
 #include "store/tapefiles.h"
+#include "tests/missing.h"
+#include "tests/smalldisk.h"
 #include "ui/form1.h"
 #include "ui/tests/recordingplatform.h"
 #include "ui/tests/startwindow.h"
@@ -12,6 +17,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -117,6 +123,27 @@ int child(int argc, char **argv) {
             logView('D', kept, viewOf(form));
         }
     }
+    if (args[4] == "fill") {
+        // Lines keyed in rounds: 20, then 100 once "<args[1]>1" exists (the parent filled
+        // the disk meanwhile), then 1 once "<args[1]>2" exists (it freed the disk). After
+        // each round the notices so far and the view.
+        qsizetype told = 0;
+        int round = 0;
+        for (const int lines : {20, 100, 1}) {
+            while (round > 0 && !QFileInfo::exists(args[1] + QString::number(round)))
+                QTest::qWait(5);
+            ++round;
+            for (int n = 0; n < lines; ++n)
+                for (const char c : QByteArray("1234567890123+"))
+                    press(form, QStringLiteral("t") + c, false);
+            for (; told < platform.log.size(); ++told)
+                if (!platform.log[told].startsWith("cue:") &&
+                    !platform.log[told].startsWith("blocking:"))
+                    log.write("M" + platform.log[told].toUtf8() + '\n');
+            logView('D', false, viewOf(form));
+        }
+        return QApplication::exec();
+    }
     for (const char c : QByteArray("12+34*5\r6-"))
         press(form, QStringLiteral("t") + c, false);
     logView('D', false, viewOf(form));
@@ -208,6 +235,10 @@ class TestJournalWindow : public QObject {
     void howTheProgramEnds_data();
     void howTheProgramEnds();
     void liveCopysJournalIsLeftAlone();
+    void oneMessageForAllRecovered_data();
+    void oneMessageForAllRecovered();
+    void fullDiskThenKill_data();
+    void fullDiskThenKill();
     void randomKills();
 };
 
@@ -278,7 +309,112 @@ void TestJournalWindow::liveCopysJournalIsLeftAlone() {
     QCOMPARE(folder.read(journals[0]), bytes);
     child.kill();
     QVERIFY(child.waitForFinished());
-    QCOMPARE(recoverJournals(folder.data(), QDateTime::currentDateTime()).size(), 1);
+    QCOMPARE(recoverJournals(folder.data(), QDateTime::currentDateTime()).tapes.size(), 1);
+}
+
+void TestJournalWindow::oneMessageForAllRecovered_data() {
+    QTest::addColumn<int>("tapes");
+    QTest::addColumn<int>("unreadable"); // journals of another version
+    // clang-format off
+    QTest::newRow("one")                   << 1   << 0;
+    QTest::newRow("ten, each named")       << 10  << 0;
+    QTest::newRow("eleven, ten named")     << 11  << 0;
+    QTest::newRow("300 crashed copies")    << 300 << 0;
+    QTest::newRow("one, and two unreadable") << 1 << 2;
+    // clang-format on
+}
+
+// However many copies ended without saving, the next start shows one message once the
+// window is up: the tapes it made (ten names and the count beyond ten) and the journals
+// it could not read, left where they are.
+void TestJournalWindow::oneMessageForAllRecovered() {
+    QFETCH(int, tapes);
+    QFETCH(int, unreadable);
+    Folder folder;
+    const QByteArray journal = QByteArray::fromStdString(std::string(journal::header) +
+                                                         journal::changeRecord({0, 0, u"5\n+\n"}));
+    QStringList left;
+    for (int n = 0; n < tapes + unreadable; ++n) {
+        const QString name = QStringLiteral(".tapecalc-journal-%1").arg(999000000 + n);
+        folder.write(name, n < tapes ? journal : "TapeCalc journal 9\n");
+        if (n >= tapes)
+            left << name;
+    }
+    RecordingPlatform platform;
+    Form1 form(platform, folder.dir.path());
+    QCOMPARE(platform.log, QStringList()); // not before the window is up
+    QTRY_COMPARE(platform.log.size(), 1);
+    QStringList made; // in the order of the journals' names, each under the first free name
+    for (int n = 1; n <= tapes; ++n)
+        made << numberedName(tapeFileName(platform.clock), n, '-');
+    QStringList sorted = made;
+    sorted.sort();
+    QCOMPARE(folder.tapes(), sorted);
+    const auto named = [](const QStringList &names) {
+        return names.size() <= 10
+                   ? names.join("、")
+                   : names.mid(0, 10).join("、") + QStringLiteral(" 等 %1 个").arg(names.size());
+    };
+    QString text = recoveredMessage(named(made));
+    if (!left.isEmpty())
+        text += "\n数据文件夹中有无法读取的纸带记录，已原样留下：" + named(left);
+    QCOMPARE(platform.log[0], (left.isEmpty() ? "message:" : "warning:") + text);
+    QCOMPARE(folder.journals(), left);
+    QCOMPARE(form.findChild<QListWidget *>("File1")->count(), tapes);
+}
+
+void TestJournalWindow::fullDiskThenKill_data() {
+    QTest::addColumn<bool>("freed"); // the disk was freed, and a line keyed, before the kill
+    QTest::newRow("killed while the disk is full") << false;
+    QTest::newRow("killed after the disk was freed") << true;
+}
+
+// The real program on a small disk of its own: 20 lines keyed, the disk filled, 100 more
+// lines keyed (the window says once that the tape is no longer kept), maybe the disk freed
+// and a line keyed (it says once that it is again), then SIGKILL. The next start recovers
+// at least the 20 lines (every line when the disk was freed).
+void TestJournalWindow::fullDiskThenKill() {
+#ifndef Q_OS_LINUX
+    QSKIP("a tmpfs of its own is for Linux");
+#else
+    QFETCH(bool, freed);
+    Folder folder;
+    SmallDisk disk(folder.data(), 512 * 1024);
+    if (!disk.mounted())
+        TAPECALC_MISSING("mounting a tmpfs needs root");
+    const QString go = folder.dir.filePath("go");
+    const auto touch = [](const QString &path) { QFile(path).open(QIODevice::WriteOnly); };
+    QProcess child;
+    startChild(child, folder, go, 0, "fill");
+    QTRY_COMPARE_WITH_TIMEOUT(readLog(folder.log(0)).views.size(), 1, 20000);
+    QVERIFY(disk.fill());
+    touch(go + "1");
+    QTRY_COMPARE_WITH_TIMEOUT(readLog(folder.log(0)).views.size(), 2, 60000);
+    const QString full = QStringLiteral("notice:磁盘已满，未保存的纸带无法自动保留");
+    QCOMPARE(readLog(folder.log(0)).messages, QStringList{full});
+    if (freed) {
+        disk.free();
+        touch(go + "2");
+        QTRY_COMPARE_WITH_TIMEOUT(readLog(folder.log(0)).views.size(), 3, 20000);
+        QCOMPARE(readLog(folder.log(0)).messages,
+                 (QStringList{full, QStringLiteral("notice:未保存的纸带又能自动保留了")}));
+    }
+    ::kill(static_cast<pid_t>(child.processId()), SIGKILL);
+    QVERIFY(child.waitForFinished());
+    disk.free();
+
+    RecordingPlatform platform;
+    Form1 form(platform, folder.dir.path());
+    const Log log = readLog(folder.log(0));
+    QCOMPARE(folder.tapes().size(), 1);
+    const QString got = decodeTapeText(folder.read(folder.tapes()[0]));
+    const QString keyedBefore = expectedFile(log.views[0]);
+    if (freed)
+        QCOMPARE(got, expectedFile(log.views[2]));
+    qInfo("%lld of %lld lines recovered", got.count('\n') / 2,
+          expectedFile(log.views.back()).count('\n') / 2);
+    QVERIFY(got.startsWith(keyedBefore) && expectedFile(log.views.back()).startsWith(got));
+#endif
 }
 
 // After each SIGKILL the next child's start must recover the tape its predecessor showed
