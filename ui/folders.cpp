@@ -31,10 +31,10 @@ QString userDataFolder() {
     const QString home = freedesktopDataHome();
     if (home.isEmpty())
         return {};
+    // Qt's folder is its data home followed by the application's own part.
     const QString generic = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    if (!QDir::isAbsolutePath(generic))
-        return QDir(home).filePath(QDir(generic).relativeFilePath(app) +
-                                   QStringLiteral("/shujucuncu"));
+    if (!QDir::isAbsolutePath(generic) && app.startsWith(generic))
+        return QDir::cleanPath(home + app.mid(generic.size()) + QStringLiteral("/shujucuncu"));
 #endif
     return QDir(app).filePath(QStringLiteral("shujucuncu"));
 }
