@@ -45,11 +45,11 @@ enum class SaveOutcome {
     savedNew,  // a new file, named from the moment
     savedBack, // the tape view written back to its own file
     // A new file instead of writing back, the file left as it was:
-    savedNewFileChanged,  // someone else changed the file since it was opened or saved
+    savedNewFileChanged, // someone else changed the file since it was opened or saved
     // The file may not be written in place: not writable by this user, it or its folder
     // another user's (a rename would change its owner), or the write was refused.
     savedNewFileReadOnly,
-    savedNewFilePartial,  // the file was not opened whole (too many lines, unreadable bytes)
+    savedNewFilePartial, // the file was not opened whole (too many lines, unreadable bytes)
     failed,
 };
 

@@ -27,8 +27,8 @@ using RemoveForGood = std::function<bool()>;
 // trash at the top of the file's own disk ($topdir/.Trash/$uid when .Trash is a sticky
 // folder and no link, else $topdir/.Trash-$uid); an info file naming the old path and
 // the moment first, then the file renamed into the trash's files folder. A full disk, a
-// home trash that is not a folder of this user's own, or no home means no trash. On Windows and macOS it is the system's (the recycle bin, the Finder's
-// trash) through Qt.
+// home trash that is not a folder of this user's own, or no home means no trash. On Windows and
+// macOS it is the system's (the recycle bin, the Finder's trash) through Qt.
 Discarded discardFile(const QString &path, const QDateTime &moment,
                       const RemoveForGood &removeForGood);
 

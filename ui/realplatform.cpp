@@ -80,8 +80,8 @@ PrintOutcome RealPlatform::printReportLines(const std::vector<ReportLine> &lines
 }
 
 bool RealPlatform::confirmDeleteForGood(const QString &name) {
-    QMessageBox box(QMessageBox::Warning, programTitle, deleteForGoodQuestion, QMessageBox::NoButton,
-                    m_window);
+    QMessageBox box(QMessageBox::Warning, programTitle, deleteForGoodQuestion,
+                    QMessageBox::NoButton, m_window);
     box.setInformativeText(name);
     QPushButton *remove = box.addButton(QStringLiteral("删除"), QMessageBox::DestructiveRole);
     QPushButton *keep = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);

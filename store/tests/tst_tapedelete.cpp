@@ -181,8 +181,9 @@ struct MountedDisk {
     MountedDisk(const QString &at, const QString &size) : path(at) {
 #ifdef Q_OS_LINUX
         QDir().mkpath(at);
-        mounted = asAdministrator() &&
-                  QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=" + size, "tmpfs", at}) == 0;
+        mounted =
+            asAdministrator() &&
+            QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=" + size, "tmpfs", at}) == 0;
 #else
         Q_UNUSED(size);
 #endif
@@ -208,7 +209,7 @@ struct MountedDisk {
 
 void TestTapeDelete::whereADeletedTapeGoes_data() {
     QTest::addColumn<QString>("setup");
-    QTest::addColumn<int>("answer"); // to "delete for good?": -1 no one asks, 0 取消, 1 删除
+    QTest::addColumn<int>("answer");    // to "delete for good?": -1 no one asks, 0 取消, 1 删除
     QTest::addColumn<QString>("where"); // a trash's folder, "removed" or "kept"
     const QString own = ".Trash-" + QString::number(::geteuid());
     const QString shared = ".Trash/" + QString::number(::geteuid());
@@ -312,7 +313,7 @@ void TestTapeDelete::whereADeletedTapeGoes() {
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
     const bool trashed = where != "removed" && where != "kept";
-    QCOMPARE(int(outcome), int(trashed              ? DeleteOutcome::deleted
+    QCOMPARE(int(outcome), int(trashed ? DeleteOutcome::deleted
                                : where == "removed" ? DeleteOutcome::removed
                                                     : DeleteOutcome::kept));
     QCOMPARE(asked, trashed || answer < 0 ? 0 : 1);
@@ -323,7 +324,8 @@ void TestTapeDelete::whereADeletedTapeGoes() {
         QCOMPARE(readBytes(into.filePath("files/t.qtz")), "5\r\n+\r\n");
         // The home trash names the file by its whole path, a disk's trash from its top.
         const QString named = where == "home" ? QDir(data).filePath("t.qtz") : "data/t.qtz";
-        QVERIFY(readBytes(into.filePath("info/t.qtz.trashinfo")).contains("\nPath=" + named.toUtf8()));
+        QVERIFY(
+            readBytes(into.filePath("info/t.qtz.trashinfo")).contains("\nPath=" + named.toUtf8()));
     }
     QVERIFY(folderEntries(elsewhere).isEmpty());
     QVERIFY(!QFileInfo::exists(QDir(base).filePath("files")));

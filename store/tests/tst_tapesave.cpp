@@ -565,8 +565,8 @@ void TestTapeSave::saveInPlaceRefused() {
     const QStringList entries = folderEntries(data.path());
 
     QCOMPARE(int(saveTape(calc, data.path(), moment, "9\n+\n")), outcome);
-    QFile::setPermissions(elsewhere.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                QFileDevice::ExeOwner);
+    QFile::setPermissions(elsewhere.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QCOMPARE(readBytes(QString::fromStdString(calc.currentTapeFile)), QByteArray("9\r\n+\r\n"));
     // Every link is still the link it was.
     for (const char *name : {"a.qtz", "b.qtz"})

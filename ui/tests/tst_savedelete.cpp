@@ -62,7 +62,8 @@ class TestSaveDelete : public QObject {
     // now: the journal, copied under the id of a process that has ended, recovered.
     static QByteArray recoveredAfterAKill(Form1 &form) {
         const QDir data(form.dataFolder());
-        const QStringList journals = data.entryList({QString(journalPrefix) + '*'}, QDir::Files | QDir::Hidden);
+        const QStringList journals =
+            data.entryList({QString(journalPrefix) + '*'}, QDir::Files | QDir::Hidden);
         QTemporaryDir after;
         if (journals.size() != 1 ||
             !QFile::copy(data.filePath(journals[0]),
@@ -146,7 +147,8 @@ void TestSaveDelete::deleteWhereNoTrashTakesTheTape() {
     QCOMPARE(control<QLabel>(form, "Label1")->text(), deleted ? QString() : QString("8"));
     QCOMPARE(platform.log.contains("ask:" + name), answer >= 0);
     if (deleted)
-        QCOMPARE(platform.cues(), QStringList({"cue:删除.wav", "blocking:删除.wav", "cue:归零.wav"}));
+        QCOMPARE(platform.cues(),
+                 QStringList({"cue:删除.wav", "blocking:删除.wav", "cue:归零.wav"}));
     else
         QCOMPARE(platform.log, QStringList{said + name});
 }
