@@ -211,8 +211,13 @@ void TestTapeDelete::whereADeletedTapeGoes_data() {
     QTest::addColumn<QString>("setup");
     QTest::addColumn<int>("answer");    // to "delete for good?": -1 no one asks, 0 取消, 1 删除
     QTest::addColumn<QString>("where"); // a trash's folder, "removed" or "kept"
-    const QString own = ".Trash-" + QString::number(::geteuid());
-    const QString shared = ".Trash/" + QString::number(::geteuid());
+#ifdef Q_OS_UNIX
+    const QString user = QString::number(::geteuid());
+#else
+    const QString user; // the recycle bin has no such folders
+#endif
+    const QString own = ".Trash-" + user;
+    const QString shared = ".Trash/" + user;
     // clang-format off
     QTest::newRow("home trash") << "" << 1 << "home";
     QTest::newRow("relative XDG_DATA_HOME: the home trash") << "relativeDataHome" << 1 << "home";
