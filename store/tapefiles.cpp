@@ -13,6 +13,7 @@
 #include <QHashFunctions>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <string>
 
 namespace tapecalc {
@@ -112,6 +113,16 @@ SaveOutcome writeBackCheck(const Calculator &calc, const QString &path) {
     return SaveOutcome::savedBack;
 }
 
+// The tape text of every recorded line, as the view shows it during a review too (the
+// review only moves the line cursor).
+std::string wholeTapeText(Calculator &calc) {
+    const int reviewed = calc.lineNumber;
+    calc.lineNumber = std::max(calc.lineNumber, calc.lastLineNumber);
+    std::string text = tapeText(calc);
+    calc.lineNumber = reviewed;
+    return text;
+}
+
 void tieTo(Calculator &calc, const QString &path, const QByteArray &bytes) {
     calc.currentTapeFile = path.toStdString();
     calc.currentTapeStamp = stampOf(bytes);
@@ -172,7 +183,7 @@ SaveOutcome saveTape(Calculator &calc, const QString &dataFolder, const QDateTim
     // A save back always writes the view it is given.
     const bool fromView = viewShown || !calc.currentTapeFile.empty();
     const QByteArray bytes = encodeTapeText(QString::fromStdString(
-        savedBackText(fromView ? tapeView.toStdString() : calc.shown.text2)));
+        savedBackText(fromView ? tapeView.toStdString() : wholeTapeText(calc))));
     SaveOutcome outcome = SaveOutcome::savedNew;
     if (!calc.currentTapeFile.empty()) {
         const QString path = writtenPath(QString::fromStdString(calc.currentTapeFile));

@@ -56,8 +56,8 @@ enum class SaveOutcome {
 // The save key. Whatever it writes is the tape view as the screen shows it, in the form
 // of savedBackText, so a save, a save back and the journal's recovery of one view agree:
 // `tapeView` (the window passes its view and `viewShown`), or for a new tape without
-// `viewShown` the calculator's own view text (calc.shown.text2), which in a review still
-// holds every recorded line. With no current file: a new file named from
+// `viewShown` (a caller with no window) the tape text of every recorded line, which is
+// what the view shows in a review too. With no current file: a new file named from
 // `moment` that never replaces an existing one, and the tape is tied to it. With one: the
 // view is written back to it (through links, to the file at the end of the chain),
 // unless that would write over something or cannot be done in place (see SaveOutcome),

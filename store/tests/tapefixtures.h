@@ -46,7 +46,6 @@ inline Calculator tapeOf(const std::vector<std::pair<std::string, std::string>> 
         ++calc.lineNumber;
     }
     calc.lastLineNumber = calc.lineNumber;
-    rebuildTapeView(calc);
     return calc;
 }
 

@@ -1,6 +1,7 @@
 // Saving tapes on a real disk: the new file's name, a save back of the edited view,
 // saves that fail or meet a file another program changed, the leftovers of cut-off
 // saves, and every saved tape reopening with the total the window showed.
+#include "core/review.h"
 #include "core/tapeformat.h"
 #include "core/tests/driver.h"
 #include "store/tapefiles.h"
@@ -22,6 +23,7 @@ class TestTapeSave : public TapeFolderSuite {
     void fileName();
     void saveNewWritesTapeTextInGbk();
     void saveNewOfEmptyTapeWritesEmptyFile();
+    void saveDuringAReviewHoldsEveryLine();
     void saveNewNeverReplacesAFile();
     void saveBack_data();
     void saveBack();
@@ -84,6 +86,19 @@ void TestTapeSave::saveNewOfEmptyTapeWritesEmptyFile() {
     Calculator calc;
     QCOMPARE(saveTape(calc, data, moment, QString()), SaveOutcome::savedNew);
     QCOMPARE(readBytes(QDir(data).filePath(tapeFileName(moment))), QByteArray());
+}
+
+// Two lines back in the review, the view still shows all four: so does the file.
+void TestTapeSave::saveDuringAReviewHoldsEveryLine() {
+    Calculator calc;
+    Recorder out;
+    press(calc, out, "1 加 2 加 3 加 4 加");
+    reviewBack(calc);
+    reviewBack(calc);
+    QCOMPARE(saveTape(calc, freshFolder("review"), moment, QString()), SaveOutcome::savedNew);
+    QCOMPARE(readBytes(QString::fromStdString(calc.currentTapeFile)),
+             QByteArray::fromStdString(calc.shown.text2));
+    QCOMPARE(calc.lineNumber, 2);
 }
 
 void TestTapeSave::saveNewNeverReplacesAFile() {
