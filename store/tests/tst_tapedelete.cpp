@@ -171,41 +171,27 @@ void TestTapeDelete::namesLegalOnTheSystem() {
     checkTrashed(name, "5\r\n+\r\n3\r\n+\r\n");
 }
 
+#ifdef Q_OS_UNIX
 namespace {
 
-// A tmpfs of the test's own (another disk, or a small one to fill), where the test may
-// mount one: as root, here and in CI.
+// A tmpfs of the test's own (another disk, or a small one to fill), mounted where the
+// test may: as root, here and in CI.
 struct MountedDisk {
     QString path;
     bool mounted = false;
     MountedDisk(const QString &at, const QString &size) : path(at) {
-#ifdef Q_OS_LINUX
-        QDir().mkpath(at);
         mounted =
-            asAdministrator() &&
+            asAdministrator() && QDir().mkpath(at) &&
             QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=" + size, "tmpfs", at}) == 0;
-#else
-        Q_UNUSED(size);
-#endif
     }
     ~MountedDisk() {
         if (mounted)
             QProcess::execute("umount", {"-l", path});
     }
-    MountedDisk(const MountedDisk &) = delete;
-    MountedDisk &operator=(const MountedDisk &) = delete;
-    // Writes until the disk takes no more.
-    void fill() const {
-        QFile filler(QDir(path).filePath("filler"));
-        if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-            return;
-        const QByteArray block(4096, 'x');
-        while (filler.write(block) == block.size()) {
-        }
-    }
 };
 
 } // namespace
+#endif
 
 void TestTapeDelete::whereADeletedTapeGoes_data() {
     QTest::addColumn<QString>("setup");
@@ -276,7 +262,10 @@ void TestTapeDelete::whereADeletedTapeGoes() {
     if (setup == "diskFull") {
         dataHome = QDir(disk.path).filePath("share");
         QDir().mkpath(dataHome);
-        disk.fill();
+        QFile filler(QDir(disk.path).filePath("filler"));
+        QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        while (filler.write(QByteArray(4096, 'x')) > 0) {
+        }
     }
     if (setup == "readOnlyFiles") {
         QDir().mkpath(QDir(trash).filePath("info"));
@@ -288,14 +277,12 @@ void TestTapeDelete::whereADeletedTapeGoes() {
     if (setup == "trashIsALink")
         QVERIFY(QFile::link(elsewhere, trash));
     const QDir top(disk.path);
-    if (setup == "otherDiskSticky" || setup == "otherDiskPlain")
-        QVERIFY(top.mkdir(".Trash"));
-    if (setup == "otherDiskSticky")
-        QCOMPARE(::chmod(QFile::encodeName(top.filePath(".Trash")), 01777), 0);
-    if (setup == "otherDiskLink") {
-        QVERIFY(top.mkdir("sticky"));
-        QCOMPARE(::chmod(QFile::encodeName(top.filePath("sticky")), 01777), 0);
-        QVERIFY(QFile::link(top.filePath("sticky"), top.filePath(".Trash")));
+    if (setup == "otherDiskSticky" || setup == "otherDiskPlain" || setup == "otherDiskLink") {
+        const QString shared = top.filePath(setup == "otherDiskLink" ? "sticky" : ".Trash");
+        QVERIFY(top.mkdir(shared));
+        QCOMPARE(::chmod(QFile::encodeName(shared), setup == "otherDiskPlain" ? 0777 : 01777), 0);
+        if (setup == "otherDiskLink")
+            QVERIFY(QFile::link(shared, top.filePath(".Trash")));
     }
     if (setup == "otherDiskNoTrash")
         writeBytes(top.filePath(".Trash-" + QString::number(::geteuid())), "");
@@ -318,7 +305,7 @@ void TestTapeDelete::whereADeletedTapeGoes() {
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
     const bool trashed = where != "removed" && where != "kept";
-    QCOMPARE(int(outcome), int(trashed ? DeleteOutcome::deleted
+    QCOMPARE(int(outcome), int(trashed              ? DeleteOutcome::deleted
                                : where == "removed" ? DeleteOutcome::removed
                                                     : DeleteOutcome::kept));
     QCOMPARE(asked, trashed || answer < 0 ? 0 : 1);
