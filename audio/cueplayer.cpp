@@ -1,18 +1,17 @@
-// Voice cue playback through QAudioSink, with our own WAV reader so that a cue's exact
-// length is known before it starts and every wait can be bounded by it.
+// Voice cue playback: the rules of cutting and waiting, over the system's sound output,
+// with our own WAV reader so that a cue's exact length is known before it starts and every
+// wait can be bounded by it.
 #include "audio/cueplayer.h"
 
-#include <QAudioDevice>
-#include <QAudioSink>
+#include "audio/cueoutput.h"
+#include "audio/wavreader.h"
+
 #include <QCoreApplication>
 #include <QEvent>
 #include <QEventLoop>
 #include <QFile>
-#include <QIODevice>
-#include <QMediaDevices>
 
 #include <algorithm>
-#include <cstring>
 
 namespace tapecalc {
 
@@ -54,108 +53,7 @@ bool isHeldInput(QEvent::Type type) {
     }
 }
 
-// QAudioFormat and the reader's format name the same four sample layouts.
-QAudioFormat toAudioFormat(const PcmFormat &format) {
-    QAudioFormat out;
-    out.setSampleRate(format.rate);
-    out.setChannelCount(format.channels);
-    switch (format.sample) {
-    case PcmSample::UInt8:
-        out.setSampleFormat(QAudioFormat::UInt8);
-        break;
-    case PcmSample::Int16:
-        out.setSampleFormat(QAudioFormat::Int16);
-        break;
-    case PcmSample::Int32:
-        out.setSampleFormat(QAudioFormat::Int32);
-        break;
-    case PcmSample::Float:
-        out.setSampleFormat(QAudioFormat::Float);
-        break;
-    }
-    return out;
-}
-
-std::optional<PcmFormat> toPcmFormat(const QAudioFormat &format) {
-    PcmFormat out{PcmSample::Int16, format.sampleRate(), format.channelCount()};
-    switch (format.sampleFormat()) {
-    case QAudioFormat::UInt8:
-        out.sample = PcmSample::UInt8;
-        break;
-    case QAudioFormat::Int16:
-        out.sample = PcmSample::Int16;
-        break;
-    case QAudioFormat::Int32:
-        out.sample = PcmSample::Int32;
-        break;
-    case QAudioFormat::Float:
-        out.sample = PcmSample::Float;
-        break;
-    default:
-        return std::nullopt;
-    }
-    if (out.rate < 1 || out.channels < 1 || out.channels > 8)
-        return std::nullopt;
-    return out;
-}
-
-// The cue's samples and then silence, for as long as the sink asks. A source that runs
-// dry makes Qt 6.4's PulseAudio sink ask the server to drain and hand it a pointer to
-// itself, which stop() does not take back: the reply could then reach a sink already
-// deleted, on PulseAudio's thread, and crash the program. Never running dry, the stream
-// is never drained; the player ends the cue by the time the device reports as played,
-// and stop() detaches every callback that could reach the sink.
-class CueSource : public QIODevice {
-  public:
-    CueSource(QByteArray pcm, const QAudioFormat &format, QObject *parent)
-        : QIODevice(parent), m_pcm(std::move(pcm)),
-          m_silence(format.sampleFormat() == QAudioFormat::UInt8 ? char(0x80) : char(0)) {}
-
-    bool isSequential() const override { return true; }
-    // Called from PulseAudio's thread too: it reads no state that changes.
-    bool atEnd() const override { return false; }
-    // The sink sizes its prebuffer by this: the whole cue at the start, so a short cue
-    // is not held back waiting for more.
-    qint64 bytesAvailable() const override {
-        const qint64 left = m_pcm.size() - m_offset;
-        return (left > 0 ? left : 0) + kSilenceBlockBytes;
-    }
-
-  protected:
-    qint64 readData(char *data, qint64 maxSize) override {
-        const qint64 fromCue = std::clamp<qint64>(m_pcm.size() - m_offset, 0, maxSize);
-        std::memcpy(data, m_pcm.constData() + m_offset, size_t(fromCue));
-        std::memset(data + fromCue, m_silence, size_t(maxSize - fromCue));
-        m_offset += fromCue;
-        return maxSize;
-    }
-    qint64 writeData(const char *, qint64) override { return -1; }
-
-  private:
-    static constexpr qint64 kSilenceBlockBytes = 4096;
-    const QByteArray m_pcm;
-    qint64 m_offset = 0;
-    const char m_silence;
-};
-
 } // namespace
-
-std::optional<CueSound> parseWav(const QByteArray &bytes) {
-    std::optional<PcmSound> sound = readWav(bytes);
-    if (!sound)
-        return std::nullopt;
-    return CueSound{toAudioFormat(sound->format), std::move(sound->pcm)};
-}
-
-CueSound convertSound(const CueSound &sound, const QAudioFormat &to) {
-    const std::optional<PcmFormat> from = toPcmFormat(sound.format);
-    const std::optional<PcmFormat> target = toPcmFormat(to);
-    // A format without a layout we know is no target: the sound stays as it is.
-    if (!from || !target)
-        return sound;
-    const PcmSound converted = convertPcm(PcmSound{*from, sound.pcm}, *target);
-    return CueSound{to, converted.pcm};
-}
 
 CuePlayer::CuePlayer(QObject *parent) : QObject(parent) {
     m_nominalEnd.setSingleShot(true);
@@ -165,26 +63,32 @@ CuePlayer::CuePlayer(QObject *parent) : QObject(parent) {
     m_playedOutCheck.setInterval(10);
     connect(&m_nominalEnd, &QTimer::timeout, this, &CuePlayer::onNominalEnd);
     connect(&m_playedOutCheck, &QTimer::timeout, this, &CuePlayer::checkPlayedOut);
-    connect(&m_deadline, &QTimer::timeout, this, [this] { finish(false); });
+    connect(&m_deadline, &QTimer::timeout, this, [this] { finish(Ending::cut); });
 }
 
 CuePlayer::~CuePlayer() {
     const QSignalBlocker quiet(this);
-    cut();
+    finish(Ending::cut);
     if (m_blockingDepth > 0 && QCoreApplication::instance())
         QCoreApplication::instance()->removeEventFilter(this);
 }
 
+void CuePlayer::warmUp() {
+    if (!m_output)
+        m_output = makeCueOutput();
+    m_output->open();
+}
+
 void CuePlayer::play(const QString &path) {
     if (path.isEmpty())
-        cut();
+        finish(Ending::cut);
     else
         start(path);
 }
 
 void CuePlayer::playBlocking(const QString &path) {
     if (path.isEmpty()) {
-        cut();
+        finish(Ending::cut);
         return;
     }
     if (!start(path))
@@ -221,83 +125,46 @@ bool CuePlayer::start(const QString &path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxFileBytes)
         return false;
-    std::optional<CueSound> sound = parseWav(file.readAll());
+    std::optional<PcmSound> sound = readWav(file.readAll());
     file.close();
     if (!sound)
         return false;
 
-    cut();
-
-    // Set before the sink starts: a sink that fails at once reports so from start().
+    finish(Ending::replaced);
+    warmUp();
+    const qint64 durationUs = sound->durationUs();
+    if (!m_output->takes(sound->format))
+        sound = convertPcm(
+            *sound, {PcmSample::Int16, sound->format.rate, std::min(sound->format.channels, 2)});
     m_current = path;
-    m_nominalEndPassed = false;
-    m_sinkFailed = false;
-    m_durationUs = sound->durationUs();
-    const QAudioDevice device = QMediaDevices::defaultAudioOutput();
-    if (!device.isNull()) {
-        if (!device.isFormatSupported(sound->format))
-            sound = convertSound(*sound, device.preferredFormat());
-        // No parent: Qt 6.4 gives the sink's backend object the parent passed here, and
-        // the two would then be deleted twice along with the player.
-        auto *sink = new QAudioSink(device, sound->format);
-        auto *source = new CueSource(sound->pcm, sound->format, sink);
-        source->open(QIODevice::ReadOnly | QIODevice::Unbuffered);
-        connect(sink, &QAudioSink::stateChanged, this, &CuePlayer::onSinkState);
-        m_sink = sink;
-        sink->start(source);
-    }
+    m_output->start(sound->format, sound->pcm.constData(), size_t(sound->pcm.size()));
 
-    const int lengthMs = static_cast<int>((m_durationUs + 999) / 1000);
+    const int lengthMs = static_cast<int>((durationUs + 999) / 1000);
     m_nominalEnd.start(lengthMs);
     m_deadline.start(lengthMs + kDeadlineMarginMs);
     return true;
 }
 
-void CuePlayer::onSinkState() {
-    // A sink that stops by itself has failed (device gone or refused); the cue then keeps
-    // only its length. Idle means no more than an underrun: the source never ends.
-    if (m_sink && m_sink->state() == QAudio::StoppedState) {
-        m_sinkFailed = true;
-        if (m_nominalEndPassed)
-            finish(true);
-    }
-}
-
 void CuePlayer::onNominalEnd() {
-    m_nominalEndPassed = true;
     checkPlayedOut();
     if (isPlaying())
         m_playedOutCheck.start();
 }
 
 void CuePlayer::checkPlayedOut() {
-    // The sink's processed time follows what the device has played; output latency is
-    // thus waited for, and a following cue does not clip this one's end. A little slack
-    // allows for the granularity of the device's clock.
-    constexpr qint64 slackUs = 10000;
-    if (!m_sink || m_sinkFailed || m_sink->processedUSecs() >= m_durationUs - slackUs)
-        finish(true);
+    // Output latency is thus waited for, and a following cue does not clip this one's end.
+    if (m_output->playedOut())
+        finish(Ending::playedOut);
 }
 
-void CuePlayer::cut() {
-    finish(false);
-}
-
-void CuePlayer::finish(bool drain) {
+void CuePlayer::finish(Ending how) {
     m_nominalEnd.stop();
     m_deadline.stop();
     m_playedOutCheck.stop();
-    if (QAudioSink *sink = m_sink) {
-        m_sink = nullptr;
-        sink->disconnect(this);
-        // Cutting drops what the device still holds; a cue that played out keeps its
-        // last few milliseconds.
-        if (!drain)
-            sink->reset();
-        sink->stop();
-        // This may run inside the sink's own signal.
-        sink->deleteLater();
-    }
+    if (m_output && how == Ending::cut)
+        m_output->cut();
+    else if (m_output && how == Ending::playedOut)
+        m_output->end();
     if (m_current.isEmpty())
         return;
     const QString ended = std::exchange(m_current, QString());

@@ -1,47 +1,32 @@
-// Voice cue playback: WAV files decoded here and fed to the default audio output,
-// either in the background or holding the window until the cue has ended.
+// Voice cue playback: WAV files read at every use, decoded here and fed to the system's
+// sound output, either in the background or holding the window until the cue has ended.
 #pragma once
 
-#include "audio/wavreader.h"
-
-#include <QAudioFormat>
-#include <QByteArray>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QTimer>
 
 #include <memory>
-#include <optional>
 #include <utility>
 #include <vector>
 
-class QAudioSink;
 class QEvent;
 
 namespace tapecalc {
 
-// The samples of one cue, in a form an audio sink takes as it is.
-struct CueSound {
-    QAudioFormat format;
-    QByteArray pcm; // whole frames only, never empty
-    qint64 durationUs() const {
-        return tapecalc::durationUs(pcm.size(), format.bytesPerFrame(), format.sampleRate());
-    }
-};
-
-// readWav, in the audio sink's terms.
-std::optional<CueSound> parseWav(const QByteArray &bytes);
-
-// Remixes and resamples (linearly) for a device that refuses the file's own format; a
-// target without a sample layout the reader knows leaves the sound as it is.
-CueSound convertSound(const CueSound &sound, const QAudioFormat &to);
+class CueOutput;
 
 class CuePlayer : public QObject {
     Q_OBJECT
   public:
     explicit CuePlayer(QObject *parent = nullptr);
     ~CuePlayer() override;
+
+    // Opens the sound output now, without waiting for it, so that the first cue is not
+    // held up by it; until called (or the first cue), no audio is touched. Safe to
+    // repeat; it also reopens an output that was lost.
+    void warmUp();
 
     // Returns at once. The cue sounding so far is cut off; an empty path only cuts it.
     // A file that is missing or cannot be decoded changes nothing, so the sounding cue
@@ -68,18 +53,17 @@ class CuePlayer : public QObject {
     bool eventFilter(QObject *watched, QEvent *event) override;
 
   private:
+    // How a cue stops sounding: it played out (the device keeps its last samples), it
+    // was cut, or a new cue takes the output over.
+    enum class Ending { playedOut, cut, replaced };
+
     bool start(const QString &path);
-    void cut();
-    void finish(bool drain);
-    void onSinkState();
+    void finish(Ending how);
     void onNominalEnd();
     void checkPlayedOut();
 
+    std::unique_ptr<CueOutput> m_output;
     QString m_current;
-    QPointer<QAudioSink> m_sink;
-    bool m_sinkFailed = false;
-    bool m_nominalEndPassed = false;
-    qint64 m_durationUs = 0;
     QTimer m_nominalEnd;     // the cue's length: the earliest it may end
     QTimer m_playedOutCheck; // from then on, until the device has played all of it
     QTimer m_deadline;       // the latest it may end, whatever the device reports

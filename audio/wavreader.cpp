@@ -55,19 +55,6 @@ void putSample(char *p, float v, PcmSample format) {
 
 } // namespace
 
-int PcmFormat::bytesPerSample() const {
-    switch (sample) {
-    case PcmSample::UInt8:
-        return 1;
-    case PcmSample::Int16:
-        return 2;
-    case PcmSample::Int32:
-    case PcmSample::Float:
-        return 4;
-    }
-    return 0;
-}
-
 qint64 durationUs(qint64 bytes, int bytesPerFrame, int rate) {
     if (bytesPerFrame <= 0 || rate <= 0)
         return 0;

@@ -2,23 +2,13 @@
 // the reader of cue files runs (and is fuzzed) without an audio stack.
 #pragma once
 
+#include "audio/pcmformat.h"
+
 #include <QByteArray>
 
 #include <optional>
 
 namespace tapecalc {
-
-enum class PcmSample { UInt8, Int16, Int32, Float };
-
-struct PcmFormat {
-    PcmSample sample = PcmSample::Int16;
-    int rate = 0;
-    int channels = 0;
-
-    int bytesPerSample() const;
-    int bytesPerFrame() const { return bytesPerSample() * channels; }
-    friend bool operator==(const PcmFormat &, const PcmFormat &) = default;
-};
 
 // How long `bytes` of PCM in frames of `bytesPerFrame` last at `rate` frames a second, in
 // whole microseconds, counting whole frames only; 0 for no frame size or rate.

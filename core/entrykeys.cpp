@@ -65,7 +65,8 @@ void entryKeyDown(Calculator &calc, Requests &out, KeyCode key) {
         numberReadOut(out, calc.runningTotal);
         return; // the read-out is the only request
     }
-    // Every other key waits here for its cue, empty or not, before its character is handled.
+    // Every other key asks for its cue as a blocking request before its character is
+    // handled: the window waits for a cue to end, and an empty one only cuts what sounds.
     out.playCueBlocking(cue);
 }
 

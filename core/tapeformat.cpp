@@ -36,6 +36,8 @@
 #include "core/actions.h"
 #include "core/text.h"
 
+#include <algorithm>
+
 namespace tapecalc {
 
 namespace {
@@ -217,6 +219,19 @@ std::string savedBackText(std::string_view view) {
         text += c;
     }
     return text + "\r\n";
+}
+
+std::size_t longestRow(std::string_view text) {
+    std::size_t longest = 0;
+    std::size_t row = 0;
+    for (const char c : text) {
+        if (c == '\r' || c == '\n') {
+            row = 0;
+        } else if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) { // not a continuation byte
+            longest = std::max(longest, ++row);
+        }
+    }
+    return longest;
 }
 
 int loadTapeText(Calculator &calc, std::string_view text) {

@@ -5,10 +5,20 @@
 
 #include "core/calculator.h"
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace tapecalc {
+
+// The longest row of a tape text, in characters: far beyond any number (the keys make at
+// most 22 characters, an entry typed or pasted may be longer), and short enough for the
+// tape view to lay the row out again at every key in a few tens of milliseconds. The
+// entry box and the tape view take no longer row, and a file with one is no tape.
+inline constexpr std::size_t longestTapeRow = 32768;
+
+// How many characters the longest row of `text` (UTF-8) holds; rows end at CR or LF.
+std::size_t longestRow(std::string_view text);
 
 // Writer. Slots 0..lineNumber: a non-empty entry (trimmed), then its symbol (trimmed)
 // when the slot is before lineNumber; every row ends in CR LF. Slots beyond the tape

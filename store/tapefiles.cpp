@@ -222,8 +222,10 @@ Opened openSelectedTape(Calculator &calc, const QString &dataFolder, const QStri
     if (read.outcome != OpenOutcome::opened)
         return {read.outcome, 0};
     bool lossy = false;
-    const QString text = decodeTapeText(read.bytes, &lossy);
-    const int leftOut = loadTapeText(calc, text.toStdString());
+    const std::string text = decodeTapeText(read.bytes, &lossy).toStdString();
+    if (longestRow(text) > longestTapeRow)
+        return {OpenOutcome::rowTooLong, 0};
+    const int leftOut = loadTapeText(calc, text);
     tieTo(calc, path, read.bytes);
     // A file the tape does not hold as it is must not be written over by what it holds.
     if (lossy || leftOut > 0)

@@ -16,9 +16,10 @@ namespace tapecalc {
 inline constexpr char tapePattern[] = "*.qtz";
 
 // The largest file opened as a tape: 30,001 lines of entry and symbol with room for long
-// entries (an exponent result, a pasted number), 256 bytes a row. Anything larger is no
-// tape of ours, and reading it would only hold the window and its memory.
-inline constexpr qint64 largestTapeFile = 16 * 1024 * 1024;
+// entries (an exponent result, a pasted number), some 140 bytes a line; a full tape of the
+// numbers the keys make takes under a megabyte. Anything larger is no tape of ours, and
+// the window would take longer than a key may to show every change of it.
+inline constexpr qint64 largestTapeFile = 4 * 1024 * 1024;
 
 // "20261206$16$58$07.qtz": date digits, "$", the 24-hour time with "$" for ":".
 QString tapeFileName(const QDateTime &moment);
@@ -76,6 +77,7 @@ enum class OpenOutcome {
     noName,     // nothing selected: nothing happens
     notATape,   // no regular file (a folder, a device, a pipe) or a name that leaves the folder
     tooLarge,   // larger than largestTapeFile
+    rowTooLong, // a row longer than longestTapeRow characters
     unreadable, // gone, no permission, a read error
 };
 struct Opened {
@@ -85,7 +87,8 @@ struct Opened {
 
 // Opens dataFolder/name: loads the pairs, recomputes the total and its per-line totals,
 // and shows the file in the tape view. Any name of a file in the folder opens; only a
-// regular file (or a link to one) of at most largestTapeFile bytes is read. Anything but
+// regular file (or a link to one) of at most largestTapeFile bytes is read, and only one
+// with no row longer than longestTapeRow characters is opened. Anything but
 // `opened` leaves the calculator as it was.
 Opened openSelectedTape(Calculator &calc, const QString &dataFolder, const QString &name);
 

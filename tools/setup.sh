@@ -4,7 +4,9 @@
 # What building and running the calculator needs.
 tapecalc_run_packages=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libgl-dev
+    qt6-base-dev qt6-base-dev-tools libgl-dev
+    # the voice cues' sound output: PulseAudio's client library (PipeWire serves it too)
+    libpulse-dev
     # the function keys' correctly rounded sin, cos, tan, exp and log
     libmpfr-dev
     # a print job's fate: the scheduler's answer about the job just sent
@@ -17,6 +19,8 @@ tapecalc_test_packages=(
     # the fuzz targets: clang and its libFuzzer runtime
     clang libclang-rt-dev
     xvfb xauth xdotool pulseaudio pulseaudio-utils
+    # the key-to-voice benchmark's floor client: a bare X window
+    libx11-dev
     cups printer-driver-cups-pdf poppler-utils
     desktop-file-utils appstream lintian dpkg-dev file
     # the kill soak stops a saving process at chosen system calls

@@ -1,6 +1,7 @@
 // Pictures, key labels, the entry box and the tape view.
 #include "ui/controls.h"
 
+#include "core/tapeformat.h"
 #include "core/text.h"
 #include "core/textgate.h"
 
@@ -16,8 +17,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
-
-#include <limits>
+#include <QTextBlock>
 
 namespace tapecalc {
 
@@ -266,7 +266,8 @@ int typedCharacter(const QKeyEvent &e) {
 
 EntryBox::EntryBox(QWidget *parent) : QLineEdit(parent) {
     setAttribute(Qt::WA_InputMethodEnabled, false); // a calculator needs none
-    setMaxLength(std::numeric_limits<int>::max());  // entries of any length
+    // An entry becomes a row of the tape: no longer than a tape's row may be.
+    setMaxLength(static_cast<int>(longestTapeRow));
 }
 
 QVariant EntryBox::inputMethodQuery(Qt::InputMethodQuery query) const {
@@ -358,7 +359,11 @@ std::optional<QString> EntryBox::checkedPaste(const QString &pasted) const {
                                       entry.mid(end).toStdString());
     if (!kept)
         return std::nullopt;
-    return QString::fromStdString(*kept);
+    QString inserted = QString::fromStdString(*kept);
+    // Refused whole rather than cut to the room left, which would make another number.
+    if (entry.size() - (end - start) + inserted.size() > maxLength())
+        return std::nullopt;
+    return inserted;
 }
 
 void EntryBox::pasteChecked(const QString &pasted) {
@@ -381,7 +386,7 @@ void TapeView::keyPressEvent(QKeyEvent *e) {
         return;
     }
     const int kept = filter(code);
-    if (kept == 0) {
+    if (kept == 0 || (kept != backspaceCode && !rowTakes(1))) {
         e->accept();
     } else if (kept != code) {
         insertPlainText(QString(QChar(kept)));
@@ -416,7 +421,20 @@ void TapeView::insertFiltered(const QString &text) {
         if (through != 0 && through != backspaceCode) // text carries no key strokes
             kept += QString::fromUcs4(&through, 1);
     }
-    insertPlainText(kept);
+    if (rowTakes(kept.size()))
+        insertPlainText(kept);
+}
+
+bool TapeView::rowTakes(qsizetype added) const {
+    // The row keeps what stands before the selection on its first row and after it on its
+    // last; the filtered text brings no line end.
+    const QTextCursor caret = textCursor();
+    QTextCursor start(document());
+    start.setPosition(caret.selectionStart());
+    QTextCursor end(document());
+    end.setPosition(caret.selectionEnd());
+    const qsizetype after = end.block().length() - 1 - end.positionInBlock();
+    return start.positionInBlock() + added + after <= qsizetype(longestTapeRow);
 }
 
 } // namespace tapecalc

@@ -88,7 +88,7 @@ class KeyLabel : public QLabel {
 // Input methods are off: the box tells them it takes no composed text, so fcitx5, IBus
 // and Wayland's text input never attach and every letter reaches `character` as a key.
 // A commit that still arrives is typed character by character. A paste or drop goes in
-// only when the entry then reads as a number.
+// only when the entry then reads as a number no longer than a row of the tape.
 class EntryBox : public QLineEdit {
     Q_OBJECT
 
@@ -113,7 +113,8 @@ class EntryBox : public QLineEdit {
 };
 
 // The tape view: typed, committed, pasted and dropped characters go through `filter`
-// (0 discards, another code replaces). Editing keys without a character work as usual.
+// (0 discards, another code replaces), and none goes into a row that holds the longest
+// row a tape may. Editing keys without a character work as usual.
 // Input methods are off, as in the entry box.
 class TapeView : public QPlainTextEdit {
     Q_OBJECT
@@ -131,6 +132,9 @@ class TapeView : public QPlainTextEdit {
 
   private:
     void insertFiltered(const QString &text);
+    // Whether the caret's row, with the selection replaced by `added` characters, stays
+    // within the longest row a tape holds.
+    bool rowTakes(qsizetype added) const;
 };
 
 // Maps Qt's keys to the keys the entry box's handler knows (Page Up, Page Down, End,

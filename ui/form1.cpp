@@ -50,6 +50,23 @@ QString text(const std::string &utf8) {
     return QString::fromStdString(utf8);
 }
 
+// The tape text as the text box holds it: each CR LF as one LF, in one pass. (Qt 6.4's
+// replace() works through a string in rounds of a thousand matches, moving the rest of it
+// each round: a tenth of a second and more per key on a tape of many megabytes.)
+QString viewText(const std::string &tape) {
+    QString lines = text(tape);
+    QChar *out = lines.data();
+    const QChar *const end = out + lines.size();
+    const QChar *in = out;
+    for (; in != end; ++in)
+        if (*in != QLatin1Char('\r') || in + 1 == end || in[1] != QLatin1Char('\n'))
+            *out++ = *in;
+    lines.truncate(out - lines.constData());
+    return lines;
+}
+
+// The help panel's top when shown, and when put away by a click: below the window's bottom
+// edge. It starts lower still, at its table row's top; its left never changes.
 constexpr int helpShown = 1680;
 constexpr int helpHidden = 6720;
 
@@ -232,7 +249,7 @@ void Form1::connectSurface() {
     connect(findChild<PictureBox *>(QStringLiteral("Image13")), &PictureBox::clicked, this,
             &Form1::openHelpPage);
     connect(m_image14, &PictureBox::clicked, this,
-            [this] { m_image14->move(px(240), px(helpHidden)); });
+            [this] { m_image14->move(m_image14->x(), px(helpHidden)); });
     m_text2->filter = tapeViewKeyFilter;
     connect(m_text2, &QPlainTextEdit::textChanged, this, [this] {
         if (!m_updatingTape)
@@ -300,8 +317,7 @@ void Form1::showTapeView() {
     if (m_calc.shown.text2Writes == m_tapeWrites)
         return;
     m_tapeWrites = m_calc.shown.text2Writes;
-    QString tape = text(m_calc.shown.text2);
-    tape.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    const QString tape = viewText(m_calc.shown.text2);
 
     m_updatingTape = true;
     // In the journal before it is on the screen. The journal follows the view's text, so
@@ -431,7 +447,7 @@ void Form1::openHelpPage() {
 
 void Form1::toggleHelpPanel() {
     const int top = m_image14->y() == px(helpShown) ? helpHidden : helpShown;
-    m_image14->move(px(240), px(top));
+    m_image14->move(m_image14->x(), px(top));
 }
 
 void Form1::saveClicked() {
@@ -540,6 +556,8 @@ void Form1::openTape(const QString &name) {
         return m_platform.showWarning(QStringLiteral("不是纸带文件：") + name);
     case OpenOutcome::tooLarge:
         return m_platform.showWarning(QStringLiteral("文件太大，不是纸带文件：") + name);
+    case OpenOutcome::rowTooLong:
+        return m_platform.showWarning(QStringLiteral("文件中有的行太大，不是纸带文件：") + name);
     case OpenOutcome::unreadable:
         return m_platform.showWarning(QStringLiteral("无法读取文件：") + name);
     }

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QTimer>
 
 #include <cstring>
 #include <vector>
@@ -83,5 +84,7 @@ int main(int argc, char *argv[]) {
     tapecalc::Form1 window(platform, QCoreApplication::applicationDirPath());
     platform.setWindow(&window);
     window.show();
+    // The sound output opens once the window is up, in time for the first key.
+    QTimer::singleShot(0, &window, [&platform] { platform.warmUpSound(); });
     return QApplication::exec();
 }

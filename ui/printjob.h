@@ -16,12 +16,14 @@ class PrintJobWatch {
     // Looks at the queue `printerName` before a job titled `title` is sent to it.
     PrintJobWatch(const QString &printerName, const QString &title);
 
-    // False only when the queue says it refuses jobs: QPrinter would hand it the job and
-    // count it printed.
+    // False when the queue says it refuses jobs or is stopped: QPrinter would hand it the
+    // job and count it printed.
     bool queueAcceptsJobs() const { return m_accepting; }
 
-    // After the job was sent: none made, or one ended without printing within a few
-    // seconds, failed; one still waiting or printing then is on its way.
+    // After the job was sent: none made, one ended without printing, or one left waiting
+    // where it will not print by itself (a stopped queue, a printer that gave it back)
+    // within a few seconds, failed, and a waiting one is taken back; one still waiting or
+    // printing then is on its way.
     PrintOutcome outcome() const;
 
   private:

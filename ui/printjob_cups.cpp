@@ -16,27 +16,33 @@ struct CupsQueue {
     explicit CupsQueue(const QString &printerName) {
         const QByteArray local = printerName.toLocal8Bit();
         const qsizetype slash = local.indexOf('/');
-        name = local.left(slash);
+        name = slash < 0 ? local : local.left(slash); // left(-1) is empty in Qt 6
         if (slash >= 0)
             instance = local.mid(slash + 1);
     }
 
-    // False only when the scheduler says the queue refuses jobs (cupsreject).
-    bool acceptsJobs() const {
+    // False when the scheduler says the queue refuses jobs (cupsreject) or is stopped
+    // (cupsdisable, or a backend that failed under the stop-printer error policy): a job
+    // sent there waits and prints nothing.
+    bool takesJobs() const {
         cups_dest_t *dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, name.constData(),
                                              instance.isEmpty() ? nullptr : instance.constData());
         if (!dest)
             return true;
-        const char *accepting =
-            cupsGetOption("printer-is-accepting-jobs", dest->num_options, dest->options);
-        const bool refuses = accepting && qstrcmp(accepting, "false") == 0;
+        const auto option = [dest](const char *key) {
+            const char *value = cupsGetOption(key, dest->num_options, dest->options);
+            return QByteArray(value ? value : "");
+        };
+        const bool refuses = option("printer-is-accepting-jobs") == "false";
+        const bool stopped = option("printer-state").toInt() == IPP_PSTATE_STOPPED;
         cupsFreeDests(1, dest);
-        return !refuses;
+        return !refuses && !stopped;
     }
 
     struct Job {
         int id = 0; // 0: none
         ipp_jstate_t state = IPP_JSTATE_PENDING;
+        bool processed = false; // the queue has started on it at least once
     };
 
     // This user's newest job on the queue titled `title`; nothing when the scheduler
@@ -51,21 +57,32 @@ struct CupsQueue {
         Job newest;
         for (int i = 0; i < count; ++i)
             if (jobs[i].id > newest.id && jobs[i].title && wanted == jobs[i].title)
-                newest = {jobs[i].id, jobs[i].state};
+                newest = {jobs[i].id, jobs[i].state, jobs[i].processing_time != 0};
         cupsFreeJobs(count, jobs);
         return newest;
     }
 
+    // Takes back a job that will not print now, so that it does not come out later
+    // beside the PDF the window keeps instead.
+    void cancel(int id) const { cupsCancelJob2(CUPS_HTTP_DEFAULT, name.constData(), id, 0); }
+
     QByteArray name;
     QByteArray instance;
 };
+
+// A job still waiting that will not print by itself: the queue has stopped (its backend
+// failed under the stop-printer policy, or it was disabled), or the job came back from the
+// printer (a failed backend under the retry-job policy holds it for a later try).
+bool waitsInVain(const CupsQueue &queue, const CupsQueue::Job &job) {
+    return job.processed || !queue.takesJobs();
+}
 
 } // namespace
 
 PrintJobWatch::PrintJobWatch(const QString &printerName, const QString &title)
     : m_printer(printerName), m_title(title) {
     const CupsQueue queue(printerName);
-    m_accepting = queue.acceptsJobs();
+    m_accepting = queue.takesJobs();
     if (!m_accepting)
         return;
     if (const std::optional<CupsQueue::Job> newest = queue.newestJob(title))
@@ -91,6 +108,13 @@ PrintOutcome PrintJobWatch::outcome() const {
             return PrintOutcome::failed;
         case IPP_JSTATE_COMPLETED:
             return PrintOutcome::printed;
+        case IPP_JSTATE_PENDING:
+        case IPP_JSTATE_HELD:
+            if (waitsInVain(queue, *job)) {
+                queue.cancel(job->id);
+                return PrintOutcome::failed;
+            }
+            break;
         default:
             break;
         }

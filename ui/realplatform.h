@@ -1,5 +1,5 @@
-// The platform services of a running calculator: Qt Multimedia for the cues, the
-// report printer, the user's browser, a message box, the system clock.
+// The platform services of a running calculator: the system's sound output for the cues,
+// the report printer, the user's browser, a message box, the system clock.
 #pragma once
 
 #include "audio/cueplayer.h"
@@ -14,6 +14,8 @@ class RealPlatform : public Platform {
     RealPlatform() = default;
     // Message boxes are shown over this window.
     void setWindow(QWidget *window) { m_window = window; }
+    // Opens the sound output without waiting for it, so that the first cue is not late.
+    void warmUpSound() { m_player.warmUp(); }
 
     void playCue(const QString &path) override;
     void playCueBlocking(const QString &path) override;

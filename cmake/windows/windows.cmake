@@ -13,12 +13,11 @@ set_property(SOURCE ${CMAKE_CURRENT_BINARY_DIR}/tapecalc.rc APPEND PROPERTY
 target_link_libraries(tapecalc PRIVATE tapecalc_resources)
 
 # The Qt plugins the window loads, by the kind Qt files them under: the Windows platform,
-# the native style (the message boxes), JPEG for the key pictures in anniu/, and the
-# multimedia backend that opens the audio output for the cues. Qt's print support needs
-# no plugin on Windows.
-set(tapecalc_plugin_kinds platforms:qwindows styles imageformats:qjpeg multimedia)
+# the native style (the message boxes) and JPEG for the key pictures in anniu/. Qt's print
+# support needs no plugin on Windows, and the cues go to PlaySoundW, outside Qt.
+set(tapecalc_plugin_kinds platforms:qwindows styles imageformats:qjpeg)
 set(tapecalc_plugins)
-foreach(module Gui Widgets Multimedia)
+foreach(module Gui Widgets)
     get_target_property(names Qt6::${module} _qt_plugins)
     foreach(name IN LISTS names)
         if(NOT TARGET Qt6::${name})

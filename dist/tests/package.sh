@@ -30,7 +30,7 @@ for path in /usr/bin/tapecalc \
     grep -qx "$path" "$work/contents" || fail "$path is not in the package"
 done
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libqt6widgets6 libqt6multimedia6 libqt6printsupport6; do
+for library in libqt6widgets6 libqt6printsupport6 libpulse0; do
     [[ $depends == *"$library ("* ]] || fail "no dependency on $library: $depends"
 done
 [[ $(dpkg-deb -f "$deb" Recommends) == *qt6-translations-l10n* ]] ||

@@ -1,6 +1,7 @@
 // Opening tape files from a real disk: the coded symbols read and the totals recomputed
 // (the grammar itself is core's, tst_tapeformat), the state a tape leaves, and hostile
-// files (gone, a folder, a device, a pipe, too large, outside the folder, binary).
+// files (gone, a folder, a device, a pipe, too large, a row too long, outside the folder,
+// binary).
 #include "core/tapeformat.h"
 #include "core/tests/driver.h"
 #include "store/tapefiles.h"
@@ -28,6 +29,8 @@ class TestTapeOpen : public TapeFolderSuite {
     void openDoesNotLeaveFolder();
     void openBinaryFile();
     void openVeryLongLine();
+    void openRowBound_data();
+    void openRowBound();
     void openMoreThanTapeSlots();
     void fileContent();
 };
@@ -223,17 +226,45 @@ void TestTapeOpen::openBinaryFile() {
 
 void TestTapeOpen::openVeryLongLine() {
     const QString data = freshFolder("longLine");
-    const QByteArray digits(1 << 20, '7');
-    const QByteArray letters(1 << 20, 'x');
+    const QByteArray digits(qsizetype(longestTapeRow), '7');
+    const QByteArray letters(qsizetype(longestTapeRow), 'x');
     writeBytes(QDir(data).filePath("l.qtz"),
                digits + "\r\n+\r\n5\r\n+\r\n" + letters + "\r\n+\r\n2\r\n+\r\n");
     Calculator calc;
     openSelectedTape(calc, data, "l.qtz");
     QCOMPARE(calc.lineNumber, 4);
-    QCOMPARE(calc.tapeEntries[0].size(), std::size_t(1 << 20));
-    QCOMPARE(calc.tapeEntries[2].size(), std::size_t(1 << 20));
-    // A million digits is out of range (read as 0); letters are no number (0).
+    QCOMPARE(calc.tapeEntries[0].size(), longestTapeRow);
+    QCOMPARE(calc.tapeEntries[2].size(), longestTapeRow);
+    // Tens of thousands of digits are out of range (read as 0); letters are no number (0).
     QCOMPARE(calc.shown.label1, std::string("7"));
+}
+
+// The bound counts characters, not bytes or line ends; a row past it anywhere refuses the
+// file and leaves the tape as it was.
+void TestTapeOpen::openRowBound_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("opens");
+    const auto row = qsizetype(longestTapeRow);
+    // clang-format off
+    QTest::newRow("the longest row, CR LF")     << QByteArray(row, '7') + "\r\n+\r\n"    << true;
+    QTest::newRow("the longest row of GBK ×")   << gbkTimes.repeated(row) + "\r\n+\r\n"  << true;
+    QTest::newRow("the longest row, CR alone")  << QByteArray(row, '7') + "\r+\r"        << true;
+    QTest::newRow("one more")                   << QByteArray(row + 1, '7') + "\r\n+\r\n" << false;
+    QTest::newRow("one more of UTF-8 ×")        << "5\r\n" + utf8Times.repeated(row + 1) << false;
+    QTest::newRow("one more, last, no line end") << "5\r\n+\r\n" + QByteArray(row + 1, '7') << false;
+    // clang-format on
+}
+
+void TestTapeOpen::openRowBound() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, opens);
+    const QString data = freshFolder("rowBound");
+    writeBytes(QDir(data).filePath("r.qtz"), bytes);
+    Calculator calc = tapeOf({{"5", "+"}});
+    const Calculator before = calc;
+    QCOMPARE(int(openSelectedTape(calc, data, "r.qtz").outcome),
+             int(opens ? OpenOutcome::opened : OpenOutcome::rowTooLong));
+    QCOMPARE(calc.tapeEntries == before.tapeEntries, !opens);
 }
 
 void TestTapeOpen::openMoreThanTapeSlots() {

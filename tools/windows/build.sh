@@ -3,7 +3,7 @@
 # built from Debian's own sources of the installed Qt version, the installer (NSIS) and a
 # portable zip. The suites run under wine.
 #
-#   tools/windows/build.sh            Qt (base + Multimedia), GMP, MPFR, the program,
+#   tools/windows/build.sh            Qt (base), GMP, MPFR, the program,
 #                                     TapeCalc-<version>-win64-setup.exe and the zip
 #   tools/windows/build.sh --core     QtCore + QtTest, GMP, MPFR, and the suites that
 #                                     need QtCore alone, under wine (CI: about 8 minutes
@@ -73,7 +73,7 @@ say "Packages"
 tapecalc_install_missing cmake ninja-build pkg-config dpkg-dev \
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 \
     wine wine64 m4 qt6-base-dev qt6-base-dev-tools \
-    $([ "$mode" = full ] && echo nsis qt6-shadertools-dev qt6-multimedia-dev)
+    $([ "$mode" = full ] && echo nsis)
 
 # ---- Sources, through a sources list of our own: apt's configuration and lists stay as
 # they are. The deb-src entries name the mirrors and suites of the system's deb entries.
@@ -98,11 +98,9 @@ fetch_sources() {
         -o APT::Sandbox::User=root)
     apt-get "${opts[@]}" update -qq
     # The Qt sources of the Qt installed here: its host tools build the Windows Qt.
-    local base media
+    local base
     base=$(dpkg-query -W -f='${source:Version}' qt6-base-dev)
-    media=$(dpkg-query -W -f='${source:Version}' qt6-multimedia-dev 2>/dev/null || true)
-    (cd "$cache/src" && apt-get "${opts[@]}" source -qq "qt6-base=$base" \
-        "qt6-multimedia${media:+=$media}" gmp mpfr4 >/dev/null)
+    (cd "$cache/src" && apt-get "${opts[@]}" source -qq "qt6-base=$base" gmp mpfr4 >/dev/null)
     rm -rf "$apt"
     stamp sources
 }
@@ -230,58 +228,6 @@ build_qtbase() {
     took "qtbase" "$t0" "$qt"
 }
 
-build_qtmultimedia() {
-    done_ qtmultimedia && return 0
-    local src b=$cache/build/qtmultimedia t0
-    src=$(srcdir qt6-multimedia)
-    t0=$(date +%s)
-    say "Qt Multimedia (Windows Media Foundation)"
-    rm -rf "$b"
-    mkdir -p "$b/shim" "$b/include"
-    # Three things keep Qt Multimedia 6.4 from building with MinGW on Linux as it is:
-    # 1. Its shaders are compiled by Qt ShaderTools' qsb, and ShaderTools is not built for
-    #    Windows here. Only the host tool is used, so a stand-in package finds the host's
-    #    ShaderToolsTools (qsb and qt_internal_add_shaders) the way Qt finds host tools.
-    cat >"$b/shim/Qt6ShaderToolsConfig.cmake" <<'CONFIG'
-# Stand-in for a Windows Qt ShaderTools: Qt Multimedia needs only the host's qsb.
-set(Qt6ShaderTools_FOUND TRUE)
-set(__qt_ShaderTools_tool_deps "Qt6ShaderToolsTools\;${Qt6_VERSION}")
-_qt_internal_find_tool_dependencies("ShaderTools" __qt_ShaderTools_tool_deps)
-CONFIG
-    echo 'set(PACKAGE_VERSION_COMPATIBLE TRUE)' >"$b/shim/Qt6ShaderToolsConfigVersion.cmake"
-    # 2. Headers included with capitals (Mferror.h, InitGuid.h, QUrl.h, ...) that MinGW's
-    #    and Qt's case-sensitive trees have in lower case only: links of those names.
-    local inc=/usr/$host/include h dir
-    grep -rhoE '#[[:space:]]*include[[:space:]]*[<"][A-Za-z0-9_]+\.h[>"]' "$src/src" |
-        sed -E 's/.*[<"](.*)[>"]/\1/' | sort -u | while read -r h; do
-        if [ "$h" = "${h,,}" ] || [ -e "$inc/$h" ]; then continue; fi
-        for dir in "$inc" "$qt"/include/Qt*; do
-            if [ -e "$dir/${h,,}" ]; then
-                ln -s "$dir/${h,,}" "$b/include/$h"
-                break
-            fi
-        done
-    done
-    # 3. FindWMF asks for Mf, Mfplat, ... and MinGW's import libraries are lower case.
-    local wmf=() lib
-    for lib in Mf Mfuuid Mfplat Mfcore Propsys; do
-        wmf+=("-DWMF_${lib^^}_LIBRARY=/usr/$host/lib/lib${lib,,}.a")
-    done
-    (cd "$b" && "${slow[@]}" cmake -G Ninja "$src" \
-        -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
-        -DCMAKE_INSTALL_PREFIX="$qt" -DCMAKE_BUILD_TYPE=Release \
-        -DQt6ShaderTools_DIR="$b/shim" -DCMAKE_CXX_FLAGS="-I$b/include" \
-        -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF \
-        -DFEATURE_ffmpeg=OFF -DFEATURE_gstreamer=OFF -DFEATURE_spatialaudio=OFF \
-        -DFEATURE_wmf=ON "${wmf[@]}" >configure.log 2>&1 &&
-        "${slow[@]}" ninja -j"$jobs" >build.log 2>&1 && ninja install >install.log 2>&1) || {
-        echo "build.sh: Qt Multimedia failed; see $b/*.log" >&2
-        exit 1
-    }
-    stamp qtmultimedia
-    took "qtmultimedia" "$t0" "$qt"
-}
-
 # The whole run is one function, read by bash before any of it starts: editing this file
 # while it runs changes nothing underneath a build.
 main() {
@@ -291,7 +237,6 @@ main() {
         build_qtbase_core
     else
         build_qtbase
-        build_qtmultimedia
     fi
     # Debian's GMP sources lack the manual (DFSG); its configure and Makefile.in still
     # name doc/, which Debian regenerates with autoreconf. An empty doc/ does as well.

@@ -1,4 +1,5 @@
 // The real window, headless: clicks and keys on Form1 with a recording platform.
+#include "core/tapeformat.h"
 #include "core/tests/fetched.h"
 #include "store/tests/temporaryhome.h"
 #include "tests/missing.h"
@@ -123,6 +124,7 @@ class TestForm1 : public QObject {
     void helpPanelAndBanner();
     void tapeViewFollowsTheTape();
     void tapeViewFiltersTypedCharacters();
+    void tapeViewRowsStayWithinTheLongest();
     void otherInputPaths_data();
     void otherInputPaths();
     void resultCopiesToTheClipboard();
@@ -579,6 +581,27 @@ void TestForm1::tapeViewFiltersTypedCharacters() {
     QCOMPARE(text2->toPlainText(), QString("12×3÷4+-."));
 }
 
+// A row of the tape view that holds the longest tape row takes no more characters, typed
+// or replacing one typed, but gives them up and takes one again.
+void TestForm1::tapeViewRowsStayWithinTheLongest() {
+    ProgramFolder folder;
+    RecordingPlatform platform;
+    Form1 form(platform, folder.path());
+    auto *text2 = control<QPlainTextEdit>(form, "Text2");
+    const QString full(static_cast<qsizetype>(longestTapeRow), '1');
+    text2->setPlainText(full + "\n+\n");
+    text2->moveCursor(QTextCursor::Start);
+    QTest::keyClicks(text2, "5*");
+    QCOMPARE(text2->toPlainText(), full + "\n+\n");
+    QTest::keyClick(text2, Qt::Key_Delete);
+    QTest::keyClicks(text2, "*5");
+    QCOMPARE(text2->toPlainText(), "×" + full.mid(1) + "\n+\n");
+    // Another row has room of its own.
+    text2->moveCursor(QTextCursor::End);
+    QTest::keyClicks(text2, "7");
+    QCOMPARE(text2->toPlainText(), "×" + full.mid(1) + "\n+\n7");
+}
+
 void TestForm1::otherInputPaths_data() {
     QTest::addColumn<QString>("box");
     QTest::addColumn<QString>("path");
@@ -587,6 +610,8 @@ void TestForm1::otherInputPaths_data() {
     QTest::addColumn<QString>("after");    // the box's text
     QTest::addColumn<QString>("label1");
     QTest::addColumn<QStringList>("cues"); // asynchronous ones, after `before`
+    const auto row = static_cast<qsizetype>(longestTapeRow);
+    static_assert(longestTapeRow > 32767, "the first row checks that no line edit's limit cuts");
     // clang-format off
     QTest::newRow("commit: full-width digits and point") << "Text1" << "commit" << "" << "１２．５" << "12.5" << "" << QStringList{"cue:1.wav", "cue:2.wav", "cue:d.wav", "cue:5.wav"};
     QTest::newRow("commit: Chinese point, second refused") << "Text1" << "commit" << "" << "1。5。" << "1.5" << "" << QStringList{"cue:1.wav", "cue:d.wav", "cue:5.wav", "cue:"};
@@ -599,7 +624,10 @@ void TestForm1::otherInputPaths_data() {
     QTest::newRow("paste: a second point refused") << "Text1" << "shift+insert" << "1." << "5." << "1." << "" << QStringList{};
     QTest::newRow("paste: no action") << "Text1" << "shift+insert" << "7" << "+3" << "7" << "" << QStringList{};
     QTest::newRow("paste: letters refused whole") << "Text1" << "shift+insert" << "" << "12a" << "" << "" << QStringList{};
-    QTest::newRow("paste: 40000 digits") << "Text1" << "shift+insert" << "" << QString(40000, '9') << QString(40000, '9') << "" << QStringList{};
+    QTest::newRow("paste: a tape row's length, past a line edit's 32767") << "Text1" << "shift+insert" << "" << QString(row, '9') << QString(row, '9') << "" << QStringList{};
+    QTest::newRow("paste: one over, refused whole") << "Text1" << "shift+insert" << "9" << QString(row, '9') << "9" << "" << QStringList{};
+    QTest::newRow("paste: tape view, a row's length") << "Text2" << "shift+insert" << "" << QString(row, '9') << QString(row, '9') << "" << QStringList{};
+    QTest::newRow("paste: tape view, one over") << "Text2" << "shift+insert" << "9" << QString(row, '9') << "9" << "" << QStringList{};
     QTest::newRow("paste: Ctrl+V is swallowed") << "Text1" << "ctrl+v" << "" << "12" << "" << "" << QStringList{"cue:"};
     QTest::newRow("paste: menu") << "Text1" << "menu" << "12" << "34" << "1234" << "" << QStringList{};
     QTest::newRow("paste: menu refuses") << "Text1" << "menu" << "12" << "3-4" << "12" << "" << QStringList{};
@@ -806,6 +834,9 @@ void TestForm1::failedOpenAndDeleteSaySo() {
     {
         QFile big(data.filePath("big.qtz"));
         QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(largestTapeFile + 1));
+        QFile longRow(data.filePath("long.qtz"));
+        QVERIFY(longRow.open(QIODevice::WriteOnly) &&
+                longRow.write(QByteArray(qsizetype(longestTapeRow) + 1, '7')) > 0);
     }
     QFile tape(data.filePath("t.qtz"));
     QVERIFY(tape.open(QIODevice::WriteOnly) && tape.write("5\r\n+\r\n3\r\n+\r\n") > 0);
@@ -822,6 +853,9 @@ void TestForm1::failedOpenAndDeleteSaySo() {
     QCOMPARE(shown(form, "Label1"), QString("8"));
     clickName("big.qtz");
     QCOMPARE(platform.log.last(), QString("warning:文件太大，不是纸带文件：big.qtz"));
+    QCOMPARE(shown(form, "Label1"), QString("8"));
+    clickName("long.qtz");
+    QCOMPARE(platform.log.last(), QString("warning:文件中有的行太大，不是纸带文件：long.qtz"));
     QCOMPARE(shown(form, "Label1"), QString("8"));
     QCOMPARE(tapeView(form), QString("5\n+\n3\n+\n"));
 

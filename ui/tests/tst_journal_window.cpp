@@ -292,10 +292,12 @@ void TestJournalWindow::randomKills() {
     }
     const quint32 seed = QRandomGenerator::global()->generate();
     QRandomGenerator random(seed);
+    // The soak is a count of kills; the time is only a cap, far above a quiet machine's
+    // (about 28 s, several times that under the sanitizers), so a loaded one still passes.
 #ifdef TAPECALC_SANITIZED
-    const qint64 budgetMs = 150000; // every start of the child is several times slower
+    const qint64 budgetMs = 240000;
 #else
-    const qint64 budgetMs = 28000;
+    const qint64 budgetMs = 120000;
 #endif
     int kills = 0, keys = 0, recovered = 0;
     QStringList mismatches;

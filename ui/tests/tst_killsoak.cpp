@@ -126,7 +126,7 @@ void TestKillSoak::randomKills() {
     const quint32 seed = QRandomGenerator::global()->generate();
     QRandomGenerator random(seed);
     constexpr int wanted = 250;
-    constexpr qint64 budgetMs = 50000;
+    constexpr qint64 budgetMs = 150000; // a cap only: a quiet machine needs about 15 s
     int kills = 0;
     QElapsedTimer clock;
     clock.start();

@@ -1,8 +1,8 @@
 // Printing for real: a report goes through CUPS to the cups-pdf queue TapePDF
 // (tools/start-cups.sh) and is checked in the PDF that comes out; without a printer, or
-// on a queue that refuses or aborts the job, the window keeps it as a PDF of its own, whole
-// or not at all (a file-size limit plays the full disk); columns on paper are measured in
-// such a PDF.
+// on a queue that refuses or aborts the job or whose backend fails it (a backend of the
+// test's own), the window keeps it as a PDF of its own, whole or not at all (a file-size
+// limit plays the full disk); columns on paper are measured in such a PDF.
 #include "core/actions.h"
 #include "core/report.h"
 #include "core/tests/recorder.h"
@@ -13,6 +13,7 @@
 #include "ui/programfont.h"
 #include "ui/realplatform.h"
 
+#include <QApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
@@ -40,6 +41,7 @@ namespace {
 
 constexpr char childVariable[] = "TAPECALC_PRINT_CHILD";
 constexpr char childFolderVariable[] = "TAPECALC_PRINT_CHILD_FOLDER";
+constexpr char childPrintsVariable[] = "TAPECALC_PRINT_CHILD_PRINTS";
 
 // Sets an environment variable for one scope, as a print job's PRINTER is set.
 class ScopedVariable {
@@ -485,31 +487,41 @@ void TestPrint::withoutPrinterTheReportIsKeptAsPdf() {
 }
 
 void TestPrint::anUnprintedReportIsAWholePdfOrNone_data() {
-    QTest::addColumn<QString>("queue"); // the test's own, on `device`; empty: no printer
-    QTest::addColumn<QString>("device");
-    QTest::addColumn<bool>("refusing"); // the queue takes no jobs (cupsreject)
-    QTest::addColumn<QString>("limit"); // the child's file-size limit in KiB (ulimit -f)
-    QTest::addColumn<QString>("told");  // %1 the PDF; without it no file may be left
+    QTest::addColumn<QString>("queue");  // the test's own, on `device`; empty: no printer
+    QTest::addColumn<QString>("device"); // "failing:": a backend of the test's own that exits 1
+    QTest::addColumn<QString>("policy"); // the queue's printer-error-policy
+    QTest::addColumn<bool>("refusing");  // the queue takes no jobs (cupsreject)
+    QTest::addColumn<QString>("limit");  // the child's file-size limit in KiB (ulimit -f)
+    QTest::addColumn<int>("prints");     // clicks on the print key, one after the other
+    QTest::addColumn<QString>("told");   // each print's; %1 its PDF; without it no file may be left
     // clang-format off
-    QTest::newRow("no printer: the whole PDF")               << ""           << ""                          << false << "unlimited" << "message:没有找到打印机，已存为 PDF：%1";
-    QTest::newRow("no printer, 0 KiB: not one byte")         << ""           << ""                          << false << "0"         << "warning:没有找到打印机，也无法存为 PDF";
-    QTest::newRow("no printer, 4 KiB: cut off at the start") << ""           << ""                          << false << "4"         << "warning:没有找到打印机，也无法存为 PDF";
-    QTest::newRow("no printer, 7 of 7.6 KiB: no trailer")    << ""           << ""                          << false << "7"         << "warning:没有找到打印机，也无法存为 PDF";
-    QTest::newRow("a queue refusing jobs")                   << "TapeReject" << "cups-pdf:/"                << true  << "unlimited" << "warning:打印失败，已存为 PDF：%1";
-    QTest::newRow("a queue refusing jobs, 4 KiB")            << "TapeReject" << "cups-pdf:/"                << true  << "4"         << "warning:打印失败，也无法存为 PDF";
-    QTest::newRow("a port that is not there: job aborted")   << "TapeAbort"  << "serial:/dev/tapecalc-none" << false << "unlimited" << "warning:打印失败，已存为 PDF：%1";
+    QTest::newRow("no printer: the whole PDF")               << ""           << ""                          << "abort-job"    << false << "unlimited" << 1 << "message:没有找到打印机，已存为 PDF：%1";
+    QTest::newRow("no printer, 0 KiB: not one byte")         << ""           << ""                          << "abort-job"    << false << "0"         << 1 << "warning:没有找到打印机，也无法存为 PDF";
+    QTest::newRow("no printer, 4 KiB: cut off at the start") << ""           << ""                          << "abort-job"    << false << "4"         << 1 << "warning:没有找到打印机，也无法存为 PDF";
+    QTest::newRow("no printer, 7 of 7.6 KiB: no trailer")    << ""           << ""                          << "abort-job"    << false << "7"         << 1 << "warning:没有找到打印机，也无法存为 PDF";
+    QTest::newRow("a queue refusing jobs")                   << "TapeReject" << "cups-pdf:/"                << "abort-job"    << true  << "unlimited" << 1 << "warning:打印失败，已存为 PDF：%1";
+    QTest::newRow("a queue refusing jobs, 4 KiB")            << "TapeReject" << "cups-pdf:/"                << "abort-job"    << true  << "4"         << 1 << "warning:打印失败，也无法存为 PDF";
+    QTest::newRow("a port that is not there: job aborted")   << "TapeAbort"  << "serial:/dev/tapecalc-none" << "abort-job"    << false << "unlimited" << 1 << "warning:打印失败，已存为 PDF：%1";
+    QTest::newRow("failing backend: the queue stops")        << "TapeStop"   << "failing:"                  << "stop-printer" << false << "unlimited" << 2 << "warning:打印失败，已存为 PDF：%1";
+    QTest::newRow("failing backend: the job held for retry") << "TapeRetry"  << "failing:"                  << "retry-job"    << false << "unlimited" << 2 << "warning:打印失败，已存为 PDF：%1";
     // clang-format on
 }
 
 void TestPrint::anUnprintedReportIsAWholePdfOrNone() {
     QFETCH(QString, queue);
     QFETCH(QString, device);
+    QFETCH(QString, policy);
     QFETCH(bool, refusing);
     QFETCH(QString, limit);
+    QFETCH(int, prints);
     QFETCH(QString, told);
 #ifndef Q_OS_UNIX
     QSKIP("the file-size limit is set by a POSIX shell");
 #endif
+    // Names of this run's own, so that nothing of the machine's is touched.
+    const QString own = QString::number(QCoreApplication::applicationPid());
+    if (!queue.isEmpty())
+        queue += own;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove("LPDEST");
     env.insert("PRINTER", queue);
@@ -519,22 +531,43 @@ void TestPrint::anUnprintedReportIsAWholePdfOrNone() {
         TAPECALC_MISSING("no TapePDF queue; tools/start-cups.sh sets it up");
     else if (runAdmin("lpstat", {"-p", queue}))
         QFAIL(qPrintable("a queue " + queue + " is there already; it is left alone"));
+    // A backend that fails every job, as an unplugged or unreachable printer's does.
+    // CUPS runs backends only from its own folder.
+    QString backend;
+    if (device == "failing:") {
+        const QString serverBin = runTool("cups-config", {"--serverbin"}).trimmed();
+        backend = QDir(serverBin.isEmpty() ? "/usr/lib/cups" : serverBin)
+                      .filePath("backend/tapecalc-failing-" + own);
+        QFile script(backend);
+        if (!script.open(QIODevice::WriteOnly))
+            TAPECALC_MISSING(qPrintable("a backend cannot be added as " + backend + " (needs root)"));
+        // Without arguments CUPS asks what devices it finds: none.
+        script.write("#!/bin/sh\n[ $# -eq 0 ] && exit 0\nexit 1\n");
+        script.close();
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                              QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                              QFile::ExeOther);
+        device = "tapecalc-failing-" + own + ":/";
+    }
     // Removed with its jobs however the test ends, so the machine's printers stay.
     const auto removeQueue = qScopeGuard([&] {
-        if (queue.isEmpty())
-            return;
-        runAdmin("cancel", {"-a", "-x", queue});
-        runAdmin("lpadmin", {"-x", queue});
+        if (!queue.isEmpty()) {
+            runAdmin("cancel", {"-a", "-x", queue});
+            runAdmin("lpadmin", {"-x", queue});
+        }
+        if (!backend.isEmpty())
+            QFile::remove(backend);
     });
     if (!queue.isEmpty()) {
         QVERIFY(runAdmin("lpadmin", {"-p", queue, "-v", device, "-E", "-m",
                                      "lsb/usr/cups-pdf/CUPS-PDF_opt.ppd", "-o",
-                                     "printer-error-policy=abort-job"}));
+                                     "printer-error-policy=" + policy}));
         QVERIFY(!refusing || runAdmin("cupsreject", {queue}));
     }
     QTemporaryDir program;
     QVERIFY(program.isValid());
     env.insert(childFolderVariable, program.path());
+    env.insert(childPrintsVariable, QString::number(prints));
     QProcess child;
     child.setProcessEnvironment(env);
     // A write past the limit fails with EFBIG, as on a full disk, rather than ending the
@@ -550,13 +583,25 @@ void TestPrint::anUnprintedReportIsAWholePdfOrNone() {
     for (QDirIterator it(program.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
          it.hasNext();)
         left << it.next();
-    const QString pdf = QDir(findFolders(program.path()).data).filePath("20261206$16$58$07.pdf");
+    left.sort();
+    const QString data = findFolders(program.path()).data;
     const bool saved = told.contains("%1");
-    QCOMPARE(left, saved ? QStringList{pdf} : QStringList());
-    const QString message = saved ? told.arg(QDir::toNativeSeparators(pdf)) : told;
-    QVERIFY2(output.contains("told " + message + "\n"), qPrintable(output));
+    QStringList pdfs;
+    QStringList messages;
+    for (int k = 1; k <= prints; ++k) {
+        const QString suffix = k == 1 ? QString() : "-" + QString::number(k);
+        pdfs << QDir(data).filePath("20261206$16$58$07" + suffix + ".pdf");
+        messages << (saved ? told.arg(QDir::toNativeSeparators(pdfs.last())) : told);
+    }
+    QVERIFY2(output.contains("told " + messages.join('|') + "\n"), qPrintable(output));
+    pdfs.sort();
+    QCOMPARE(left, saved ? pdfs : QStringList());
+    // A failed job is not left to print later beside its PDF.
+    if (!queue.isEmpty())
+        QCOMPARE(runTool("lpstat", {"-o", queue}).trimmed(), QString());
     if (!saved)
         return;
+    const QString &pdf = pdfs.first();
     QFile file(pdf);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
@@ -573,7 +618,12 @@ void TestPrint::childKeepsTheReport() {
     QuietPlatform platform;
     Form1 form(platform, qEnvironmentVariable(childFolderVariable));
     QTest::keyClicks(form.findChild<QLineEdit *>("Text1"), "123.45*6/4-0.5\r");
-    QTest::mouseClick(form.findChild<QWidget *>("Label30"), Qt::LeftButton);
+    const int prints = qMax(1, qEnvironmentVariableIntValue(childPrintsVariable));
+    for (int k = 0; k < prints; ++k) {
+        if (k > 0) // two clicks, not a double-click
+            QTest::qWait(QApplication::doubleClickInterval() + 100);
+        QTest::mouseClick(form.findChild<QWidget *>("Label30"), Qt::LeftButton);
+    }
     std::printf("told %s\n", platform.messages.join('|').toUtf8().constData());
 }
 
