@@ -40,6 +40,15 @@ class CueOutput {
     virtual bool playedOut() = 0;
 };
 
+// This build's system output.
 std::unique_ptr<CueOutput> makeCueOutput();
+
+// An output that plays nothing, for a program whose sound output cannot be had.
+std::unique_ptr<CueOutput> makeSilentCueOutput();
+
+// The entry point of a module that holds the system output (soundmodule.cpp): a new
+// output, which the caller owns. The number is that of CueOutput's interface.
+using CueOutputEntry = CueOutput *(*)();
+inline constexpr char cueOutputSymbol[] = "tapecalc_cue_output_1";
 
 } // namespace tapecalc

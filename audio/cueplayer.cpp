@@ -53,9 +53,25 @@ bool isHeldInput(QEvent::Type type) {
     }
 }
 
+// No sound: every cue lasts its length in silence.
+class SilentOutput final : public CueOutput {
+  public:
+    void open() override {}
+    bool takes(const PcmFormat &) const override { return true; }
+    void start(const PcmFormat &, const char *, std::size_t) override {}
+    void cut() override {}
+    void end() override {}
+    bool playedOut() override { return true; }
+};
+
 } // namespace
 
-CuePlayer::CuePlayer(QObject *parent) : QObject(parent) {
+std::unique_ptr<CueOutput> makeSilentCueOutput() {
+    return std::make_unique<SilentOutput>();
+}
+
+CuePlayer::CuePlayer(OutputMaker makeOutput, QObject *parent)
+    : QObject(parent), m_makeOutput(makeOutput) {
     m_nominalEnd.setSingleShot(true);
     m_nominalEnd.setTimerType(Qt::PreciseTimer);
     m_deadline.setSingleShot(true);
@@ -75,7 +91,7 @@ CuePlayer::~CuePlayer() {
 
 void CuePlayer::warmUp() {
     if (!m_output)
-        m_output = makeCueOutput();
+        m_output = m_makeOutput();
     m_output->open();
 }
 

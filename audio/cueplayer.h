@@ -16,11 +16,15 @@ class QEvent;
 namespace tapecalc {
 
 class CueOutput;
+std::unique_ptr<CueOutput> makeCueOutput(); // cueoutput.h
 
 class CuePlayer : public QObject {
     Q_OBJECT
   public:
-    explicit CuePlayer(QObject *parent = nullptr);
+    using OutputMaker = std::unique_ptr<CueOutput> (*)();
+    // `makeOutput` gives the sound output when it is first needed: makeCueOutput, this
+    // build's system output, linked; or one that loads it (the window's platform does).
+    explicit CuePlayer(OutputMaker makeOutput, QObject *parent = nullptr);
     ~CuePlayer() override;
 
     // Opens the sound output now, without waiting for it, so that the first cue is not
@@ -62,6 +66,7 @@ class CuePlayer : public QObject {
     void onNominalEnd();
     void checkPlayedOut();
 
+    OutputMaker m_makeOutput;
     std::unique_ptr<CueOutput> m_output;
     QString m_current;
     QTimer m_nominalEnd;     // the cue's length: the earliest it may end

@@ -3,7 +3,6 @@
 #include "core/actions.h"
 
 #include "core/cues.h"
-#include "core/exactmath.h"
 #include "core/numbertext.h"
 #include "core/tapeformat.h"
 
@@ -222,6 +221,15 @@ void functionKey(Calculator &calc, Requests &out, Function f) {
     if (!parsed)
         return; // no number: the entry stays as typed
     const double x = *parsed;
+    // sin … log need the correctly rounded functions; without them the entry stays as it
+    // is and the user is told.
+    const ExactFunctions *math = nullptr;
+    const auto haveMath = [&out, &math] {
+        math = out.exactFunctions();
+        if (!math)
+            out.showMessage(Message::noExactFunctions);
+        return math != nullptr;
+    };
     double r = 0;
     switch (f) {
     case Function::percent:
@@ -230,18 +238,24 @@ void functionKey(Calculator &calc, Requests &out, Function f) {
         r = x / 100;
         break;
     case Function::sin:
-        if (x == 0)
+        if (x == 0 || !haveMath())
             return;
-        r = exact::sin(x);
+        r = math->sin(x);
         break;
     case Function::cos:
-        r = exact::cos(x);
+        if (!haveMath())
+            return;
+        r = math->cos(x);
         break;
     case Function::tan:
-        r = exact::tan(x);
+        if (!haveMath())
+            return;
+        r = math->tan(x);
         break;
     case Function::exp:
-        r = exact::exp(x);
+        if (!haveMath())
+            return;
+        r = math->exp(x);
         break;
     case Function::sqr:
         if (x < 0) {
@@ -259,7 +273,9 @@ void functionKey(Calculator &calc, Requests &out, Function f) {
             out.showMessage(Message::logarithmOfNegative);
             return;
         }
-        r = exact::log(x) / exact::log(10.0);
+        if (!haveMath())
+            return;
+        r = math->log(x) / math->log(10.0);
         break;
     case Function::pi:
         break;

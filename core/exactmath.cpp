@@ -49,4 +49,6 @@ double log(double x) {
     return rounded(mpfr_log, x);
 }
 
+const ExactFunctions functions{sin, cos, tan, exp, log};
+
 } // namespace tapecalc::exact

@@ -16,6 +16,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPixmapCache>
 #include <QStyle>
 #include <QTextBlock>
 
@@ -138,6 +139,12 @@ QAccessibleInterface *keyLabelAccessible(const QString &className, QObject *obje
 
 } // namespace
 
+QImage builtInImage(const QString &path) {
+    QImageReader reader(path, "png");
+    reader.setAutoDetectImageFormat(false);
+    return reader.read();
+}
+
 PictureBox::PictureBox(const QString &builtIn, bool backdrop, QWidget *parent)
     : QWidget(parent), m_builtIn(builtIn) {
     setAttribute(Qt::WA_TransparentForMouseEvents, backdrop);
@@ -168,12 +175,19 @@ void PictureBox::paintEvent(QPaintEvent *) {
 // same pixels the scaled drawing gave; one with transparency would round differently
 // drawn twice, and stays whole, shared through the pixmap cache with its other boxes.
 QPixmap PictureBox::builtInPicture(QSize shown) {
-    QImageReader reader(m_builtIn);
+    QImageReader reader(m_builtIn, "png");
+    reader.setAutoDetectImageFormat(false);
     m_drawnToSize =
         QImage::toPixelFormat(reader.imageFormat()).alphaUsage() == QPixelFormat::IgnoresAlpha;
-    if (!m_drawnToSize)
-        return QPixmap(m_builtIn);
-    // Not QPixmap(m_builtIn): the pixmap cache would keep the whole picture.
+    if (!m_drawnToSize) {
+        QPixmap shared;
+        if (!QPixmapCache::find(m_builtIn, &shared)) {
+            shared = QPixmap::fromImage(reader.read());
+            QPixmapCache::insert(m_builtIn, shared);
+        }
+        return shared;
+    }
+    // Not through the pixmap cache: it would keep the whole picture.
     const QPixmap whole = QPixmap::fromImage(reader.read());
     if (whole.isNull())
         return whole;

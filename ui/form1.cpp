@@ -8,6 +8,7 @@
 #include "core/review.h"
 #include "core/textgate.h"
 #include "store/tapefiles.h"
+#include "ui/modules.h"
 #include "ui/printer.h"
 #include "ui/programfont.h"
 
@@ -20,6 +21,7 @@
 #include <QIcon>
 #include <QListWidget>
 #include <QMouseEvent>
+#include <QPalette>
 #include <QPointer>
 #include <QScrollBar>
 #include <QTextCursor>
@@ -98,7 +100,18 @@ void Form1::Requester::showMessage(Message message) {
         return m_platform.showMessage(QStringLiteral("负数不能求对数"));
     case Message::tapeFull:
         return m_platform.showWarning(QStringLiteral("纸带已满（30001 行），请保存后清零"));
+    case Message::noExactFunctions:
+        return m_platform.showWarning(QStringLiteral("没有找到计算程序文件，无法计算：") +
+                                      mathModule);
     }
+}
+const ExactFunctions *Form1::Requester::exactFunctions() {
+    static const ExactFunctions *const functions = [] {
+        const auto entry =
+            reinterpret_cast<ExactFunctionsEntry>(moduleEntry(mathModule, exactFunctionsSymbol));
+        return entry ? entry() : nullptr;
+    }();
+    return functions;
 }
 void Form1::Requester::endProgram() {
     m_platform.endProgram();
@@ -112,17 +125,11 @@ Form1::Form1(Platform &platform, const QString &programFolder, QWidget *parent)
     setWindowTitle(programTitle);
     QIcon icon;
     for (const int size : {16, 22, 24, 32, 48, 64, 128})
-        icon.addFile(QStringLiteral(":/icons/tapecalc-%1.png").arg(size), QSize(size, size));
+        icon.addPixmap(
+            QPixmap::fromImage(builtInImage(QStringLiteral(":/icons/tapecalc-%1.png").arg(size))));
     setWindowIcon(icon);
-    // A save that was cut off (the program killed mid-write) leaves its temporary file.
-    removeLeftoverTemporaries(dataFolder());
-    // A tape keyed by a copy that was killed, crashed or lost its session is saved now,
-    // and named once the window shows.
-    const QStringList recovered = recoverJournals(dataFolder(), m_platform.now());
-    QTimer::singleShot(0, this, [this, recovered] {
-        for (const QString &name : recovered)
-            m_platform.showMessage(QStringLiteral("上次未保存的纸带已恢复为：") + name);
-    });
+    // What the first frame does not need waits until it is on the screen.
+    m_firstExpose = new FirstExposeWatch(this);
 #if QT_CONFIG(sessionmanager)
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { m_sessionEnding = true; });
 #endif
@@ -137,6 +144,39 @@ Form1::Form1(Platform &platform, const QString &programFolder, QWidget *parent)
     refreshFileList();
     showState();
     m_text1->setFocus();
+}
+
+void Form1::showEvent(QShowEvent *e) {
+    QWidget::showEvent(e);
+    if (m_firstExpose && windowHandle())
+        windowHandle()->installEventFilter(m_firstExpose);
+}
+
+bool Form1::FirstExposeWatch::eventFilter(QObject *watched, QEvent *e) {
+    auto *window = qobject_cast<QWindow *>(watched);
+    if (e->type() == QEvent::Expose && window && window->isExposed()) {
+        window->removeEventFilter(this);
+        // The window paints while it handles this event; the rest runs right after.
+        QTimer::singleShot(0, m_form, &Form1::afterFirstFrame);
+    }
+    return false;
+}
+
+void Form1::afterFirstFrame() {
+    if (!m_firstExpose)
+        return;
+    delete m_firstExpose;
+    m_firstExpose = nullptr;
+    // A save that was cut off (the program killed mid-write) leaves its temporary file.
+    removeLeftoverTemporaries(dataFolder());
+    // A tape keyed by a copy that was killed, crashed or lost its session is saved now as a
+    // tape file, and named.
+    const QStringList recovered = recoverJournals(dataFolder(), m_platform.now());
+    if (!recovered.isEmpty())
+        refreshFileList();
+    for (const QString &name : recovered)
+        m_platform.showMessage(QStringLiteral("上次未保存的纸带已恢复为：") + name);
+    Q_EMIT started();
 }
 
 Form1::~Form1() {
@@ -215,8 +255,13 @@ void Form1::buildSurface() {
         if (element.points > 0)
             added->setFont(songFont(element.points));
         added->setGeometry(pixels(element.placed ? m_calc.panel.*element.placed : element.rect));
-        if (element.color)
-            added->setStyleSheet(QStringLiteral("color: ") + QLatin1String(element.color));
+        if (element.color) {
+            // Through the palette: a style sheet would bring in Qt's style sheet engine
+            // (a megabyte more of Qt Widgets and the regular expression library).
+            QPalette palette = added->palette();
+            palette.setColor(QPalette::WindowText, QColor(QLatin1String(element.color)));
+            added->setPalette(palette);
+        }
         if (element.accessibleName)
             added->setAccessibleName(QString::fromUtf8(element.accessibleName));
     }

@@ -30,7 +30,14 @@ class Form1 : public QWidget {
     const Calculator &calculator() const { return m_calc; }
     QString dataFolder() const;
 
+  Q_SIGNALS:
+    // The window is on the screen and the start's work that waits for it is done:
+    // temporaries of cut-off saves removed, the tapes of ended copies' journals recovered
+    // and named.
+    void started();
+
   protected:
+    void showEvent(QShowEvent *e) override;
     void mousePressEvent(QMouseEvent *e) override;
     void mouseMoveEvent(QMouseEvent *e) override;
     void mouseReleaseEvent(QMouseEvent *e) override;
@@ -46,6 +53,8 @@ class Form1 : public QWidget {
         void playCueBlocking(std::string_view file) override;
         void showMessage(Message message) override;
         void endProgram() override;
+        // Loaded from the math module at the first function key that needs them.
+        const ExactFunctions *exactFunctions() override;
 
       private:
         QString cuePath(std::string_view file) const;
@@ -53,6 +62,18 @@ class Form1 : public QWidget {
         Platform &m_platform;
         QString m_soundFolder;
     };
+
+    // Sees the first expose of the window, which paints it, and calls afterFirstFrame()
+    // right after.
+    class FirstExposeWatch : public QObject {
+      public:
+        explicit FirstExposeWatch(Form1 *form) : QObject(form), m_form(form) {}
+        bool eventFilter(QObject *watched, QEvent *e) override;
+
+      private:
+        Form1 *m_form;
+    };
+    void afterFirstFrame();
 
     void buildSurface();
     QWidget *addElement(const SurfaceSpec &element);
@@ -105,6 +126,7 @@ class Form1 : public QWidget {
     TapeJournal m_journal;
     bool m_openingTape = false; // the view about to be shown is a file's content
     bool m_sessionEnding = false;
+    FirstExposeWatch *m_firstExpose = nullptr; // until the first frame is on the screen
 
     bool m_dragActive = false;
     QPointF m_dragStart;

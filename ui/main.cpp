@@ -7,7 +7,6 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QTimer>
 
 #include <cstring>
 #include <vector>
@@ -84,7 +83,8 @@ int main(int argc, char *argv[]) {
     tapecalc::Form1 window(platform, QCoreApplication::applicationDirPath());
     platform.setWindow(&window);
     window.show();
-    // The sound output opens once the window is up, in time for the first key.
-    QTimer::singleShot(0, &window, [&platform] { platform.warmUpSound(); });
+    // The sound output opens once the window is on the screen, in time for the first key.
+    QObject::connect(&window, &tapecalc::Form1::started, &window,
+                     [&platform] { platform.warmUpSound(); });
     return QApplication::exec();
 }

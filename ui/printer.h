@@ -1,12 +1,13 @@
-// Printing the report on a printer or into a PDF file, with every piece at its column on
-// a grid of the font's digit width.
+// The report on paper or in a PDF file. The printing itself is in the print module
+// (ui/printmodule.h), loaded at the first print, so that a window that never prints never
+// loads Qt Print Support and the print system's libraries.
 #pragma once
 
 #include "core/report.h"
 #include "ui/platform.h"
 
 #include <QFont>
-#include <QPrinterInfo>
+#include <QString>
 
 #include <vector>
 
@@ -15,16 +16,13 @@ namespace tapecalc {
 // The report's font: the program's own face at 12 pt.
 QFont reportFont();
 
-// The printer reports go to: the one named by the PRINTER environment variable, else by
-// LPDEST, else the system's default. Null when that printer does not exist.
-QPrinterInfo reportPrinter();
-
-// Prints on reportPrinter(), each piece at its column, new pages as they fill.
+// Prints on the report printer (PRINTER, else LPDEST, else the system's default), each
+// piece at its column, new pages as they fill. Without the print module, failed.
 PrintOutcome printOnPaper(const std::vector<ReportLine> &lines);
 
 // Writes the report as a PDF into `folder` under `name`, or under the same stem with
 // "-2", "-3", … when that is taken; an existing file is never replaced. The path of the
-// file, or empty when it could not be written.
+// file, or empty when it could not be written (or the print module is missing).
 QString saveReportPdf(const std::vector<ReportLine> &lines, const QString &folder,
                       const QString &name);
 

@@ -1,6 +1,8 @@
 // The real platform services.
 #include "ui/realplatform.h"
 
+#include "audio/cueoutput.h"
+#include "ui/modules.h"
 #include "ui/printer.h"
 
 #include <QCoreApplication>
@@ -11,6 +13,23 @@
 #include <QStandardPaths>
 
 namespace tapecalc {
+
+namespace {
+
+// The system's sound output: from its module where it is one, silent without it.
+std::unique_ptr<CueOutput> systemCueOutput() {
+#ifdef TAPECALC_SOUND_MODULE
+    const auto entry = reinterpret_cast<CueOutputEntry>(moduleEntry(soundModule, cueOutputSymbol));
+    CueOutput *output = entry ? entry() : nullptr;
+    return output ? std::unique_ptr<CueOutput>(output) : makeSilentCueOutput();
+#else
+    return makeCueOutput();
+#endif
+}
+
+} // namespace
+
+RealPlatform::RealPlatform() : m_player(&systemCueOutput) {}
 
 void RealPlatform::playCue(const QString &path) {
     m_player.play(path);

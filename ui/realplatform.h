@@ -11,10 +11,12 @@ namespace tapecalc {
 
 class RealPlatform : public Platform {
   public:
-    RealPlatform() = default;
+    RealPlatform();
     // Message boxes are shown over this window.
     void setWindow(QWidget *window) { m_window = window; }
-    // Opens the sound output without waiting for it, so that the first cue is not late.
+    // Opens the sound output without waiting for it, so that the first cue is not late;
+    // where the output is a module (tapecalc-sound), loads it. Until then, or the first
+    // cue, no sound library is loaded.
     void warmUpSound() { m_player.warmUp(); }
 
     void playCue(const QString &path) override;

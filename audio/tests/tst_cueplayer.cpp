@@ -25,6 +25,7 @@
 #include <optional>
 
 using tapecalc::CuePlayer;
+using tapecalc::makeCueOutput;
 using tapecalc::PcmFormat;
 using tapecalc::PcmSample;
 using tapecalc::PcmSound;
@@ -407,7 +408,7 @@ void TestCuePlayer::convertPcm_remixesAndResamples() {
 }
 
 void TestCuePlayer::playBlocking_waitsForTheCue() {
-    CuePlayer player;
+    CuePlayer player(&makeCueOutput);
     QSignalSpy ended(&player, &CuePlayer::cueEnded);
     const QString cue = tone("wait.wav", 400);
     QElapsedTimer clock;
@@ -452,7 +453,7 @@ void TestCuePlayer::playBlocking_unplayable() {
         QVERIFY(writeFile(bad, bytes));
 
     // A sounding cue goes on, untouched, and the request does not wait for it.
-    CuePlayer player;
+    CuePlayer player(&makeCueOutput);
     const QString sounding = tone("sounding.wav", 3000);
     player.play(sounding);
     QSignalSpy ended(&player, &CuePlayer::cueEnded);
@@ -470,7 +471,7 @@ void TestCuePlayer::playBlocking_headerClaimingHugeLength_endsWithTheRealData() 
     const QString liar = path("liar.wav");
     QVERIFY(writeFile(liar, riff(fmtChunk(1, 1, 22050, 16) +
                                  dataChunk(toneSamples(300, 440, 0.5), 0x7FFFFFF0u))));
-    CuePlayer player;
+    CuePlayer player(&makeCueOutput);
     QElapsedTimer clock;
     clock.start();
     player.playBlocking(liar);
@@ -479,7 +480,7 @@ void TestCuePlayer::playBlocking_headerClaimingHugeLength_endsWithTheRealData() 
 }
 
 void TestCuePlayer::playBlocking_emptyPath_cutsSoundingCue() {
-    CuePlayer player;
+    CuePlayer player(&makeCueOutput);
     const QString sounding = tone("long.wav", 3000);
     player.play(sounding);
     QVERIFY(player.isPlaying());
@@ -494,7 +495,7 @@ void TestCuePlayer::playBlocking_emptyPath_cutsSoundingCue() {
 }
 
 void TestCuePlayer::playBlocking_cutsAsyncCue() {
-    CuePlayer player;
+    CuePlayer player(&makeCueOutput);
     const QString async = tone("async.wav", 5000);
     const QString blocking = tone("blocking.wav", 300, 660);
     player.play(async);
@@ -514,7 +515,7 @@ void TestCuePlayer::playBlocking_cutsAsyncCue() {
 }
 
 void TestCuePlayer::play_secondRequestCutsTheFirst() {
-    CuePlayer player;
+    CuePlayer player(&makeCueOutput);
     QSignalSpy ended(&player, &CuePlayer::cueEnded);
     const QString first = tone("first.wav", 2000);
     const QString second = tone("second.wav", 2000, 880);
@@ -533,7 +534,7 @@ void TestCuePlayer::play_secondRequestCutsTheFirst() {
 }
 
 void TestCuePlayer::play_emptyPath_stops() {
-    CuePlayer player;
+    CuePlayer player(&makeCueOutput);
     QSignalSpy ended(&player, &CuePlayer::cueEnded);
     player.play(QString()); // nothing sounding: nothing to report
     QCOMPARE(ended.count(), 0);
@@ -546,7 +547,7 @@ void TestCuePlayer::play_emptyPath_stops() {
 }
 
 void TestCuePlayer::play_endsByItselfAfterItsLength() {
-    CuePlayer player;
+    CuePlayer player(&makeCueOutput);
     QSignalSpy ended(&player, &CuePlayer::cueEnded);
     QElapsedTimer clock;
     clock.start();
@@ -559,7 +560,7 @@ void TestCuePlayer::play_endsByItselfAfterItsLength() {
 }
 
 void TestCuePlayer::cueReplacedOnDisk_isReadAgain() {
-    CuePlayer player;
+    CuePlayer player(&makeCueOutput);
     const QString cue = tone("changing.wav", 150);
     player.playBlocking(cue);
     QVERIFY(writeFile(cue, toneWav(700, 550)));
@@ -580,7 +581,7 @@ void TestCuePlayer::chineseFileName_plays() {
     QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("声音")));
     const QString cue = path(QStringLiteral("声音/加.wav"));
     QVERIFY(writeFile(cue, toneWav(300)));
-    CuePlayer player;
+    CuePlayer player(&makeCueOutput);
     player.play(cue);
     QCOMPARE(player.currentPath(), cue);
     QElapsedTimer clock;
@@ -597,7 +598,7 @@ void TestCuePlayer::chineseFileName_plays() {
 void TestCuePlayer::inputDuringBlockingPlay_deliveredAfterwardsInOrder() {
     KeyLog widget;
     widget.show();
-    CuePlayer player;
+    CuePlayer player(&makeCueOutput);
     bool timerRanDuringPlay = false;
     QTimer::singleShot(100, &widget, [&] {
         timerRanDuringPlay = player.isPlaying();
@@ -642,7 +643,7 @@ void TestCuePlayer::realOutput_toneIsRecorded() {
     QFETCH(bool, warmedUp);
     const QString cue = path(QStringLiteral("等于.wav"));
     QVERIFY(writeFile(cue, toneWav(500, 440, 0.5)));
-    CuePlayer player;
+    CuePlayer player(&makeCueOutput);
     if (warmedUp) {
         player.warmUp();
         player.warmUp();
@@ -674,7 +675,7 @@ void TestCuePlayer::realOutput_everyLayoutIsHeard() {
                               {"float stereo 48000 Hz", {PcmSample::Float, 48000, 2}},
                               {"32-bit mono 44100 Hz", {PcmSample::Int32, 44100, 1}},
                               {"16-bit mono 22050 Hz", {PcmSample::Int16, 22050, 1}}};
-    CuePlayer player;
+    CuePlayer player(&makeCueOutput);
     for (const Layout &layout : layouts) {
         const QString cue = path(QString::fromUtf8(layout.name) + ".wav");
         QVERIFY(writeFile(cue, toneWavIn(layout.format)));
@@ -695,7 +696,7 @@ void TestCuePlayer::realOutput_streamEndedByServer_nextCueHeard() {
     QString why;
     if (!captureSinkReachable(&why))
         TAPECALC_MISSING(qPrintable(why));
-    CuePlayer player;
+    CuePlayer player(&makeCueOutput);
     player.playBlocking(tone("opens.wav", 100));
     // pactl cannot end a stream; pacmd can, through the server's command-line module.
     QProcess pactl;
@@ -738,7 +739,7 @@ void TestCuePlayer::realOutput_shippedCueIsHeard() {
     QFETCH(QString, name);
     const QString cue = QStringLiteral(TAPECALC_SOURCE_DIR "/shengyin/") + name;
     QVERIFY(QFileInfo::exists(cue));
-    CuePlayer player;
+    CuePlayer player(&makeCueOutput);
     const auto rec = recordWhile(path("rec-" + name), [&] { player.playBlocking(cue); });
     QVERIFY2(rec, "parec made no readable recording");
     qInfo("%s: peak %.3f", qPrintable(name), rec->peak());
@@ -770,7 +771,7 @@ void TestCuePlayer::realOutput_secondCueCutsTheFirst() {
     const QString shortCue = path("short-real.wav");
     QVERIFY(writeFile(shortCue, otherLayout ? toneWavIn({PcmSample::UInt8, 11025, 2}, 300, 880)
                                             : toneWav(300, 880)));
-    CuePlayer player;
+    CuePlayer player(&makeCueOutput);
     const auto rec = recordWhile(path("rec-cut.wav"), [&] {
         player.play(longCue);
         QTest::qWait(300);
@@ -790,7 +791,7 @@ void TestCuePlayer::realOutput_longCueHeardWhole() {
         TAPECALC_MISSING(qPrintable(why));
     const QString cue = path("long-float.wav"); // 1.5 MB of samples
     QVERIFY(writeFile(cue, toneWavIn({PcmSample::Float, 48000, 2}, 4000)));
-    CuePlayer player;
+    CuePlayer player(&makeCueOutput);
     const auto rec = recordWhile(path("rec-long.wav"), [&] { player.playBlocking(cue); });
     QVERIFY2(rec, "parec made no readable recording");
     const int heardMs = (rec->lastLoud(0.1) - rec->firstLoud(0.1) + 1) * 10;
@@ -809,7 +810,7 @@ void TestCuePlayer::realOutput_stalledDevice_waitIsBounded() {
     const auto resume = qScopeGuard([] {
         QProcess::execute("pactl", {"suspend-sink", "capture", "0"});
     });
-    CuePlayer player;
+    CuePlayer player(&makeCueOutput);
     QSignalSpy ended(&player, &CuePlayer::cueEnded);
     QElapsedTimer clock;
     clock.start();
@@ -831,7 +832,7 @@ void TestCuePlayer::realOutput_manyCuesInARow() {
     const QString shortCue = tone("row-short.wav", 40, 660);
     const QString longCue = tone("row-long.wav", 300, 330);
     for (int i = 0; i < 60; ++i) {
-        CuePlayer player;
+        CuePlayer player(&makeCueOutput);
         QSignalSpy ended(&player, &CuePlayer::cueEnded);
         const bool cutsOne = i % 2 == 1;
         if (cutsOne) {

@@ -53,15 +53,25 @@ foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
 endforeach()
 list(REMOVE_DUPLICATES tapecalc_dll_dirs)
 
-# At install time: every DLL the program and its plugins import, and what those import in
-# turn, from the folders above. Names that are in none of them are Windows' own
-# (KERNEL32, USER32, ...); a Qt or MinGW library among them means a broken Qt.
+# The program's own modules, loaded when first used (tapecalc-print, tapecalc-math): no
+# import names them, so they are listed here, and what they import is deployed too (Qt
+# Print Support, MPFR and GMP).
+get_property(tapecalc_module_targets GLOBAL PROPERTY TAPECALC_MODULES)
+set(tapecalc_module_files)
+foreach(module IN LISTS tapecalc_module_targets)
+    list(APPEND tapecalc_module_files $<TARGET_FILE:${module}>)
+endforeach()
+
+# At install time: every DLL the program, its modules and its plugins import, and what
+# those import in turn, from the folders above. Names that are in none of them are
+# Windows' own (KERNEL32, USER32, ...); a Qt or MinGW library among them means a broken Qt.
 # CMake looks the imported names up in lower case, as Windows would; on a Linux file system
 # the folders are offered through links named in lower case, and the files installed under
 # their own names.
 install(CODE "
     set(tapecalc_objdump [[${CMAKE_OBJDUMP}]])
     set(tapecalc_plugins [[${tapecalc_plugins}]])
+    set(tapecalc_modules [[${tapecalc_module_files}]])
     set(tapecalc_dll_dirs [[$<TARGET_FILE_DIR:Qt6::Core>;${tapecalc_dll_dirs}]])
     set(tapecalc_dll_names [[${CMAKE_CURRENT_BINARY_DIR}/dll-names]])
     set(tapecalc_bin [[${CMAKE_INSTALL_BINDIR}]])
@@ -85,7 +95,7 @@ install(CODE [[
     set(CMAKE_GET_RUNTIME_DEPENDENCIES_COMMAND ${tapecalc_objdump})
     file(GET_RUNTIME_DEPENDENCIES
         EXECUTABLES $<TARGET_FILE:tapecalc>
-        MODULES ${tapecalc_plugins}
+        MODULES ${tapecalc_plugins} ${tapecalc_modules}
         DIRECTORIES ${tapecalc_dll_names}
         PRE_EXCLUDE_REGEXES "^api-ms-win-" "^ext-ms-"
         RESOLVED_DEPENDENCIES_VAR found

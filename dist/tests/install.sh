@@ -25,6 +25,10 @@ for size in 16 22 24 32 48 64 128 256; do
 done
 grep -q "<svg" "$prefix/share/icons/hicolor/scalable/apps/$id.svg" || fail "scalable icon"
 zcat "$prefix/share/man/man1/tapecalc.1.gz" | grep -q '^\.TH TAPECALC 1' || fail "man page"
+# The modules the program loads when first used, where it looks for them.
+for module in tapecalc-print tapecalc-math tapecalc-sound; do
+    [ -f "$prefix/lib/tapecalc/modules/$module.so" ] || fail "$module.so is not in lib/tapecalc/modules"
+done
 
 # Answered without a display and without a window system plugin chosen.
 nodisplay=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM)

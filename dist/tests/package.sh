@@ -26,13 +26,17 @@ for path in /usr/bin/tapecalc \
     "/usr/share/icons/hicolor/48x48/apps/$id.png" "/usr/share/icons/hicolor/scalable/apps/$id.svg" \
     /usr/share/man/man1/tapecalc.1.gz /usr/share/doc/tapecalc/copyright \
     /usr/share/doc/tapecalc/changelog.gz /usr/share/tapecalc/shengyin/5.wav \
-    /usr/share/tapecalc/anniu/0x.jpg /usr/share/tapecalc/help/index.html; do
+    /usr/share/tapecalc/anniu/0x.jpg /usr/share/tapecalc/help/index.html \
+    /usr/lib/tapecalc/modules/tapecalc-print.so /usr/lib/tapecalc/modules/tapecalc-math.so \
+    /usr/lib/tapecalc/modules/tapecalc-sound.so; do
     grep -qx "$path" "$work/contents" || fail "$path is not in the package"
 done
 depends=$(dpkg-deb -f "$deb" Depends)
 for library in libqt6widgets6 libqt6printsupport6 libpulse0; do
     [[ $depends == *"$library ("* ]] || fail "no dependency on $library: $depends"
 done
+# The modules' libraries as well, which the program loads itself.
+[[ $depends == *"libmpfr6 ("* ]] || fail "no dependency on libmpfr6: $depends"
 [[ $(dpkg-deb -f "$deb" Recommends) == *qt6-translations-l10n* ]] ||
     fail "Qt's translations are not recommended"
 dpkg-deb -x "$deb" "$work/root"

@@ -8,6 +8,7 @@
 #include "ui/qtwords.h"
 #include "ui/realplatform.h"
 #include "ui/tests/recordingplatform.h"
+#include "ui/tests/startwindow.h"
 
 #include "store/tapefiles.h"
 
@@ -804,6 +805,7 @@ void TestForm1::startRemovesLeftoverTemporaries() {
     }
     RecordingPlatform platform;
     Form1 form(platform, folder.path());
+    QVERIFY(showStarted(form));
     QCOMPARE(data.entryList(QDir::Files | QDir::Hidden, QDir::Name),
              QStringList({"20261206$16$58$07.qtz", "notes.tmp"}));
     QCOMPARE(control<QListWidget>(form, "File1")->count(), 1);

@@ -7,6 +7,7 @@
 #include "store/tapefiles.h"
 #include "ui/form1.h"
 #include "ui/tests/recordingplatform.h"
+#include "ui/tests/startwindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -97,7 +98,7 @@ int child(int argc, char **argv) {
     };
     EndingPlatform platform;
     Form1 form(platform, args[0]);
-    QCoreApplication::processEvents(); // the start's messages
+    showStarted(form); // the start's recovery and its messages
     for (const QString &entry : platform.log)
         log.write("M" + entry.mid(8).toUtf8() + '\n');
     log.write("ready\n");
@@ -244,6 +245,9 @@ void TestJournalWindow::howTheProgramEnds() {
 
     RecordingPlatform platform;
     Form1 form(platform, folder.dir.path());
+    // Nothing is recovered before the window is on the screen.
+    QCOMPARE(folder.journals().size(), recovered ? 1 : 0);
+    QVERIFY(showStarted(form));
     QCOMPARE(QDir(folder.data()).entryList(QDir::Files | QDir::Hidden),
              recovered ? QStringList{tapeFileName(platform.clock)} : QStringList());
     const QStringList tapes = folder.tapes();
@@ -267,6 +271,7 @@ void TestJournalWindow::liveCopysJournalIsLeftAlone() {
     {
         RecordingPlatform platform;
         Form1 second(platform, folder.dir.path()); // a second copy, started and ended
+        QVERIFY(showStarted(second));
     }
     QCOMPARE(folder.tapes(), QStringList());
     QCOMPARE(folder.journals(), journals);

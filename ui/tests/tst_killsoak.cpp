@@ -5,6 +5,7 @@
 #include "tests/missing.h"
 #include "ui/form1.h"
 #include "ui/tests/recordingplatform.h"
+#include "ui/tests/startwindow.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -60,6 +61,7 @@ void startAgain(const ProgramFolder &folder) {
     const QStringList tapes = folder.tapes();
     RecordingPlatform platform;
     Form1 form(platform, folder.dir.path());
+    QVERIFY(showStarted(form));
     QCOMPARE(folder.temporaries(), QStringList());
     QCOMPARE(folder.tapes(), tapes);
     for (const QString &name : folder.decoys)
@@ -176,6 +178,7 @@ void TestKillSoak::secondCopyStartingMidSave() {
                                 .arg(QString::fromLocal8Bit(child.readAllStandardError()))));
         RecordingPlatform platform;
         Form1 form(platform, folder.dir.path());
+        QVERIFY(showStarted(form));
         ++starts;
         QThread::usleep(random.bounded(0, 3000));
     }
