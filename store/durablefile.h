@@ -73,6 +73,11 @@ QString placeUnderFreeName(const Temporary &temporary, const QString &folder, co
 // the old content or the new one, never a mixture.
 bool replaceWith(const Temporary &temporary, const QString &path);
 
+// Whether replaceWith may take the place of the existing file `path`: this user may write
+// the file and its folder, neither is marked read-only, and on POSIX both are this user's
+// own, since the new file would be this user's and the old owner would lose it.
+bool mayReplace(const QString &path);
+
 // Makes the names given in `folder` survive a power cut, where the platform lets a
 // program ask for that.
 void syncFolder(const QString &folder);

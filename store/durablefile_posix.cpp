@@ -5,6 +5,7 @@
 #include "store/platform_p.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <cstdio>
@@ -95,6 +96,21 @@ Placed placeAsNew(const Temporary &temporary, const QString &path) {
 bool replaceWith(const Temporary &temporary, const QString &path) {
     return ::rename(QFile::encodeName(temporary.path()).constData(),
                     QFile::encodeName(path).constData()) == 0;
+}
+
+bool mayReplace(const QString &path) {
+    const QByteArray file = QFile::encodeName(path);
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    struct stat fileInfo {};
+    struct stat folderInfo {};
+    const uid_t user = ::geteuid();
+    // An administrator may write anything: the owner's write bit still marks a file or a
+    // folder its owner made read-only.
+    return ::stat(file.constData(), &fileInfo) == 0 &&
+           ::stat(folder.constData(), &folderInfo) == 0 && fileInfo.st_uid == user &&
+           folderInfo.st_uid == user && (fileInfo.st_mode & S_IWUSR) != 0 &&
+           (folderInfo.st_mode & S_IWUSR) != 0 && ::access(file.constData(), W_OK) == 0 &&
+           ::access(folder.constData(), W_OK | X_OK) == 0;
 }
 
 bool removeAbandoned(const QString &path) {

@@ -94,6 +94,23 @@ bool replaceWith(const Temporary &temporary, const QString &path) {
     return moveFile(temporary.path(), path, MOVEFILE_REPLACE_EXISTING) == Placed::done;
 }
 
+bool mayReplace(const QString &path) {
+    // Ownership does not change on a replace here; what counts is the read-only flag and
+    // the access list, which only an attempt to open for writing tells.
+    const QString nativePath = QDir::toNativeSeparators(path);
+    const DWORD attributes = GetFileAttributesW(native(nativePath));
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+        return false;
+    HANDLE h = CreateFileW(native(nativePath), GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        // A scanner holding the file for a moment is no refusal: the replace waits for it.
+        return GetLastError() == ERROR_SHARING_VIOLATION;
+    CloseHandle(h);
+    return true;
+}
+
 bool removeAbandoned(const QString &path) {
     // A file another copy still writes is open without sharing, so the delete fails; but
     // between its write and its move it is closed. A save takes milliseconds from its

@@ -47,8 +47,8 @@ QString decodeRun(const QByteArray &bytes);
 
 } // namespace gbk
 
-// Moves the existing file at `path` to the desktop's trash, or removes it where no trash
-// can take it.
-Discarded trashFile(const QString &path, const QDateTime &moment);
+// Moves the existing file at `path` to the desktop's trash. Whether a trash took it (if
+// not, the file is where it was).
+bool trashFile(const QString &path, const QDateTime &moment);
 
 } // namespace tapecalc

@@ -6,7 +6,6 @@
 #include "core/tapeformat.h"
 #include "store/durablefile.h"
 #include "store/textcoding.h"
-#include "store/trash.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,6 +13,7 @@
 #include <QHashFunctions>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <string>
 
 namespace tapecalc {
@@ -88,26 +88,39 @@ bool saveBack(const QString &path, const QByteArray &bytes) {
     return true;
 }
 
-// Where a save back writes: the file itself, or the one a link in the folder points to,
-// so the link stays a link.
+// Where a save back writes: the file at the end of a chain of links, so every link stays
+// a link; the path itself for a file gone meanwhile; empty for a link that leads nowhere.
 QString writtenPath(const QString &path) {
     const QFileInfo info(path);
-    return info.isSymLink() ? info.symLinkTarget() : path;
+    if (!info.isSymLink())
+        return info.exists() ? info.canonicalFilePath() : path;
+    return info.exists() ? info.canonicalFilePath() : QString();
 }
 
 // Why the tape's own file must not be written back, or savedBack when it may.
 SaveOutcome writeBackCheck(const Calculator &calc, const QString &path) {
     if (calc.currentTapeStamp.empty())
         return SaveOutcome::savedNewFilePartial;
-    const QFileInfo info(path);
-    if (!info.exists())
+    if (path.isEmpty())
+        return SaveOutcome::savedNewFileChanged; // a link whose file was taken away
+    if (!QFileInfo::exists(path))
         return SaveOutcome::savedBack; // gone meanwhile: written again, nothing is lost
     const ReadBytes now = readTapeFile(path);
     if (now.outcome != OpenOutcome::opened || stampOf(now.bytes) != calc.currentTapeStamp)
         return SaveOutcome::savedNewFileChanged;
-    if (!(info.permissions() & QFileDevice::WriteOwner))
+    if (!durable::mayReplace(path))
         return SaveOutcome::savedNewFileReadOnly;
     return SaveOutcome::savedBack;
+}
+
+// The tape text of every recorded line, as the view shows it during a review too (the
+// review only moves the line cursor).
+std::string wholeTapeText(Calculator &calc) {
+    const int reviewed = calc.lineNumber;
+    calc.lineNumber = std::max(calc.lineNumber, calc.lastLineNumber);
+    std::string text = tapeText(calc);
+    calc.lineNumber = reviewed;
+    return text;
 }
 
 void tieTo(Calculator &calc, const QString &path, const QByteArray &bytes) {
@@ -166,25 +179,25 @@ QString saveNewTapeFile(const QString &dataFolder, const QDateTime &moment,
 }
 
 SaveOutcome saveTape(Calculator &calc, const QString &dataFolder, const QDateTime &moment,
-                     const QString &tapeView, bool viewEdited) {
-    const auto viewBytes = [&tapeView] {
-        return encodeTapeText(QString::fromStdString(savedBackText(tapeView.toStdString())));
-    };
+                     const QString &tapeView, bool viewShown) {
+    // A save back always writes the view it is given.
+    const bool fromView = viewShown || !calc.currentTapeFile.empty();
+    const QByteArray bytes = encodeTapeText(QString::fromStdString(
+        savedBackText(fromView ? tapeView.toStdString() : wholeTapeText(calc))));
     SaveOutcome outcome = SaveOutcome::savedNew;
-    QByteArray bytes;
     if (!calc.currentTapeFile.empty()) {
         const QString path = writtenPath(QString::fromStdString(calc.currentTapeFile));
-        bytes = viewBytes();
         outcome = writeBackCheck(calc, path);
         if (outcome == SaveOutcome::savedBack) {
-            if (!saveBack(path, bytes))
-                return SaveOutcome::failed;
-            calc.tapeFromFile = false;
-            calc.currentTapeStamp = stampOf(bytes);
-            return outcome;
+            if (saveBack(path, bytes)) {
+                calc.tapeFromFile = false;
+                calc.currentTapeStamp = stampOf(bytes);
+                return outcome;
+            }
+            // Refused in place (a folder that turned read-only, a full disk there): the
+            // tape goes to a file of its own all the same.
+            outcome = SaveOutcome::savedNewFileReadOnly;
         }
-    } else {
-        bytes = viewEdited ? viewBytes() : encodeTapeText(QString::fromStdString(tapeText(calc)));
     }
     const QString path = saveNewTapeFile(dataFolder, moment, bytes);
     if (path.isEmpty())
@@ -221,20 +234,33 @@ Opened openSelectedTape(Calculator &calc, const QString &dataFolder, const QStri
 }
 
 DeleteOutcome deleteTape(Calculator &calc, Requests &out, const QString &dataFolder,
-                         const QString &selectedName, const QDateTime &moment) {
+                         const QString &selectedName, const QDateTime &moment,
+                         const RemoveForGood &removeForGood) {
     if (calc.currentTapeFile.empty())
         return DeleteOutcome::nothing;
     // Nothing selected: nothing to remove, and the key clears the calculator as ever.
+    DeleteOutcome outcome = DeleteOutcome::deleted;
     if (!selectedName.isEmpty()) {
         if (!isPlainFileName(selectedName))
             return DeleteOutcome::failed;
         const QString path = pathInFolder(dataFolder, selectedName);
         // Only tape files: a folder of a tape's name is no tape.
-        if (QFileInfo(path).isDir() || discardFile(path, moment) == Discarded::failed)
+        if (QFileInfo(path).isDir())
             return DeleteOutcome::failed;
+        switch (discardFile(path, moment, removeForGood)) {
+        case Discarded::trashed:
+            break;
+        case Discarded::removed:
+            outcome = DeleteOutcome::removed;
+            break;
+        case Discarded::kept:
+            return DeleteOutcome::kept;
+        case Discarded::failed:
+            return DeleteOutcome::failed;
+        }
     }
     tapeDeleted(calc, out);
-    return DeleteOutcome::deleted;
+    return outcome;
 }
 
 int removeLeftoverTemporaries(const QString &dataFolder) {

@@ -5,6 +5,7 @@
 
 #include "core/calculator.h"
 #include "core/requests.h"
+#include "store/trash.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -45,21 +46,26 @@ enum class SaveOutcome {
     savedNew,  // a new file, named from the moment
     savedBack, // the tape view written back to its own file
     // A new file instead of writing back, the file left as it was:
-    savedNewFileChanged,  // someone else changed the file since it was opened or saved
-    savedNewFileReadOnly, // the file may not be written
-    savedNewFilePartial,  // the file was not opened whole (too many lines, unreadable bytes)
+    savedNewFileChanged, // someone else changed the file since it was opened or saved
+    // The file may not be written in place: not writable by this user, it or its folder
+    // another user's (a rename would change its owner), or the write was refused.
+    savedNewFileReadOnly,
+    savedNewFilePartial, // the file was not opened whole (too many lines, unreadable bytes)
     failed,
 };
 
-// The save key. With no current file: a new file named from `moment` that never replaces
-// an existing one, holding the tape text (or the tape view, when `viewEdited` says it was
-// corrected by hand since the tape was last shown), and the tape is tied to it. With one:
-// the tape view `tapeView` is written back to it (through a link, to the file it points
-// to), unless that would write over something (see SaveOutcome), when it goes to a new
-// file as above and the tape is tied to that. Either way a file appears or changes only
-// with its whole content on the disk; on failure nothing is tied.
+// The save key. Whatever it writes is the tape view as the screen shows it, in the form
+// of savedBackText, so a save, a save back and the journal's recovery of one view agree:
+// `tapeView` (the window passes its view and `viewShown`), or for a new tape without
+// `viewShown` (a caller with no window) the tape text of every recorded line, which is
+// what the view shows in a review too. With no current file: a new file named from
+// `moment` that never replaces an existing one, and the tape is tied to it. With one: the
+// view is written back to it (through links, to the file at the end of the chain),
+// unless that would write over something or cannot be done in place (see SaveOutcome),
+// when it goes to a new file as above and the tape is tied to that. Either way a file
+// appears or changes only with its whole content on the disk; on failure nothing is tied.
 SaveOutcome saveTape(Calculator &calc, const QString &dataFolder, const QDateTime &moment,
-                     const QString &tapeView, bool viewEdited = false);
+                     const QString &tapeView, bool viewShown = false);
 
 // What openSelectedTape does with the file's bytes, without the file: the tape, its
 // total and the tape view from `bytes` decoded, tied to no file. Returns how many lines
@@ -88,15 +94,19 @@ Opened openSelectedTape(Calculator &calc, const QString &dataFolder, const QStri
 
 enum class DeleteOutcome {
     nothing, // the tape has no file: the key does nothing
-    deleted, // the selected file (if any) is gone, the calculator cleared
+    deleted, // the selected file (if any) is in the trash, the calculator cleared
+    removed, // no trash took it: deleted for good on the answer's yes, the calculator cleared
+    kept,    // no trash took it and the answer was no: the file and calculator are as they were
     failed,  // the selected file is still there: the calculator is as it was
 };
 
-// The delete key: moves dataFolder/selectedName to the trash (removes it where there is
-// none), then clears the calculator with its cues and unties the tape from its file
-// (tapeDeleted). With nothing selected only the calculator is cleared.
+// The delete key: moves dataFolder/selectedName to the trash, then clears the calculator
+// with its cues and unties the tape from its file (tapeDeleted). Where no trash can take
+// the file, `removeForGood` is asked, and only its yes deletes the file for good (with
+// no one to ask, the file stays). With nothing selected only the calculator is cleared.
 DeleteOutcome deleteTape(Calculator &calc, Requests &out, const QString &dataFolder,
-                         const QString &selectedName, const QDateTime &moment);
+                         const QString &selectedName, const QDateTime &moment,
+                         const RemoveForGood &removeForGood = {});
 
 // At start: removes the temporaries of saves that were cut off (only names of the
 // save's own temporary form, and none that a running copy is still writing). Returns how

@@ -1,11 +1,12 @@
-// The delete key's trash, the same on every platform: which files it takes, and where the
-// free desktops keep per-user data. The trash itself is in trash_freedesktop.cpp or
-// trash_system.cpp.
+// The delete key's trash, the same on every platform: which files it takes, when it asks
+// before deleting for good, and where the free desktops keep per-user data. The trash
+// itself is in trash_freedesktop.cpp or trash_system.cpp.
 #include "store/trash.h"
 
 #include "store/platform_p.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 namespace tapecalc {
@@ -21,11 +22,21 @@ QString freedesktopDataHome() {
     return QDir(home).filePath(QStringLiteral(".local/share"));
 }
 
-Discarded discardFile(const QString &path, const QDateTime &moment) {
+Discarded discardFile(const QString &path, const QDateTime &moment,
+                      const RemoveForGood &removeForGood) {
     const QFileInfo file(path);
     if (!file.exists() && !file.isSymLink())
         return Discarded::failed;
-    return trashFile(path, moment);
+    if (trashFile(path, moment))
+        return Discarded::trashed;
+#ifndef Q_OS_WIN // a folder's read-only flag on Windows says nothing about its files
+    // A folder that takes no change (read-only, another user's): a yes could not help.
+    if (!QFileInfo(file.absolutePath()).isWritable())
+        return Discarded::failed;
+#endif
+    if (!removeForGood || !removeForGood())
+        return Discarded::kept;
+    return QFile::remove(path) ? Discarded::removed : Discarded::failed;
 }
 
 } // namespace tapecalc

@@ -4,24 +4,33 @@
 #include <QDateTime>
 #include <QString>
 
+#include <functional>
+
 namespace tapecalc {
 
 enum class Discarded {
-    trashed, // in the desktop's trash
-    removed, // no trash could take it: removed for good
+    trashed, // in a trash
+    removed, // no trash could take it, and the answer was to delete it for good
+    kept,    // no trash could take it, and the answer was to keep it
     failed,  // still there (a folder that may not be written, a file gone meanwhile)
 };
 
-// Moves the file at `path` to the trash, or removes it where no trash can take it. Never
-// waits on anything, never writes outside a real trash.
+// Asked when no trash can take a file: whether to delete it for good all the same.
+using RemoveForGood = std::function<bool()>;
+
+// Moves the file at `path` to the trash. Where no trash can take it, asks
+// `removeForGood` and removes the file only on its yes; a file that could not be removed
+// either is not asked about. Never waits on anything, never writes outside a real trash.
 //
-// On Linux and other free desktops this is the home trash of the freedesktop.org trash
-// standard ($XDG_DATA_HOME/Trash, else ~/.local/share/Trash): an info file naming
-// the old path and the moment first, then the file renamed into Trash/files. A file on
-// another disk than the home trash, a home that cannot hold a trash or a trash that is
-// not a plain folder of its own means no trash. On Windows and macOS it is the system's
-// (the recycle bin, the Finder's trash) through Qt.
-Discarded discardFile(const QString &path, const QDateTime &moment);
+// On Linux and other free desktops this is the freedesktop.org trash: the home trash
+// ($XDG_DATA_HOME/Trash, else ~/.local/share/Trash) for a file on its disk, else the
+// trash at the top of the file's own disk ($topdir/.Trash/$uid when .Trash is a sticky
+// folder and no link, else $topdir/.Trash-$uid); an info file naming the old path and
+// the moment first, then the file renamed into the trash's files folder. A full disk, a
+// home trash that is not a folder of this user's own, or no home means no trash. On Windows and
+// macOS it is the system's (the recycle bin, the Finder's trash) through Qt.
+Discarded discardFile(const QString &path, const QDateTime &moment,
+                      const RemoveForGood &removeForGood);
 
 // Where the free desktops keep per-user data, the home trash among it: $XDG_DATA_HOME
 // when it is an absolute path, else ~/.local/share; empty when there is no home to speak

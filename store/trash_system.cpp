@@ -5,10 +5,8 @@
 
 namespace tapecalc {
 
-Discarded trashFile(const QString &path, const QDateTime &) {
-    if (QFile::moveToTrash(path))
-        return Discarded::trashed;
-    return QFile::remove(path) ? Discarded::removed : Discarded::failed;
+bool trashFile(const QString &path, const QDateTime &) {
+    return QFile::moveToTrash(path);
 }
 
 } // namespace tapecalc

@@ -20,14 +20,23 @@ bool takesFiles(const QString &folder) {
     return probe.open();
 }
 
-// Whether the per-user data folder means anything: with HOME unset (a service, root's
-// cron) Qt would place it under "/".
-bool hasHome() {
+// The per-user folder for tapes. On the free desktops it follows the base-directory
+// rules, which Qt 6.4 does not: a relative XDG_DATA_HOME is ignored (Qt would put the
+// tapes under whatever folder the program was started from), and with no home to speak of
+// (HOME unset or relative: a service, root's cron) there is none, rather than one under
+// "/" or the current folder.
+QString userDataFolder() {
+    const QString app = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
 #if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
-    return !freedesktopDataHome().isEmpty();
-#else
-    return true;
+    const QString home = freedesktopDataHome();
+    if (home.isEmpty())
+        return {};
+    // Qt's folder is its data home followed by the application's own part.
+    const QString generic = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (!QDir::isAbsolutePath(generic) && app.startsWith(generic))
+        return QDir::cleanPath(home + app.mid(generic.size()) + QStringLiteral("/shujucuncu"));
 #endif
+    return QDir(app).filePath(QStringLiteral("shujucuncu"));
 }
 
 QString resourceFolder(const QDir &program, const QDir &shared, const QString &name) {
@@ -64,11 +73,7 @@ Folders findFolders(const QString &programFolder, const QString &sharedFolder,
 Folders findFolders(const QString &programFolder) {
     const QString shared =
         QDir(programFolder).absoluteFilePath(QStringLiteral(TAPECALC_SHARED_FROM_PROGRAM));
-    const QString user =
-        hasHome() ? QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
-                        .filePath(QStringLiteral("shujucuncu"))
-                  : QString();
-    return findFolders(programFolder, QDir::cleanPath(shared), user);
+    return findFolders(programFolder, QDir::cleanPath(shared), userDataFolder());
 }
 
 } // namespace tapecalc

@@ -542,10 +542,15 @@ void Form1::saveClicked() {
     // Made here: the per-user folder only when a tape is first saved, and any folder that
     // was removed while the program ran.
     QDir().mkpath(dataFolder());
-    const SaveOutcome outcome =
-        saveTape(m_calc, dataFolder(), m_platform.now(), m_text2->toPlainText(), m_tapeEdited);
-    if (outcome != SaveOutcome::failed)
+    const QString view = m_text2->toPlainText();
+    const SaveOutcome outcome = saveTape(m_calc, dataFolder(), m_platform.now(), view, true);
+    if (outcome != SaveOutcome::failed) {
+        // The file holds the view on the screen, whole: the journal is told it is kept only
+        // once it holds that very view.
+        if (m_journal.view() != view)
+            m_journal.follow(view);
         m_journal.kept();
+    }
     const QString name = QFileInfo(QString::fromStdString(m_calc.currentTapeFile)).fileName();
     switch (outcome) {
     case SaveOutcome::savedBack:
@@ -557,7 +562,7 @@ void Form1::saveClicked() {
         return m_platform.showWarning(QStringLiteral("文件已被其他程序修改，已另存为：") + name);
     case SaveOutcome::savedNewFileReadOnly:
         refreshFileList();
-        return m_platform.showWarning(QStringLiteral("文件是只读的，已另存为：") + name);
+        return m_platform.showWarning(QStringLiteral("原文件不能写入，已另存为：") + name);
     case SaveOutcome::savedNewFilePartial:
         refreshFileList();
         return m_platform.showWarning(QStringLiteral("文件没有完整打开，已另存为：") + name);
@@ -575,10 +580,13 @@ QString Form1::selectedFileName() const {
 
 void Form1::deleteClicked() {
     const QString name = selectedFileName();
-    switch (deleteTape(m_calc, m_requests, dataFolder(), name, m_platform.now())) {
+    const auto askFirst = [this, &name] { return m_platform.confirmDeleteForGood(name); };
+    switch (deleteTape(m_calc, m_requests, dataFolder(), name, m_platform.now(), askFirst)) {
     case DeleteOutcome::nothing:
         return;
     case DeleteOutcome::deleted:
+    case DeleteOutcome::removed:
+    case DeleteOutcome::kept: // the answer was to keep it: nothing more to say
         return refreshFileList();
     case DeleteOutcome::failed:
         refreshFileList();

@@ -68,7 +68,20 @@ class Platform {
     // the journal of the unsaved tape stopped or started again keeping up. By default a
     // warning.
     virtual void showNotice(const QString &text) { showWarning(text); }
+    // Asks, as file managers do, whether the tape file `name`, which no trash can take,
+    // is deleted for good: deleteForGoodQuestion with the buttons 删除 and 取消, true for
+    // 删除. By default nothing is asked and the file stays, with a warning that says so:
+    // a platform that cannot ask neither loses a file nor keeps it without a word.
+    virtual bool confirmDeleteForGood(const QString &name);
 };
+
+// The question of confirmDeleteForGood().
+inline const QString deleteForGoodQuestion = QStringLiteral("无法移到回收站。要永久删除吗？");
+
+inline bool Platform::confirmDeleteForGood(const QString &name) {
+    showWarning(QStringLiteral("无法移到回收站，没有删除：") + name);
+    return false;
+}
 
 // The report lines in the form of printWithColumns(), and back; text lines as lines of one
 // piece at the left edge.

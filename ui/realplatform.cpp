@@ -9,6 +9,7 @@
 #include <QDesktopServices>
 #include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QStandardPaths>
 
 namespace tapecalc {
@@ -109,6 +110,19 @@ PrintOutcome RealPlatform::printWithColumns(const PrintedReport &report) {
 
 PrintOutcome RealPlatform::printReportLines(const std::vector<ReportLine> &lines) {
     return printOnPaper(lines);
+}
+
+bool RealPlatform::confirmDeleteForGood(const QString &name) {
+    QMessageBox box(QMessageBox::Warning, programTitle, deleteForGoodQuestion,
+                    QMessageBox::NoButton, m_window);
+    box.setInformativeText(name);
+    QPushButton *remove = box.addButton(QStringLiteral("删除"), QMessageBox::DestructiveRole);
+    QPushButton *keep = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+    // Enter and Esc keep the file: only a deliberate 删除 destroys it.
+    box.setDefaultButton(keep);
+    box.setEscapeButton(keep);
+    box.exec();
+    return box.clickedButton() == remove;
 }
 
 void RealPlatform::endProgram() {

@@ -34,6 +34,7 @@ class RealPlatform : public Platform {
     PrintOutcome printWithColumns(const PrintedReport &report) override;
     PrintOutcome printReportLines(const std::vector<ReportLine> &lines) override;
     void endProgram() override;
+    bool confirmDeleteForGood(const QString &name) override;
 
   private:
     CuePlayer m_player;

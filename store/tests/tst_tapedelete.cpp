@@ -1,10 +1,14 @@
 // Deleting tapes to the trash with their cues: the selected name goes whole to the trash
-// of the test's own home, a missing selection, names of every kind, and a data home
-// without a trash.
+// of the test's own home or of its own disk, a missing selection, names of every kind, and
+// the question before a delete for good where no trash takes the file.
 #include "store/tapefiles.h"
 #include "store/tests/tapefixtures.h"
 
 #include <QFileInfo>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 using namespace tapecalc;
 using namespace tapecalc::tapetest;
@@ -21,8 +25,8 @@ class TestTapeDelete : public TapeFolderSuite {
     void saveAfterDeleteMakesNewFile();
     void namesLegalOnTheSystem_data();
     void namesLegalOnTheSystem();
-    void deleteWithoutATrash_data();
-    void deleteWithoutATrash();
+    void whereADeletedTapeGoes_data();
+    void whereADeletedTapeGoes();
 };
 
 void TestTapeDelete::deleteTape_data() {
@@ -167,52 +171,158 @@ void TestTapeDelete::namesLegalOnTheSystem() {
     checkTrashed(name, "5\r\n+\r\n3\r\n+\r\n");
 }
 
-void TestTapeDelete::deleteWithoutATrash_data() {
-    QTest::addColumn<QString>("dataHome");
+#ifdef Q_OS_UNIX
+namespace {
+
+// A tmpfs of the test's own (another disk, or a small one to fill), mounted where the
+// test may: as root, here and in CI.
+struct MountedDisk {
+    QString path;
+    bool mounted = false;
+    MountedDisk(const QString &at, const QString &size) : path(at) {
+        mounted =
+            asAdministrator() && QDir().mkpath(at) &&
+            QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=" + size, "tmpfs", at}) == 0;
+    }
+    ~MountedDisk() {
+        if (mounted)
+            QProcess::execute("umount", {"-l", path});
+    }
+};
+
+} // namespace
+#endif
+
+void TestTapeDelete::whereADeletedTapeGoes_data() {
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<int>("answer");    // to "delete for good?": -1 no one asks, 0 取消, 1 删除
+    QTest::addColumn<QString>("where"); // a trash's folder, "removed" or "kept"
+#ifdef Q_OS_UNIX
+    const QString user = QString::number(::geteuid());
+#else
+    const QString user; // the recycle bin has no such folders
+#endif
+    const QString own = ".Trash-" + user;
+    const QString shared = ".Trash/" + user;
     // clang-format off
-    QTest::newRow("data home in /proc") << "/proc";
-    QTest::newRow("data home is a file") << "file";
-    QTest::newRow("trash is a link elsewhere") << "link";
+    QTest::newRow("home trash") << "" << 1 << "home";
+    QTest::newRow("relative XDG_DATA_HOME: the home trash") << "relativeDataHome" << 1 << "home";
+    QTest::newRow("other disk") << "otherDisk" << 1 << own;
+    QTest::newRow("other disk, sticky .Trash") << "otherDiskSticky" << 1 << shared;
+    QTest::newRow("other disk, .Trash not sticky") << "otherDiskPlain" << 1 << own;
+    QTest::newRow("other disk, .Trash a link") << "otherDiskLink" << 1 << own;
+    QTest::newRow("other disk, no trash, 删除") << "otherDiskNoTrash" << 1 << "removed";
+    QTest::newRow("disk full, 删除") << "diskFull" << 1 << "removed";
+    QTest::newRow("disk full, 取消") << "diskFull" << 0 << "kept";
+    QTest::newRow("Trash/files read-only, 删除") << "readOnlyFiles" << 1 << "removed";
+    QTest::newRow("Trash/files read-only, 取消") << "readOnlyFiles" << 0 << "kept";
+    QTest::newRow("Trash is a file, 删除") << "trashIsAFile" << 1 << "removed";
+    QTest::newRow("Trash is a file, 取消") << "trashIsAFile" << 0 << "kept";
+    QTest::newRow("Trash is a link, 删除") << "trashIsALink" << 1 << "removed";
+    QTest::newRow("Trash is a link, 取消") << "trashIsALink" << 0 << "kept";
+    QTest::newRow("data home in /proc, 取消") << "dataHomeInProc" << 0 << "kept";
+    QTest::newRow("no trash and no one to ask") << "trashIsAFile" << -1 << "kept";
     // clang-format on
 }
 
-// Where no trash can be had the file is removed: at once, and with nothing written
-// outside a real trash (Qt's own trash would loop for ever or write "files" and "info"
-// into the working folder).
-void TestTapeDelete::deleteWithoutATrash() {
+// The selected tape goes to the trash of its own disk; where no trash takes it, it is
+// deleted for good only on the answer 删除, and nothing is written outside a real trash
+// (Qt's own trash would loop for ever or write "files" and "info" into the working folder).
+void TestTapeDelete::whereADeletedTapeGoes() {
 #ifdef Q_OS_WIN
     QSKIP("the recycle bin is the system's: there is always one");
-#endif
-    QFETCH(QString, dataHome);
-    const QString base = freshFolder("noTrash");
-    const QString data = home_.folder("noTrashData");
-    writeBytes(QDir(data).filePath("t.qtz"), "5\r\n");
-    QString home = dataHome;
-    if (dataHome == "file") {
-        home = QDir(base).filePath("dataHome");
-        writeBytes(home, "");
-    } else if (dataHome == "link") {
-        home = QDir(base).filePath("dataHome");
-        QDir().mkpath(QDir(base).filePath("elsewhere"));
-        QDir().mkpath(home);
-        QVERIFY(QFile::link(QDir(base).filePath("elsewhere"), QDir(home).filePath("Trash")));
+#else
+    QFETCH(QString, setup);
+    QFETCH(int, answer);
+    QFETCH(QString, where);
+    if (setup == "readOnlyFiles" && asAdministrator())
+        return runAsNobody(QStringLiteral("whereADeletedTapeGoes:") + QTest::currentDataTag());
+    const QString base = freshFolder("where");
+    const QString elsewhere = QDir(base).filePath("elsewhere");
+    QDir().mkpath(elsewhere);
+    QString dataHome = home_.dataHome();
+    const QString trash = QDir(dataHome).filePath("Trash");
+    QFile::remove(trash);
+    home_.emptyTrash();
+    QString data = home_.folder("whereData");
+    QFile::remove(QDir(data).filePath("t.qtz"));
+    const bool onItsDisk = setup.startsWith("otherDisk") || setup == "diskFull";
+    MountedDisk disk(QDir(base).filePath("disk"), setup == "diskFull" ? "64k" : "1m");
+    if (onItsDisk) {
+        if (!disk.mounted)
+            TAPECALC_MISSING("a tmpfs of the test's own cannot be mounted (needs root on Linux)");
+        data = QDir(disk.path).filePath("data");
+        QDir().mkpath(data);
     }
-    const QByteArray saved = qgetenv("XDG_DATA_HOME");
-    qputenv("XDG_DATA_HOME", QFile::encodeName(home));
-    const QString working = QDir::currentPath();
-    QDir::setCurrent(base);
+    writeBytes(QDir(data).filePath("t.qtz"), "5\r\n+\r\n");
+    if (setup == "relativeDataHome")
+        dataHome = "relative/share";
+    if (setup == "dataHomeInProc")
+        dataHome = "/proc";
+    if (setup == "diskFull") {
+        dataHome = QDir(disk.path).filePath("share");
+        QDir().mkpath(dataHome);
+        QFile filler(QDir(disk.path).filePath("filler"));
+        QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        while (filler.write(QByteArray(4096, 'x')) > 0) {
+        }
+    }
+    if (setup == "readOnlyFiles") {
+        QDir().mkpath(QDir(trash).filePath("info"));
+        QDir().mkpath(QDir(trash).filePath("files"));
+        QFile::setPermissions(QDir(trash).filePath("files"), QFile::ReadOwner | QFile::ExeOwner);
+    }
+    if (setup == "trashIsAFile")
+        writeBytes(trash, "");
+    if (setup == "trashIsALink")
+        QVERIFY(QFile::link(elsewhere, trash));
+    const QDir top(disk.path);
+    if (setup == "otherDiskSticky" || setup == "otherDiskPlain" || setup == "otherDiskLink") {
+        const QString shared = top.filePath(setup == "otherDiskLink" ? "sticky" : ".Trash");
+        QVERIFY(top.mkdir(shared));
+        QCOMPARE(::chmod(QFile::encodeName(shared), setup == "otherDiskPlain" ? 0777 : 01777), 0);
+        if (setup == "otherDiskLink")
+            QVERIFY(QFile::link(shared, top.filePath(".Trash")));
+    }
+    if (setup == "otherDiskNoTrash")
+        writeBytes(top.filePath(".Trash-" + QString::number(::geteuid())), "");
+
     Calculator calc = tapeOf({{"5", "+"}});
     calc.currentTapeFile = QDir(data).filePath("t.qtz").toStdString();
     Recorder out;
-    const DeleteOutcome outcome = tapecalc::deleteTape(calc, out, data, "t.qtz", moment);
+    int asked = 0;
+    RemoveForGood removeForGood;
+    if (answer >= 0)
+        removeForGood = [&] { return ++asked, answer == 1; };
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome));
+    const QString working = QDir::currentPath();
+    QDir::setCurrent(base);
+    const DeleteOutcome outcome =
+        tapecalc::deleteTape(calc, out, data, "t.qtz", moment, removeForGood);
     QDir::setCurrent(working);
-    qputenv("XDG_DATA_HOME", saved);
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home_.dataHome()));
+    QFile::setPermissions(QDir(trash).filePath("files"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
-    QCOMPARE(outcome, DeleteOutcome::deleted);
-    QVERIFY(folderEntries(data).isEmpty());
-    QVERIFY(folderEntries(QDir(base).filePath("elsewhere")).isEmpty());
+    const bool trashed = where != "removed" && where != "kept";
+    QCOMPARE(int(outcome), int(trashed              ? DeleteOutcome::deleted
+                               : where == "removed" ? DeleteOutcome::removed
+                                                    : DeleteOutcome::kept));
+    QCOMPARE(asked, trashed || answer < 0 ? 0 : 1);
+    QCOMPARE(folderEntries(data), where == "kept" ? QStringList{"t.qtz"} : QStringList());
+    QCOMPARE(calc.lineNumber, where == "kept" ? 1 : 0);
+    if (trashed) {
+        const QDir into(where == "home" ? trash : top.filePath(where));
+        QCOMPARE(readBytes(into.filePath("files/t.qtz")), "5\r\n+\r\n");
+        // The home trash names the file by its whole path, a disk's trash from its top.
+        const QString named = where == "home" ? QDir(data).filePath("t.qtz") : "data/t.qtz";
+        QVERIFY(
+            readBytes(into.filePath("info/t.qtz.trashinfo")).contains("\nPath=" + named.toUtf8()));
+    }
+    QVERIFY(folderEntries(elsewhere).isEmpty());
     QVERIFY(!QFileInfo::exists(QDir(base).filePath("files")));
-    QVERIFY(!QFileInfo::exists(QDir(base).filePath("info")));
+    QVERIFY(!QFileInfo::exists(QDir(base).filePath("relative")));
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestTapeDelete)

@@ -1,6 +1,7 @@
 // Saving tapes on a real disk: the new file's name, a save back of the edited view,
 // saves that fail or meet a file another program changed, the leftovers of cut-off
 // saves, and every saved tape reopening with the total the window showed.
+#include "core/review.h"
 #include "core/tapeformat.h"
 #include "core/tests/driver.h"
 #include "store/tapefiles.h"
@@ -8,14 +9,8 @@
 #include "tests/missing.h"
 
 #include <QFileInfo>
-#include <QProcess>
-#include <QStandardPaths>
 
 #include <random>
-
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
 
 using namespace tapecalc;
 using namespace tapecalc::tapetest;
@@ -28,6 +23,7 @@ class TestTapeSave : public TapeFolderSuite {
     void fileName();
     void saveNewWritesTapeTextInGbk();
     void saveNewOfEmptyTapeWritesEmptyFile();
+    void saveDuringAReviewHoldsEveryLine();
     void saveNewNeverReplacesAFile();
     void saveBack_data();
     void saveBack();
@@ -49,6 +45,8 @@ class TestTapeSave : public TapeFolderSuite {
     void saveBackThroughALink();
     void saveBackKeepsEveryCharacter();
     void readOnlyFolderAsAUser();
+    void saveInPlaceRefused_data();
+    void saveInPlaceRefused();
 };
 
 void TestTapeSave::fileName_data() {
@@ -88,6 +86,19 @@ void TestTapeSave::saveNewOfEmptyTapeWritesEmptyFile() {
     Calculator calc;
     QCOMPARE(saveTape(calc, data, moment, QString()), SaveOutcome::savedNew);
     QCOMPARE(readBytes(QDir(data).filePath(tapeFileName(moment))), QByteArray());
+}
+
+// Two lines back in the review, the view still shows all four: so does the file.
+void TestTapeSave::saveDuringAReviewHoldsEveryLine() {
+    Calculator calc;
+    Recorder out;
+    press(calc, out, "1 加 2 加 3 加 4 加");
+    reviewBack(calc);
+    reviewBack(calc);
+    QCOMPARE(saveTape(calc, freshFolder("review"), moment, QString()), SaveOutcome::savedNew);
+    QCOMPARE(readBytes(QString::fromStdString(calc.currentTapeFile)),
+             QByteArray::fromStdString(calc.shown.text2));
+    QCOMPARE(calc.lineNumber, 2);
 }
 
 void TestTapeSave::saveNewNeverReplacesAFile() {
@@ -214,8 +225,9 @@ void TestTapeSave::saveBackFails_data() {
     QTest::addColumn<QString>("target");
     QTest::addColumn<int>("outcome");
     // clang-format off
-    QTest::newRow("tape file's folder removed") << "gone/20260101$8$00$00.qtz" << int(SaveOutcome::failed);
-    // Someone else put something in its place: the tape goes to a file of its own.
+    // The tape goes to a file of its own: its folder is gone, or someone else put something
+    // in its place.
+    QTest::newRow("tape file's folder removed") << "gone/20260101$8$00$00.qtz" << int(SaveOutcome::savedNewFileReadOnly);
     QTest::newRow("tape file is now a folder") << "aFolder" << int(SaveOutcome::savedNewFileChanged);
     // clang-format on
 }
@@ -233,14 +245,8 @@ void TestTapeSave::saveBackFails() {
     QFETCH(int, outcome);
     QCOMPARE(saveTape(calc, base, moment, "5\r\n+\r\n"), SaveOutcome(outcome));
     QCOMPARE(folderEntries(QDir(base).filePath("aFolder")), QStringList{"inside"});
-    if (outcome == int(SaveOutcome::failed)) {
-        QVERIFY(calc.tapeFromFile);
-        QCOMPARE(QString::fromStdString(calc.currentTapeFile), path);
-        QCOMPARE(folderEntries(base), QStringList{"aFolder"});
-    } else {
-        QCOMPARE(folderEntries(base), QStringList({tapeFileName(moment), "aFolder"}));
-        QCOMPARE(readBytes(QString::fromStdString(calc.currentTapeFile)), "5\r\n+\r\n");
-    }
+    QCOMPARE(folderEntries(base), QStringList({tapeFileName(moment), "aFolder"}));
+    QCOMPARE(readBytes(QString::fromStdString(calc.currentTapeFile)), "5\r\n+\r\n");
 }
 
 void TestTapeSave::saveBackOfLongNameLeavesNoTemporary() {
@@ -487,18 +493,8 @@ void TestTapeSave::saveBackKeepsEveryCharacter() {
 // writes and reads through both, so as root the test runs again as nobody.
 void TestTapeSave::readOnlyFolderAsAUser() {
 #ifdef Q_OS_UNIX
-    if (::geteuid() == 0) {
-        if (QStandardPaths::findExecutable("setpriv").isEmpty())
-            TAPECALC_MISSING("setpriv (util-linux) is needed to run this as nobody");
-        QProcess child;
-        child.setProcessChannelMode(QProcess::ForwardedChannels);
-        child.start("setpriv",
-                    {"--reuid=65534", "--regid=65534", "--clear-groups",
-                     QCoreApplication::applicationFilePath(), "-silent", "readOnlyFolderAsAUser"});
-        QVERIFY(child.waitForFinished(60000));
-        QCOMPARE(child.exitCode(), 0);
-        return;
-    }
+    if (asAdministrator())
+        return runAsNobody("readOnlyFolderAsAUser");
     const QString data = freshFolder("readOnly");
     writeBytes(QDir(data).filePath("t.qtz"), "5\r\n+\r\n");
     writeBytes(QDir(data).filePath("secret.qtz"), "6\r\n+\r\n");
@@ -529,6 +525,82 @@ void TestTapeSave::readOnlyFolderAsAUser() {
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 #else
     QSKIP("Windows has no read-only folders for a program's own files: see saveBackOnAnUnluckyDay");
+#endif
+}
+
+void TestTapeSave::saveInPlaceRefused_data() {
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<int>("outcome");
+    // clang-format off
+    QTest::newRow("chain of links") << "chain" << int(SaveOutcome::savedBack);
+    QTest::newRow("link into a read-only folder") << "readOnlyFolder" << int(SaveOutcome::savedNewFileReadOnly);
+    QTest::newRow("file of another user") << "foreignFile" << int(SaveOutcome::savedNewFileReadOnly);
+    QTest::newRow("link into another user's folder") << "foreignFolder" << int(SaveOutcome::savedNewFileReadOnly);
+    QTest::newRow("link whose file was taken away") << "dangling" << int(SaveOutcome::savedNewFileChanged);
+    // clang-format on
+}
+
+// An opened tape is written back only where that changes nothing but its content: at the
+// end of a chain of links, every link kept. Anything else gets a file of its own in the
+// data folder, and what it could not replace stays as it was, owner included.
+void TestTapeSave::saveInPlaceRefused() {
+#ifdef Q_OS_UNIX
+    QFETCH(QString, setup);
+    QFETCH(int, outcome);
+    if (setup == "readOnlyFolder" && asAdministrator())
+        return runAsNobody(QStringLiteral("saveInPlaceRefused:") + QTest::currentDataTag());
+    const bool foreign = setup.startsWith("foreign");
+    if (foreign && !asAdministrator())
+        QSKIP("only an administrator can give a file to another user");
+    const QString base = freshFolder("refused");
+    const QDir data(QDir(base).filePath("data"));
+    const QDir elsewhere(QDir(base).filePath("elsewhere"));
+    QVERIFY(data.mkpath(".") && elsewhere.mkpath("."));
+    const QString target = (setup == "foreignFile" ? data : elsewhere).filePath("c.qtz");
+    writeBytes(target, "5\r\n+\r\n");
+    if (setup == "chain") { // a.qtz -> b.qtz -> c.qtz
+        QVERIFY(QFile::rename(target, data.filePath("c.qtz")));
+        QVERIFY(QFile::link("c.qtz", data.filePath("b.qtz")));
+        QVERIFY(QFile::link("b.qtz", data.filePath("a.qtz")));
+    } else if (setup != "foreignFile") {
+        QVERIFY(QFile::link(target, data.filePath("a.qtz")));
+    }
+    const QString opened = setup == "foreignFile" ? "c.qtz" : "a.qtz";
+    const QString written = setup == "chain" ? data.filePath("c.qtz") : target;
+    if (foreign)
+        QCOMPARE(::chown(QFile::encodeName(setup == "foreignFile" ? target : elsewhere.path()),
+                         65534, 65534),
+                 0);
+    Calculator calc;
+    QCOMPARE(openSelectedTape(calc, data.path(), opened).outcome, OpenOutcome::opened);
+    if (setup == "readOnlyFolder")
+        QFile::setPermissions(elsewhere.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    if (setup == "dangling")
+        QVERIFY(QFile::remove(target));
+    const QStringList entries = folderEntries(data.path());
+
+    QCOMPARE(int(saveTape(calc, data.path(), moment, "9\n+\n")), outcome);
+    QFile::setPermissions(elsewhere.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QCOMPARE(readBytes(QString::fromStdString(calc.currentTapeFile)), QByteArray("9\r\n+\r\n"));
+    // Every link is still the link it was.
+    for (const char *name : {"a.qtz", "b.qtz"})
+        if (entries.contains(name))
+            QVERIFY(QFileInfo(data.filePath(name)).isSymLink());
+    if (outcome == int(SaveOutcome::savedBack)) {
+        QCOMPARE(QString::fromStdString(calc.currentTapeFile), data.filePath(opened));
+        QCOMPARE(folderEntries(data.path()), entries);
+        return;
+    }
+    QCOMPARE(QFileInfo(QString::fromStdString(calc.currentTapeFile)).fileName(),
+             tapeFileName(moment));
+    QCOMPARE(folderEntries(data.path()).size(), entries.size() + 1);
+    if (setup != "dangling")
+        QCOMPARE(readBytes(written), QByteArray("5\r\n+\r\n"));
+    if (setup == "foreignFile")
+        QCOMPARE(QFileInfo(written).ownerId(), 65534u);
+#else
+    QSKIP("links and owners as POSIX has them");
 #endif
 }
 

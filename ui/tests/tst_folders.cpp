@@ -17,7 +17,8 @@ class TestFolders : public QObject {
     void choices_data();
     void choices();
     void installedDefault();
-    void noHomeKeepsTapesBesideTheProgram();
+    void baseDirectoryRules_data();
+    void baseDirectoryRules();
 };
 
 void TestFolders::choices_data() {
@@ -109,25 +110,57 @@ void TestFolders::installedDefault() {
     QVERIFY(found.data.contains(QCoreApplication::applicationName()));
 }
 
-// With HOME unset (a service, a root cron job) there is no per-user folder: tapes are
-// kept beside the program, never under "/".
-void TestFolders::noHomeKeepsTapesBesideTheProgram() {
+void TestFolders::baseDirectoryRules_data() {
+    QTest::addColumn<QString>("home");     // "unset", a relative path, or "absolute"
+    QTest::addColumn<QString>("dataHome"); // the same for XDG_DATA_HOME
+    QTest::addColumn<QString>("tapes");    // beside the program, or under which data home
+    // clang-format off
+    QTest::newRow("HOME unset") << "unset" << "unset" << "beside";
+    QTest::newRow("relative HOME") << "home" << "unset" << "beside";
+    QTest::newRow("relative XDG_DATA_HOME") << "absolute" << "relative/share" << "home";
+    QTest::newRow("relative HOME, absolute XDG_DATA_HOME") << "home" << "absolute" << "dataHome";
+    // clang-format on
+}
+
+// The per-user folder follows the base-directory rules: a relative HOME or XDG_DATA_HOME
+// is ignored, so tapes never land under the folder the program was started from; with no
+// home at all (a service, a root cron job) tapes are kept beside the program, never
+// under "/".
+void TestFolders::baseDirectoryRules() {
 #if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    QFETCH(QString, home);
+    QFETCH(QString, dataHome);
+    QFETCH(QString, tapes);
+    QStandardPaths::setTestModeEnabled(false);
     QTemporaryDir root;
     const QDir top(root.path());
     QVERIFY(QDir().mkpath(top.filePath("bin")));
     QVERIFY(QDir().mkpath(top.filePath(TAPECALC_SHARED_DIR "/shengyin")));
-    const QByteArray home = qgetenv("HOME");
-    const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
-    qunsetenv("HOME");
-    qunsetenv("XDG_DATA_HOME");
+    const QByteArray savedHome = qgetenv("HOME");
+    const QByteArray savedDataHome = qgetenv("XDG_DATA_HOME");
+    const auto set = [&](const char *name, const QString &value, const QString &absolute) {
+        if (value == "unset")
+            qunsetenv(name);
+        else
+            qputenv(name, QFile::encodeName(value == "absolute" ? absolute : value));
+    };
+    set("HOME", home, top.filePath("home"));
+    set("XDG_DATA_HOME", dataHome, top.filePath("data"));
+    const QString working = QDir::currentPath();
+    QDir::setCurrent(top.path());
     const Folders found = findFolders(top.filePath("bin"));
-    qputenv("HOME", home);
-    if (!dataHome.isEmpty())
-        qputenv("XDG_DATA_HOME", dataHome);
-    QCOMPARE(found.data, top.filePath("bin/shujucuncu"));
+    QDir::setCurrent(working);
+    qputenv("HOME", savedHome);
+    if (savedDataHome.isEmpty())
+        qunsetenv("XDG_DATA_HOME");
+    else
+        qputenv("XDG_DATA_HOME", savedDataHome);
+    const QString user = QCoreApplication::applicationName() + "/shujucuncu";
+    QCOMPARE(found.data, tapes == "beside" ? top.filePath("bin/shujucuncu")
+                         : tapes == "home" ? top.filePath("home/.local/share/" + user)
+                                           : top.filePath("data/" + user));
 #else
-    QSKIP("a home folder is always there on this system");
+    QSKIP("the base-directory rules are the free desktops'");
 #endif
 }
 

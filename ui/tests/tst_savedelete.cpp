@@ -1,0 +1,175 @@
+// The save and delete keys of the real window, headless: a save in a review holds the view
+// (as a kill's recovery and a save back do); a tape no trash takes is deleted for good
+// only on 删除 of the real question box.
+#include "store/journal.h"
+#include "store/tests/temporaryhome.h"
+#include "ui/form1.h"
+#include "ui/realplatform.h"
+#include "ui/tests/recordingplatform.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace tapecalc;
+
+namespace {
+
+QByteArray readFile(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void click(Form1 &form, const char *name) {
+    QTest::mouseClick(form.findChild<QWidget *>(name), Qt::LeftButton);
+}
+
+// What the next start would save if the program were killed now: the window's journal,
+// copied under the id of a process that has ended, recovered.
+QByteArray recoveredAfterAKill(Form1 &form) {
+    const QDir data(form.dataFolder());
+    const QStringList journals =
+        data.entryList({QString(journalPrefix) + '*'}, QDir::Files | QDir::Hidden);
+    QTemporaryDir after;
+    if (journals.size() != 1 || !QFile::copy(data.filePath(journals[0]),
+                                             after.filePath(QString(journalPrefix) + "2147483646")))
+        return "<no journal>";
+    const QStringList saved = recoverJournals(after.path(), QDateTime::currentDateTime());
+    return saved.isEmpty() ? QByteArray() : readFile(after.filePath(saved[0]));
+}
+
+// Answers the question before a delete for good when told to, else keeps the default of
+// a platform that cannot ask.
+struct AnsweringPlatform : RecordingPlatform {
+    int answer = -1; // -1: the default, 0: 取消, 1: 删除
+    bool confirmDeleteForGood(const QString &name) override {
+        if (answer < 0)
+            return RecordingPlatform::confirmDeleteForGood(name);
+        log << "ask:" + name;
+        return answer == 1;
+    }
+};
+
+} // namespace
+
+class TestSaveDelete : public QObject {
+    Q_OBJECT
+    TemporaryHome home_; // the trash the tests break is the test's own
+
+  private Q_SLOTS:
+    void saveDuringAReviewHoldsTheView();
+    void deleteWhereNoTrashTakesTheTape_data();
+    void deleteWhereNoTrashTakesTheTape();
+    void theQuestionBeforeADeleteForGood_data();
+    void theQuestionBeforeADeleteForGood();
+};
+
+// 1+2+3+4+, 展开 twice, 回退 twice: the view shows four lines, and a kill, the save and a
+// save back all keep those four.
+void TestSaveDelete::saveDuringAReviewHoldsTheView() {
+    QTemporaryDir program;
+    RecordingPlatform platform;
+    Form1 form(platform, program.path());
+    QTest::keyClicks(form.findChild<QWidget *>("Text1"), "1+2+3+4+");
+    for (const char *key : {"Label27", "Label27", "Label14", "Label14"})
+        click(form, key);
+    QCOMPARE(form.calculator().lineNumber, 2);
+    const QByteArray fourLines("1\r\n+\r\n2\r\n+\r\n3\r\n+\r\n4\r\n+\r\n");
+    QCOMPARE(form.findChild<QPlainTextEdit *>("Text2")->toPlainText().toUtf8(),
+             QByteArray(fourLines).replace("\r\n", "\n"));
+    QCOMPARE(recoveredAfterAKill(form), fourLines);
+    click(form, "Label32");
+    const QString saved = QString::fromStdString(form.calculator().currentTapeFile);
+    QCOMPARE(readFile(saved), fourLines);
+    QCOMPARE(recoveredAfterAKill(form), QByteArray()); // kept: nothing to recover
+    click(form, "Label32");                            // tied to the file: a save back
+    QCOMPARE(readFile(saved), fourLines);
+}
+
+void TestSaveDelete::deleteWhereNoTrashTakesTheTape_data() {
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QString>("said"); // the platform's log, before the file's name
+    // clang-format off
+    QTest::newRow("删除") << 1 << "ask:";
+    QTest::newRow("取消") << 0 << "ask:";
+    QTest::newRow("a platform that cannot ask") << -1 << "warning:无法移到回收站，没有删除：";
+    // clang-format on
+}
+
+// The home trash is a file: the opened tape goes, and the calculator is cleared, only on
+// 删除; else both stay as they were.
+void TestSaveDelete::deleteWhereNoTrashTakesTheTape() {
+    QFETCH(int, answer);
+    QFETCH(QString, said);
+    QTemporaryDir program;
+    AnsweringPlatform platform;
+    platform.answer = answer;
+    Form1 form(platform, program.path());
+    QTest::keyClicks(form.findChild<QWidget *>("Text1"), "5+3+");
+    click(form, "Label32");
+    auto *list = form.findChild<QListWidget *>("File1");
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(list->item(0)).center());
+    const QString trash = QDir(home_.dataHome()).filePath("Trash");
+    QDir(trash).removeRecursively();
+    QFile(trash).open(QIODevice::WriteOnly);
+    platform.log.clear();
+    click(form, "Label31");
+    QFile::remove(trash);
+
+    const QString name = "20261206$16$58$07.qtz";
+    const bool deleted = answer == 1;
+    QCOMPARE(QFileInfo::exists(QDir(form.dataFolder()).filePath(name)), !deleted);
+    QCOMPARE(list->count(), deleted ? 0 : 1);
+    QCOMPARE(form.findChild<QLabel *>("Label1")->text(), deleted ? QString() : QString("8"));
+    QCOMPARE(platform.log.first(), said + name);
+    QCOMPARE(platform.cues(),
+             deleted ? QStringList({"cue:删除.wav", "blocking:删除.wav", "cue:归零.wav"})
+                     : QStringList());
+}
+
+void TestSaveDelete::theQuestionBeforeADeleteForGood_data() {
+    QTest::addColumn<QString>("pressed"); // a button's caption, or a key
+    QTest::addColumn<bool>("deleteForGood");
+    // clang-format off
+    QTest::newRow("删除") << "删除" << true;
+    QTest::newRow("取消") << "取消" << false;
+    QTest::newRow("Esc") << "Esc" << false;
+    QTest::newRow("Enter") << "Enter" << false;
+    // clang-format on
+}
+
+// The real platform asks as file managers do, and only a click on 删除 says yes.
+void TestSaveDelete::theQuestionBeforeADeleteForGood() {
+    QFETCH(QString, pressed);
+    QWidget window;
+    RealPlatform platform;
+    platform.setWindow(&window);
+    QStringList shown;
+    QTimer::singleShot(0, &window, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        shown << box->text() << box->informativeText();
+        for (QAbstractButton *button : box->buttons())
+            shown << button->text();
+        for (QAbstractButton *button : box->buttons())
+            if (button->text() == pressed)
+                button->click();
+        if (pressed == "Esc" || pressed == "Enter")
+            QTest::keyClick(box, pressed == "Esc" ? Qt::Key_Escape : Qt::Key_Return);
+    });
+    QFETCH(bool, deleteForGood);
+    QCOMPARE(platform.confirmDeleteForGood("t.qtz"), deleteForGood);
+    QCOMPARE(shown.mid(0, 2), QStringList({"无法移到回收站。要永久删除吗？", "t.qtz"}));
+    QCOMPARE(QSet<QString>(shown.begin() + 2, shown.end()), QSet<QString>({"删除", "取消"}));
+}
+
+QTEST_MAIN(TestSaveDelete)
+#include "tst_savedelete.moc"
