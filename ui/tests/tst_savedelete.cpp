@@ -40,7 +40,7 @@ QByteArray recoveredAfterAKill(Form1 &form) {
     if (journals.size() != 1 || !QFile::copy(data.filePath(journals[0]),
                                              after.filePath(QString(journalPrefix) + "2147483646")))
         return "<no journal>";
-    const QStringList saved = recoverJournals(after.path(), QDateTime::currentDateTime());
+    const QStringList saved = recoverJournals(after.path(), QDateTime::currentDateTime()).tapes;
     return saved.isEmpty() ? QByteArray() : readFile(after.filePath(saved[0]));
 }
 
