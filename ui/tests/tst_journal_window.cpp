@@ -343,7 +343,8 @@ void TestJournalWindow::oneMessageForAllRecovered() {
     RecordingPlatform platform;
     Form1 form(platform, folder.dir.path());
     QCOMPARE(platform.log, QStringList()); // not before the window is up
-    QTRY_COMPARE(platform.log.size(), 1);
+    QVERIFY(showStarted(form));
+    QCOMPARE(platform.log.size(), 1);
     QStringList made; // in the order of the journals' names, each under the first free name
     for (int n = 1; n <= tapes; ++n)
         made << numberedName(tapeFileName(platform.clock), n, '-');
@@ -405,6 +406,7 @@ void TestJournalWindow::fullDiskThenKill() {
 
     RecordingPlatform platform;
     Form1 form(platform, folder.dir.path());
+    QVERIFY(showStarted(form));
     const Log log = readLog(folder.log(0));
     QCOMPARE(folder.tapes().size(), 1);
     const QString got = decodeTapeText(folder.read(folder.tapes()[0]));
