@@ -65,15 +65,7 @@ Temporary writeTemporary(const QString &folder, const QByteArray &bytes) {
 
 QString placeUnderFreeName(const Temporary &temporary, const QString &folder, const QString &name) {
     const QString placed = claimFreeName(name, QLatin1Char('-'), [&](const QString &candidate) {
-        switch (placeAsNew(temporary, QDir(folder).filePath(candidate))) {
-        case Placed::done:
-            return Claim::done;
-        case Placed::nameTaken:
-            return Claim::taken;
-        case Placed::failed:
-            break;
-        }
-        return Claim::failed; // only a name taken in the meantime is worth another try
+        return claimOf(placeAsNew(temporary, QDir(folder).filePath(candidate)));
     });
     if (placed.isEmpty()) {
         removeTemporary(temporary.path());

@@ -5,6 +5,8 @@
 // process_win.cpp the rest.
 #pragma once
 
+#include "store/freename.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -59,6 +61,14 @@ bool removeTemporary(const QString &path);
 bool syncFile(const QString &path);
 
 enum class Placed { done, nameTaken, failed };
+
+// A placing as a claim of a free name: only a name taken in the meantime is worth trying
+// the next name for.
+constexpr Claim claimOf(Placed placed) {
+    return placed == Placed::done        ? Claim::done
+           : placed == Placed::nameTaken ? Claim::taken
+                                         : Claim::failed;
+}
 
 // Gives `temporary` the name `path` unless a file of that name exists: an existing file
 // is never replaced, not even by a second program saving at the same moment.

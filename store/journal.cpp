@@ -327,15 +327,7 @@ QString placeRecovered(durable::LockedFile &journal, const QDir &folder, const Q
                     return Claim::failed;
                 }
             }
-            switch (durable::placeAsNew(temporary, folder.filePath(candidate))) {
-            case durable::Placed::done:
-                return Claim::done;
-            case durable::Placed::nameTaken:
-                return Claim::taken;
-            case durable::Placed::failed:
-                break;
-            }
-            return Claim::failed;
+            return durable::claimOf(durable::placeAsNew(temporary, folder.filePath(candidate)));
         });
     if (name.isEmpty()) {
         durable::removeTemporary(temporary.path());
@@ -351,18 +343,11 @@ QString setAside(durable::LockedFile &journal, const QDir &folder) {
     const QString name = QFileInfo(journal.path()).fileName();
     const qsizetype prefix = static_cast<qsizetype>(std::strlen(
         name.startsWith(QLatin1String(recoveringPrefix)) ? recoveringPrefix : journalPrefix));
-    const QString aside = claimFreeName(QString::fromLatin1(damagedPrefix) + name.mid(prefix),
-                                        QLatin1Char('-'), [&](const QString &candidate) {
-                                            switch (journal.moveTo(folder.filePath(candidate))) {
-                                            case durable::Placed::done:
-                                                return Claim::done;
-                                            case durable::Placed::nameTaken:
-                                                return Claim::taken;
-                                            case durable::Placed::failed:
-                                                break;
-                                            }
-                                            return Claim::failed;
-                                        });
+    const QString aside =
+        claimFreeName(QString::fromLatin1(damagedPrefix) + name.mid(prefix), QLatin1Char('-'),
+                      [&](const QString &candidate) {
+                          return durable::claimOf(journal.moveTo(folder.filePath(candidate)));
+                      });
     return aside.isEmpty() ? name : aside;
 }
 
