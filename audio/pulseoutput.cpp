@@ -33,24 +33,24 @@ constexpr pa_usec_t kIdleBeforeCorkUs = 30 * PA_USEC_PER_SEC;
 constexpr PcmFormat kUsualFormat{PcmSample::Int16, 22050, 1};
 
 pa_sample_spec toSpec(const PcmFormat &format) {
-    pa_sample_spec spec{};
+    pa_sample_spec sampleSpec{};
     switch (format.sample) {
     case PcmSample::UInt8:
-        spec.format = PA_SAMPLE_U8;
+        sampleSpec.format = PA_SAMPLE_U8;
         break;
     case PcmSample::Int16:
-        spec.format = PA_SAMPLE_S16LE;
+        sampleSpec.format = PA_SAMPLE_S16LE;
         break;
     case PcmSample::Int32:
-        spec.format = PA_SAMPLE_S32LE;
+        sampleSpec.format = PA_SAMPLE_S32LE;
         break;
     case PcmSample::Float:
-        spec.format = PA_SAMPLE_FLOAT32LE;
+        sampleSpec.format = PA_SAMPLE_FLOAT32LE;
         break;
     }
-    spec.rate = static_cast<uint32_t>(format.rate);
-    spec.channels = static_cast<uint8_t>(format.channels);
-    return spec;
+    sampleSpec.rate = static_cast<uint32_t>(format.rate);
+    sampleSpec.channels = static_cast<uint8_t>(format.channels);
+    return sampleSpec;
 }
 
 // The operations' results are seen through the callbacks; the handles are not kept.
@@ -68,8 +68,8 @@ class PulseOutput final : public CueOutput {
 
     void open() override;
     bool takes(const PcmFormat &format) const override {
-        const pa_sample_spec spec = toSpec(format);
-        return pa_sample_spec_valid(&spec) != 0;
+        const pa_sample_spec sampleSpec = toSpec(format);
+        return pa_sample_spec_valid(&sampleSpec) != 0;
     }
     void start(const PcmFormat &format, const char *pcm, std::size_t bytes) override;
     void cut() override;
@@ -187,8 +187,8 @@ void PulseOutput::openStream(const PcmFormat &format) {
     m_streamFormat = format;
     if (!m_context || pa_context_get_state(m_context) != PA_CONTEXT_READY)
         return; // onContextState opens it
-    const pa_sample_spec spec = toSpec(format);
-    m_stream = pa_stream_new(m_context, "voice cues", &spec, nullptr);
+    const pa_sample_spec sampleSpec = toSpec(format);
+    m_stream = pa_stream_new(m_context, "voice cues", &sampleSpec, nullptr);
     if (!m_stream)
         return;
     pa_stream_set_state_callback(m_stream, &PulseOutput::onStreamState, this);
@@ -196,7 +196,7 @@ void PulseOutput::openStream(const PcmFormat &format) {
     pa_stream_set_underflow_callback(m_stream, &PulseOutput::onUnderflow, this);
     pa_buffer_attr attr;
     attr.maxlength = static_cast<uint32_t>(-1);
-    attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(kTargetLengthUs, &spec));
+    attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(kTargetLengthUs, &sampleSpec));
     attr.prebuf = static_cast<uint32_t>(-1);
     attr.minreq = static_cast<uint32_t>(-1);
     attr.fragsize = static_cast<uint32_t>(-1);

@@ -29,31 +29,31 @@ int main(int argc, char *argv[]) {
         return 2;
     std::ifstream in(argv[1], std::ios::binary);
     const std::vector<char> file{std::istreambuf_iterator<char>(in), {}};
-    pa_sample_spec spec{PA_SAMPLE_S16LE, 0, 0};
+    pa_sample_spec sampleSpec{PA_SAMPLE_S16LE, 0, 0};
     const char *pcm = nullptr;
     std::size_t bytes = 0;
     for (std::size_t at = 12; at + 8 <= file.size();) {
         const std::size_t size = le(&file[at + 4], 4);
         if (std::memcmp(&file[at], "fmt ", 4) == 0) {
-            spec.channels = static_cast<std::uint8_t>(le(&file[at + 10], 2));
-            spec.rate = le(&file[at + 12], 4);
+            sampleSpec.channels = static_cast<std::uint8_t>(le(&file[at + 10], 2));
+            sampleSpec.rate = le(&file[at + 12], 4);
         } else if (std::memcmp(&file[at], "data", 4) == 0) {
             pcm = &file[at + 8];
             bytes = std::min(size, file.size() - at - 8);
         }
         at += 8 + size + (size & 1);
     }
-    if (!pcm || !pa_sample_spec_valid(&spec)) {
+    if (!pcm || !pa_sample_spec_valid(&sampleSpec)) {
         std::fprintf(stderr, "%s: not a 16-bit PCM WAV\n", argv[1]);
         return 1;
     }
 
-    const auto target = static_cast<std::uint32_t>(pa_usec_to_bytes(5000, &spec));
+    const auto target = static_cast<std::uint32_t>(pa_usec_to_bytes(5000, &sampleSpec));
     const pa_buffer_attr attr{std::uint32_t(-1), target, std::uint32_t(-1), std::uint32_t(-1),
                               std::uint32_t(-1)};
     int error = 0;
     pa_simple *stream = pa_simple_new(nullptr, "voice floor", PA_STREAM_PLAYBACK, nullptr, "cue",
-                                      &spec, nullptr, &attr, &error);
+                                      &sampleSpec, nullptr, &attr, &error);
     Display *display = XOpenDisplay(nullptr);
     if (!stream || !display)
         return 1;
