@@ -59,6 +59,10 @@ work=$(mktemp -d)
 export HOME=$work/home
 unset XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME
 mkdir "$HOME"
+# The sound client wine loads for the cues keeps its runtime files in a runtime folder,
+# else under the home: one of the script's own.
+export XDG_RUNTIME_DIR=$work/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
 # No Mono, no Gecko, no menu builder.
 export WINEPREFIX=$work/prefix WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
