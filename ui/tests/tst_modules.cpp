@@ -70,8 +70,10 @@ class TestModules : public QObject {
 };
 
 void TestModules::loadedWhenFirstUsed() {
-    if (!QFile::exists(QStringLiteral("/proc/self/maps")))
-        QSKIP("what a process has mapped is read from Linux's /proc");
+#ifndef Q_OS_LINUX
+    // (Under wine /proc is there too, but it shows wine's own mapping, not the program's.)
+    QSKIP("what a process has mapped is read from Linux's /proc");
+#endif
     QTemporaryDir program;
     QuietPlatform platform;
     Form1 form(platform, program.path());
