@@ -733,6 +733,9 @@ void TestForm1::saveListOpenDelete() {
     QCOMPARE(tapeView(form), QString("5\n+\n3\n×\n2\n×\n"));
     QCOMPARE(form.calculator().lineNumber, 3);
 
+#ifdef Q_OS_WIN
+    platform.answersDeleteForGood = true; // wine has no recycle bin; Windows asks there
+#endif
     platform.log.clear();
     click(form, "Label31");
     QVERIFY(!file.exists());
@@ -745,6 +748,9 @@ void TestForm1::deleteActsOnTheSelectedNameOnly() {
     home_.emptyTrash();
     ProgramFolder folder;
     RecordingPlatform platform;
+#ifdef Q_OS_WIN
+    platform.answersDeleteForGood = true; // wine has no recycle bin; Windows asks there
+#endif
     Form1 form(platform, folder.path());
     form.show();
     QVERIFY(QTest::qWaitForWindowActive(&form));
