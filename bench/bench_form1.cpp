@@ -29,26 +29,45 @@ using namespace tapecalc;
 
 namespace {
 
-// A window that opened a saved full tape from its file list.
-struct FullWindow {
+// A window with `bytes` as the one tape file in its file list.
+struct OpenedWindow {
     QTemporaryDir folder;
     RecordingPlatform platform;
     std::unique_ptr<Form1> form;
+    QListWidget *list = nullptr;
     QLineEdit *text1 = nullptr;
+    QPlainTextEdit *view = nullptr;
 
-    FullWindow() {
-        Calculator calc;
-        fillTape(calc);
+    explicit OpenedWindow(const QByteArray &bytes) {
         const QString data = QDir(folder.path()).filePath("shujucuncu");
         QDir().mkpath(data);
-        saveTape(calc, data, platform.clock, {});
+        QFile file(QDir(data).filePath("tape.qtz"));
+        if (file.open(QIODevice::WriteOnly))
+            file.write(bytes);
+        file.close();
         form = std::make_unique<Form1>(platform, folder.path());
         form->show();
         (void)QTest::qWaitForWindowExposed(form.get());
-        auto *list = form->findChild<QListWidget *>("File1");
-        Q_EMIT list->itemClicked(list->item(0));
+        list = form->findChild<QListWidget *>("File1");
         text1 = form->findChild<QLineEdit *>("Text1");
+        view = form->findChild<QPlainTextEdit *>("Text2");
+    }
+
+    // Opens the file as a click on its name does, and shows it.
+    void open() {
+        Q_EMIT list->itemClicked(list->item(0));
         QApplication::processEvents();
+    }
+};
+
+// A window that opened a saved full tape from its file list.
+struct FullWindow : OpenedWindow {
+    FullWindow() : OpenedWindow(fullTapeFile()) { open(); }
+
+    static QByteArray fullTapeFile() {
+        Calculator calc;
+        fillTape(calc);
+        return encodeTapeText(QString::fromStdString(tapeText(calc)));
     }
 };
 
@@ -96,37 +115,6 @@ static void BM_WindowTapeViewCorrectionFullTape(benchmark::State &state) {
 BENCHMARK(BM_WindowTapeViewCorrectionFullTape)->Unit(benchmark::kMillisecond);
 
 namespace {
-
-// A window with `bytes` as the one tape file in its file list.
-struct OpenedWindow {
-    QTemporaryDir folder;
-    RecordingPlatform platform;
-    std::unique_ptr<Form1> form;
-    QListWidget *list = nullptr;
-    QLineEdit *text1 = nullptr;
-    QPlainTextEdit *view = nullptr;
-
-    explicit OpenedWindow(const QByteArray &bytes) {
-        const QString data = QDir(folder.path()).filePath("shujucuncu");
-        QDir().mkpath(data);
-        QFile file(QDir(data).filePath("largest.qtz"));
-        if (file.open(QIODevice::WriteOnly))
-            file.write(bytes);
-        file.close();
-        form = std::make_unique<Form1>(platform, folder.path());
-        form->show();
-        (void)QTest::qWaitForWindowExposed(form.get());
-        list = form->findChild<QListWidget *>("File1");
-        text1 = form->findChild<QLineEdit *>("Text1");
-        view = form->findChild<QPlainTextEdit *>("Text2");
-    }
-
-    // Opens the file as a click on its name does, and shows it.
-    void open() {
-        Q_EMIT list->itemClicked(list->item(0));
-        QApplication::processEvents();
-    }
-};
 
 // The largest files the open accepts. One long line: an entry row as long as a row may
 // be. Many lines: as many lines as leave the tape room for the keys that follow, their
