@@ -10,6 +10,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+#include <QStringView>
 
 #include <optional>
 #include <string_view>
@@ -21,6 +22,11 @@ namespace tapecalc::durable {
 // tape pattern matches it, so the file list never shows a half-written file.
 inline constexpr char temporaryTemplate[] = ".tapecalc-XXXXXX.tmp";
 inline constexpr char temporaryPattern[] = ".tapecalc-??????.tmp";
+inline bool isTemporaryName(QStringView name) { // matches temporaryPattern
+    constexpr QLatin1StringView start(".tapecalc-"), end(".tmp");
+    return name.size() == start.size() + 6 + end.size() &&
+           name.startsWith(start, Qt::CaseInsensitive) && name.endsWith(end, Qt::CaseInsensitive);
+}
 
 // A temporary file being written and placed, which another copy of the program starting
 // meanwhile leaves alone (removeAbandoned). On POSIX the object holds an advisory lock on

@@ -357,10 +357,13 @@ Recovery recoverJournals(const QString &dataFolder, const QDateTime &moment) {
     const QDir folder(dataFolder);
     const qint64 self = QCoreApplication::applicationPid();
     Recovery recovery;
-    const QStringList names =
-        folder.entryList({QString::fromLatin1(journalPrefix) + QLatin1Char('*'),
-                          QString::fromLatin1(recoveringPrefix) + QLatin1Char('*')},
-                         QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    const QStringList names = fileNamesIn(
+        dataFolder,
+        [](QStringView name) {
+            return name.startsWith(QLatin1String(journalPrefix), Qt::CaseInsensitive) ||
+                   name.startsWith(QLatin1String(recoveringPrefix), Qt::CaseInsensitive);
+        },
+        QDir::Hidden | QDir::System);
     for (const QString &name : names) {
         const QString path = folder.filePath(name);
         // A copy that still runs keeps its journal: its process is there (and is no later

@@ -263,12 +263,21 @@ DeleteOutcome deleteTape(Calculator &calc, Requests &out, const QString &dataFol
     return outcome;
 }
 
+bool isTapeFileName(QStringView name) {
+    return name.endsWith(QLatin1String(tapePattern + 1), Qt::CaseInsensitive);
+}
+
+QStringList fileNamesIn(const QString &folder, bool (*keep)(QStringView name), QDir::Filters more) {
+    QStringList names = QDir(folder).entryList(QDir::Files | more, QDir::Name);
+    names.removeIf([keep](const QString &name) { return !keep(name); });
+    return names;
+}
+
 int removeLeftoverTemporaries(const QString &dataFolder) {
-    const QDir folder(dataFolder);
     int removed = 0;
-    for (const QString &name : folder.entryList({QString::fromLatin1(durable::temporaryPattern)},
-                                                QDir::Files | QDir::Hidden | QDir::System))
-        removed += durable::removeAbandoned(folder.filePath(name)) ? 1 : 0;
+    for (const QString &name :
+         fileNamesIn(dataFolder, durable::isTemporaryName, QDir::Hidden | QDir::System))
+        removed += durable::removeAbandoned(QDir(dataFolder).filePath(name)) ? 1 : 0;
     return removed;
 }
 

@@ -9,11 +9,21 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QDir>
 #include <QString>
+#include <QStringList>
+#include <QStringView>
 
 namespace tapecalc {
 
 inline constexpr char tapePattern[] = "*.qtz";
+bool isTapeFileName(QStringView name); // matches tapePattern
+
+// The names of the files in `folder` that `keep` takes, in name order; `more` adds hidden
+// and system files. A test of the name in place of QDir's name filters, which would bring
+// the regular-expression library (half a megabyte) into every start of the program.
+QStringList fileNamesIn(const QString &folder, bool (*keep)(QStringView name),
+                        QDir::Filters more = {});
 
 // The largest file opened as a tape: 30,001 lines of entry and symbol with room for long
 // entries (an exponent result, a pasted number), some 140 bytes a line; a full tape of the

@@ -11,6 +11,8 @@ tapecalc_run_packages=(
     libmpfr-dev
     # a print job's fate: the scheduler's answer about the job just sent
     libcups2-dev
+    # the font configuration, read while the window system connects
+    libfontconfig-dev
 )
 # What the tests need besides: benchmarks, real parts (a display, a sound server, a
 # printer queue) and the tools that check the installed tree and the package.

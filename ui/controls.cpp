@@ -4,6 +4,7 @@
 #include "core/tapeformat.h"
 #include "core/text.h"
 #include "core/textgate.h"
+#include "store/tapefiles.h"
 
 #include <QAccessibleWidget>
 #include <QClipboard>
@@ -19,12 +20,13 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmapCache>
-#include <QRegularExpression>
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTextBlock>
 #include <QTime>
 #include <QToolTip>
+
+#include <algorithm>
 
 namespace tapecalc {
 
@@ -457,19 +459,51 @@ bool TapeView::rowTakes(qsizetype added) const {
     return start.positionInBlock() + added + after <= qsizetype(longestTapeRow);
 }
 
+namespace {
+
+// The value of `least` to `most` ASCII digits (at most nine), or -1.
+int digitsValue(QStringView digits, qsizetype least, qsizetype most) {
+    if (digits.size() < least || digits.size() > most)
+        return -1;
+    int value = 0;
+    for (const QChar c : digits) {
+        if (c < u'0' || c > u'9')
+            return -1;
+        value = value * 10 + (c.unicode() - u'0');
+    }
+    return value;
+}
+bool allDigits(QStringView text) {
+    return !text.isEmpty() &&
+           std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
+} // namespace
+
+// Taken apart by hand: a regular expression would load the library for it into every
+// start of the program that lists a tape.
 QString shownFileName(const QString &fileName) {
-    static const QRegularExpression fromMoment(
-        QStringLiteral("^(\\d{8})\\$(\\d{1,2})\\$(\\d\\d)\\$(\\d\\d)(-\\d+)?\\.qtz$"),
-        QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch name = fromMoment.match(fileName);
-    if (!name.hasMatch())
+    if (!isTapeFileName(fileName))
         return fileName;
-    const QDate date = QDate::fromString(name.captured(1), QStringLiteral("yyyyMMdd"));
-    const QTime time(name.captured(2).toInt(), name.captured(3).toInt(), name.captured(4).toInt());
-    if (!date.isValid() || !time.isValid())
+    QStringView stem = QStringView(fileName).chopped(4); // "yyyyMMdd$h$mm$ss" and "-n"
+    QStringView copy;                                    // "-2", "-3", … or nothing
+    if (const qsizetype dash = stem.indexOf(u'-'); dash >= 0) {
+        copy = stem.mid(dash);
+        stem = stem.left(dash);
+        if (!allDigits(copy.mid(1)))
+            return fileName;
+    }
+    const QList<QStringView> parts = stem.split(u'$');
+    if (parts.size() != 4)
+        return fileName;
+    const int day = digitsValue(parts[0], 8, 8);
+    const QDate date(day / 10000, day / 100 % 100, day % 100);
+    const QTime time(digitsValue(parts[1], 1, 2), digitsValue(parts[2], 2, 2),
+                     digitsValue(parts[3], 2, 2));
+    if (day < 0 || !date.isValid() || !time.isValid())
         return fileName;
     return date.toString(Qt::ISODate) + QChar(QChar::LineSeparator) + time.toString(Qt::ISODate) +
-           name.captured(5);
+           copy.toString();
 }
 
 namespace {

@@ -123,11 +123,6 @@ Form1::Form1(Platform &platform, const QString &programFolder, QWidget *parent)
       m_requests(*this, platform, m_folders.sound + '/'), m_journal(m_folders.data) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(programTitle);
-    QIcon icon;
-    for (const int size : {16, 22, 24, 32, 48, 64, 128})
-        icon.addPixmap(
-            QPixmap::fromImage(builtInImage(QStringLiteral(":/icons/tapecalc-%1.png").arg(size))));
-    setWindowIcon(icon);
     // What the first frame does not need waits until it is on the screen.
     m_firstExpose = new FirstExposeWatch(this);
     m_journal.onHealthChange([this](TapeJournal::Health health) { tellJournalHealth(health); });
@@ -157,6 +152,8 @@ bool Form1::FirstExposeWatch::eventFilter(QObject *watched, QEvent *e) {
     auto *window = qobject_cast<QWindow *>(watched);
     if (e->type() == QEvent::Expose && window && window->isExposed()) {
         window->removeEventFilter(this);
+        // The first text is drawn in this frame.
+        registerProgramFont();
         // The window paints while it handles this event; the rest runs right after.
         QTimer::singleShot(0, m_form, &Form1::afterFirstFrame);
     }
@@ -168,6 +165,12 @@ void Form1::afterFirstFrame() {
         return;
     delete m_firstExpose;
     m_firstExpose = nullptr;
+    // The icon the window system shows for the window: seven pictures to decode.
+    QIcon icon;
+    for (const int size : {16, 22, 24, 32, 48, 64, 128})
+        icon.addPixmap(
+            QPixmap::fromImage(builtInImage(QStringLiteral(":/icons/tapecalc-%1.png").arg(size))));
+    setWindowIcon(icon);
     // A save that was cut off (the program killed mid-write) leaves its temporary file.
     removeLeftoverTemporaries(dataFolder());
     // A tape keyed by a copy that was killed, crashed or lost its session is saved now as a
@@ -677,8 +680,7 @@ void Form1::refreshFileList() {
     const QListWidgetItem *current = m_file1->currentItem();
     const QString currentName = current ? current->text() : QString();
     m_file1->clear();
-    m_file1->addItems(
-        QDir(dataFolder()).entryList({QString::fromLatin1(tapePattern)}, QDir::Files, QDir::Name));
+    m_file1->addItems(fileNamesIn(dataFolder(), isTapeFileName));
     const auto again = m_file1->findItems(currentName, Qt::MatchExactly);
     if (!currentName.isEmpty() && !again.isEmpty())
         m_file1->setCurrentItem(again.first(), QItemSelectionModel::NoUpdate);

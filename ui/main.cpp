@@ -1,5 +1,6 @@
 // Starts the calculator: answers --help and --version, or opens the window with the real
 // platform, finding its folders from the executable's folder.
+#include "ui/fontwarmup.h"
 #include "ui/form1.h"
 #include "ui/programfont.h"
 #include "ui/qtwords.h"
@@ -66,6 +67,7 @@ int main(int argc, char *argv[]) {
         options.showVersion();
     }
 
+    std::jthread fontConfiguration = tapecalc::readFontConfigurationAside();
     std::vector<char *> args = preferX11(argc, argv);
     int argCount = static_cast<int>(args.size()) - 1;
     QApplication app(argCount, args.data());
@@ -74,11 +76,13 @@ int main(int argc, char *argv[]) {
     if (!options.positionalArguments().isEmpty())
         options.showHelp(1);
 
-    // Message boxes, like the window, use the built-in face.
+    // Message boxes, like the window, use the built-in face (registered by the window).
     QFont font = QApplication::font();
-    font.setFamilies({tapecalc::programFontFamily()});
+    font.setFamilies({tapecalc::programFontFamily});
     QApplication::setFont(font);
 
+    if (fontConfiguration.joinable())
+        fontConfiguration.join();
     tapecalc::RealPlatform platform;
     tapecalc::Form1 window(platform, QCoreApplication::applicationDirPath());
     platform.setWindow(&window);

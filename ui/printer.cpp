@@ -23,9 +23,8 @@ ReportPrinter *printModulePrinter() {
 QFont reportFont() {
     // The program's own face holds every character a report prints; the pieces stand on a
     // grid of its digit width, so it need not be fixed-pitch.
-    QFont font(programFontFamily());
-    font.setPointSizeF(12.0);
-    return font;
+    registerProgramFont();
+    return programFont(12.0);
 }
 
 PrintOutcome printOnPaper(const std::vector<ReportLine> &lines) {

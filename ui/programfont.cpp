@@ -6,18 +6,21 @@
 
 namespace tapecalc {
 
-QString programFontFamily() {
-    static const QString family = [] {
-        const QStringList families = QFontDatabase::applicationFontFamilies(
-            QFontDatabase::addApplicationFont(programFontFile));
-        // Without it (a broken build) the font database picks a substitute.
-        return families.isEmpty() ? QStringLiteral("Noto Serif CJK SC") : families.first();
+void registerProgramFont() {
+    static const bool registered = [] {
+        if (QFontDatabase::applicationFontFamilies(
+                QFontDatabase::addApplicationFont(programFontFile))
+                .contains(programFontFamily))
+            return true;
+        // Without it (a broken build) the nearest face of the system stands in.
+        QFont::insertSubstitution(programFontFamily, QStringLiteral("Noto Serif CJK SC"));
+        return false;
     }();
-    return family;
+    Q_UNUSED(registered);
 }
 
 QFont programFont(double points) {
-    QFont font(programFontFamily());
+    QFont font(programFontFamily);
     font.setPointSizeF(points);
     return font;
 }

@@ -7,13 +7,16 @@
 
 namespace tapecalc {
 
-// The built-in face, as made by tools/make_font.sh.
+// The built-in face, as made by tools/make_font.sh, and the family name it gives itself.
 inline const QString programFontFile = QStringLiteral(":/fonts/TapeCalcSerif-subset.otf");
+inline const QString programFontFamily = QStringLiteral("TapeCalc Serif");
 
-// Registers the built-in face with the font database on first use; its family name.
-QString programFontFamily();
+// Registers the built-in face with the font database, once. The first use of the font
+// database reads every face the system has, which takes longer than building the whole
+// window: the window registers it just before its first frame, when text is first drawn.
+void registerProgramFont();
 
-// The built-in face at the given size, normal weight.
+// The built-in face at the given size, normal weight; drawn in it once registered.
 QFont programFont(double points);
 
 } // namespace tapecalc

@@ -1,5 +1,7 @@
 // The file list of the real window: every name a save gives is readable in the list's own
 // width, without scrolling, and the tooltip names the file.
+#include "store/tapefiles.h"
+#include "ui/controls.h"
 #include "ui/form1.h"
 #include "ui/tests/recordingplatform.h"
 
@@ -7,6 +9,8 @@
 #include <QHelpEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QSet>
 #include <QStyledItemDelegate>
@@ -22,6 +26,7 @@ class TestFileList : public QObject {
   private Q_SLOTS:
     void savedNamesShowWholeInTheList_data();
     void savedNamesShowWholeInTheList();
+    void shownNamesAgreeWithThePattern();
 };
 
 void TestFileList::savedNamesShowWholeInTheList_data() {
@@ -87,6 +92,59 @@ void TestFileList::savedNamesShowWholeInTheList() {
     QCOMPARE(list->verticalScrollBar()->isVisible(), scrolls);
     QCOMPARE(list->horizontalScrollBar()->maximum(), 0);
     QCOMPARE(shownTexts.size(), saves);
+}
+
+// The list takes names apart by hand. The pattern it read them with before is the oracle,
+// over the names saves give, copies' names, and both changed a character at a time.
+void TestFileList::shownNamesAgreeWithThePattern() {
+    static const QRegularExpression fromMoment(
+        QStringLiteral("^(\\d{8})\\$(\\d{1,2})\\$(\\d\\d)\\$(\\d\\d)(-\\d+)?\\.qtz$"),
+        QRegularExpression::CaseInsensitiveOption);
+    const auto oracle = [](const QString &fileName) {
+        const QRegularExpressionMatch name = fromMoment.match(fileName);
+        if (!name.hasMatch())
+            return fileName;
+        const QDate date = QDate::fromString(name.captured(1), QStringLiteral("yyyyMMdd"));
+        const QTime time(name.captured(2).toInt(), name.captured(3).toInt(),
+                         name.captured(4).toInt());
+        if (!date.isValid() || !time.isValid())
+            return fileName;
+        return date.toString(Qt::ISODate) + QChar(QChar::LineSeparator) +
+               time.toString(Qt::ISODate) + name.captured(5);
+    };
+    // Digits, the name's own marks, other letters, an Arabic-Indic digit and a space.
+    const QString alphabet = QStringLiteral("0123456789$$--..qtzQTZa\u0663 ");
+    QRandomGenerator random(20261207);
+    int shownAsMoments = 0;
+    for (int i = 0; i < 20000; ++i) {
+        const QDateTime moment(
+            QDate(int(random.bounded(1, 10000)), int(random.bounded(1, 13)),
+                  int(random.bounded(1, 29))),
+            QTime(int(random.bounded(24)), int(random.bounded(60)), int(random.bounded(60))));
+        QString name = tapeFileName(moment);
+        if (i % 2 == 1)
+            name.insert(name.size() - 4, QStringLiteral("-%1").arg(random.bounded(2, 100000)));
+        for (int edits = int(random.bounded(3)); edits > 0; --edits) {
+            const qsizetype at = random.bounded(name.size() + 1);
+            const QChar c = alphabet.at(random.bounded(alphabet.size()));
+            switch (random.bounded(3)) {
+            case 0:
+                name.insert(at, c);
+                break;
+            case 1:
+                name.remove(at, 1);
+                break;
+            default:
+                if (at < name.size())
+                    name[at] = c;
+            }
+        }
+        const QString shown = shownFileName(name);
+        QCOMPARE(shown, oracle(name));
+        shownAsMoments += shown != name ? 1 : 0;
+    }
+    // Both kinds were met: names shown as moments and names shown as they are.
+    QVERIFY(shownAsMoments > 5000 && shownAsMoments < 19000);
 }
 
 QTEST_MAIN(TestFileList)

@@ -229,7 +229,7 @@ void TestPrint::reportIsSetInTheProgramFont() {
     // are checked in tst_font.
     const QFont font = reportFont();
     const QFontInfo info(font);
-    QCOMPARE(info.family(), programFontFamily());
+    QCOMPARE(info.family(), programFontFamily);
     QCOMPARE(info.pointSizeF(), 12.0);
     const QFontMetrics metrics(font);
     for (const char32_t c : {U'合', U'计', U'共', U'笔', U'时', U'间', U'：'})

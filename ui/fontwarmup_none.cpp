@@ -1,0 +1,10 @@
+// Where the system's fonts need no configuration read ahead.
+#include "ui/fontwarmup.h"
+
+namespace tapecalc {
+
+std::jthread readFontConfigurationAside() {
+    return {};
+}
+
+} // namespace tapecalc
