@@ -21,8 +21,9 @@ tapecalc_test_packages=(
     # the fuzz targets: clang and its libFuzzer runtime
     clang libclang-rt-dev
     xvfb xauth xdotool pulseaudio pulseaudio-utils
-    # the key-to-voice benchmark's floor client: a bare X window
-    libx11-dev
+    # the key-to-voice benchmark's floor client: a bare X window; the start-up benchmark's
+    # clock: the X server's reports of a window mapped and drawn
+    libx11-dev libxdamage-dev
     cups printer-driver-cups-pdf poppler-utils
     desktop-file-utils appstream lintian dpkg-dev file
     # the kill soak stops a saving process at chosen system calls
