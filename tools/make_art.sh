@@ -1,7 +1,8 @@
 #!/bin/bash
 # Makes the window's pictures: the built-in art (art/*.png, listed in ui/CMakeLists.txt),
 # the key pictures loaded at run time (anniu/*.jpg) and the program's icon (art/icons/).
-# `make_art.sh icons` makes only the icon.
+# `make_art.sh icons` makes only the icon; `make_art.sh 1x` only the built-in art's
+# pictures for usual screens (art/1x/), from art/*.png.
 # Needs (Debian 12): imagemagick fonts-noto-cjk (font "Noto Serif CJK SC"); for the icon
 # librsvg2-bin and icoutils.
 # Everything is drawn at twice the 96-dpi pixel size (1 px = 15 twips at 1x)
@@ -14,6 +15,22 @@ art="$here/art"
 keys="$here/anniu"
 icons="$art/icons"
 mkdir -p "$art" "$keys" "$icons"
+
+# --- The built-in art at the pixel size a usual (96 dpi) screen shows: half of each side,
+# every pixel the mean of four. The window draws one of these as it is where its box has
+# that size, instead of decoding four times the pixels and scaling them down.
+make_1x() {
+  mkdir -p "$art/1x"
+  local f
+  for f in "$art"/*.png; do
+    convert "$f" -filter Box -resize 50% -strip -define png:exclude-chunks=date,time \
+        "$art/1x/$(basename "$f")"
+  done
+}
+if [ "${1:-}" = 1x ]; then
+  make_1x
+  exit 0
+fi
 
 # --- Icon: the gold calculator with its paper roll, in the colours of the keys and the
 # strip, drawn as SVG (installed as the scalable icon) and rendered at the sizes the icon
@@ -73,6 +90,7 @@ SVG
 }
 make_icon
 [ "${1:-}" = icons ] && exit 0
+
 
 font_title="Noto-Serif-CJK-SC-Bold"
 font_text="Noto-Serif-CJK-SC-Bold"
@@ -197,6 +215,7 @@ convert "$tmp/help.png" -raise 4x4 \
     -font "$font_text" -pointsize 30 -gravity NorthWest -fill '#3c2605' \
     "${draw[@]}" \
     "${PNG_OPTS[@]}" "$art/helppanel.png"
+make_1x
 
 for f in "$art"/*.png "$keys"/*.jpg "$icons"/*.png; do
   identify -format '%f %wx%h %b\n' "$f"

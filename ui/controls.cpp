@@ -9,6 +9,7 @@
 #include <QAccessibleWidget>
 #include <QClipboard>
 #include <QDate>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHelpEvent>
@@ -178,23 +179,38 @@ void PictureBox::paintEvent(QPaintEvent *) {
     painter.drawPixmap(rect(), m_picture);
 }
 
-// The built-in pictures have twice the pixels a usual screen shows. An opaque one is kept
-// as drawn at the size shown (the backdrop in 0.6 MB where its decode takes 2.4 MB), the
-// same pixels the scaled drawing gave; one with transparency would round differently
-// drawn twice, and stays whole, shared through the pixmap cache with its other boxes.
+namespace {
+
+// A built-in picture, decoded once for all the boxes that show it.
+QPixmap sharedPicture(const QString &path) {
+    QPixmap shared;
+    if (!QPixmapCache::find(path, &shared)) {
+        shared = QPixmap::fromImage(builtInImage(path));
+        QPixmapCache::insert(path, shared);
+    }
+    return shared;
+}
+
+} // namespace
+
+// The built-in pictures have twice the pixels a usual screen shows. Where a box shows one
+// at half its size, the same picture made at that size (art/1x) is drawn as it is:
+// decoding four times the pixels and scaling them down took most of the first frame.
+// Otherwise an opaque one is kept as drawn at the size shown (the backdrop in 0.6 MB where
+// its decode takes 2.4 MB), the same pixels the scaled drawing gave; one with transparency
+// would round differently drawn twice, and stays whole, shared with its other boxes.
 QPixmap PictureBox::builtInPicture(QSize shown) {
+    const QString atScreenSize = QStringLiteral(":/art/1x/") + QFileInfo(m_builtIn).fileName();
+    if (QImageReader(atScreenSize, "png").size() == shown) {
+        m_drawnToSize = true;
+        return sharedPicture(atScreenSize);
+    }
     QImageReader reader(m_builtIn, "png");
     reader.setAutoDetectImageFormat(false);
     m_drawnToSize =
         QImage::toPixelFormat(reader.imageFormat()).alphaUsage() == QPixelFormat::IgnoresAlpha;
-    if (!m_drawnToSize) {
-        QPixmap shared;
-        if (!QPixmapCache::find(m_builtIn, &shared)) {
-            shared = QPixmap::fromImage(reader.read());
-            QPixmapCache::insert(m_builtIn, shared);
-        }
-        return shared;
-    }
+    if (!m_drawnToSize)
+        return sharedPicture(m_builtIn);
     // Not through the pixmap cache: it would keep the whole picture.
     const QPixmap whole = QPixmap::fromImage(reader.read());
     if (whole.isNull())
