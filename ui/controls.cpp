@@ -201,7 +201,9 @@ QPixmap sharedPicture(const QString &path) {
 // would round differently drawn twice, and stays whole, shared with its other boxes.
 QPixmap PictureBox::builtInPicture(QSize shown) {
     const QString atScreenSize = QStringLiteral(":/art/1x/") + QFileInfo(m_builtIn).fileName();
-    if (QImageReader(atScreenSize, "png").size() == shown) {
+    QImageReader atScreen(atScreenSize, "png");
+    atScreen.setAutoDetectImageFormat(false); // else Qt loads its format plugins to ask them
+    if (atScreen.size() == shown) {
         m_drawnToSize = true;
         return sharedPicture(atScreenSize);
     }
