@@ -14,6 +14,7 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -821,6 +822,23 @@ void TestCuePlayer::withoutAudioDevice_behaviourHolds() {
     env.remove("TAPECALC_PULSE_CLI");
     env.remove("TAPECALC_PULSE_TAP");
     env.remove("TAPECALC_REQUIRE_TOOLS"); // the child's missing server is the point
+#ifdef Q_OS_WIN
+    // Under wine a Windows child's sound client finds the server through the Linux
+    // environment wine was started with, whatever environment the child is handed: wine's
+    // sound drivers are turned off instead, for the processes that open a device meanwhile
+    // (an empty list of them; a key only wine reads).
+    QSettings wine(R"(HKEY_CURRENT_USER\Software\Wine\Drivers)", QSettings::NativeFormat);
+    const QVariant drivers = wine.value("Audio");
+    wine.setValue("Audio", QString());
+    wine.sync();
+    const auto restoreDrivers = qScopeGuard([&] {
+        if (drivers.isValid())
+            wine.setValue("Audio", drivers);
+        else
+            wine.remove("Audio");
+        wine.sync();
+    });
+#endif
     QProcess child;
     child.setProcessEnvironment(env);
     child.setProcessChannelMode(QProcess::MergedChannels);
