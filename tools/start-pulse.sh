@@ -30,11 +30,12 @@ start_pulse() {
 
     # -n: no default.pa, so nothing restores or switches devices; its only sink is the
     # null sink, which makes it the default of this server and of no other. As root
-    # PulseAudio warns and runs.
+    # PulseAudio warns and runs. Its clients need no cookie, and without
+    # auth-cookie-enabled=0 it would write one into the home (~/.config/pulse/cookie).
     if ! pulseaudio --daemonize=yes --use-pid-file=yes --exit-idle-time=-1 --system=no -n \
         --log-target="file:$dir/pulseaudio.log" \
         --load="module-null-sink sink_name=capture" \
-        --load="module-native-protocol-unix socket=$dir/run/native auth-anonymous=1"; then
+        --load="module-native-protocol-unix socket=$dir/run/native auth-anonymous=1 auth-cookie-enabled=0"; then
         echo "start-pulse: the PulseAudio server did not start (see $dir/pulseaudio.log)" >&2
         stop_pulse
         return 1
