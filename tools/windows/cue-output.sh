@@ -1,5 +1,5 @@
 #!/bin/bash
-# The Windows sound output of the cues (audio/windowsoutput.cpp, PlaySoundW) under wine,
+# The Windows sound output of the cues (audio/windowsoutput.cpp, waveOut) under wine,
 # heard on a PulseAudio null sink of its own: builds audio/tests/windowsoutput_probe.cpp
 # with MinGW (no Qt needed), runs it in a wine prefix of its own (removed afterwards) while
 # parec records the sink's monitor, and checks the recording (heard.py): 440 Hz for
@@ -39,4 +39,4 @@ kill "$recorder"
 recorder=""
 # 300 ms of the first tone (not its 900), all 300 of the second, 200 of the third.
 python3 "$here/heard.py" tones "$work/heard.raw" 440:200:450 880:200:350 440:100:350
-echo "cue-output: PlaySoundW heard under wine, cut by the next sound and by a stop"
+echo "cue-output: waveOut heard under wine, cut by the next sound and by a stop"
