@@ -1,5 +1,5 @@
 // The sound output under the cue player, one file per system, chosen by the build:
-// PulseAudio's client library on Linux (pulseoutput.cpp), Windows' PlaySoundW
+// PulseAudio's client library on Linux (pulseoutput.cpp), Windows' waveOut
 // (windowsoutput.cpp), Qt Multimedia where neither exists (qtoutput.cpp). Plain C++, so
 // that a system's file needs nothing but that system. Called from one thread only.
 #pragma once

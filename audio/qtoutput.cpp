@@ -1,5 +1,5 @@
 // Cues through Qt Multimedia's default output, for systems with neither PulseAudio nor
-// PlaySoundW (macOS). Each cue gets a sink of its own, which takes a few tens of
+// waveOut (macOS). Each cue gets a sink of its own, which takes a few tens of
 // milliseconds to start.
 #include "audio/cueoutput.h"
 

@@ -1,58 +1,50 @@
-// Cues through Windows' own PlaySoundW: asynchronous, and each call stops the sound the
-// last one started. It is handed the samples the player has read and checked, as a WAV
-// image in memory, rather than the file's name: what sounds is what was measured (a file
-// whose header lies about its length, or one changed meanwhile, cannot surprise), and
-// every layout the reader knows plays, converted to what PlaySoundW takes.
+// Cues through Windows' own waveOut (winmm): each cue opens the default device, is
+// written to it as one buffer, and is cut by waveOutReset. It is handed the samples the
+// player has read and checked: what sounds is what was measured (a file whose header lies
+// about its length, or one changed meanwhile, cannot surprise), and every layout the reader
+// knows plays, converted to what waveOut takes.
+//
+// Not PlaySoundW, though it does the same in one call: PlaySoundW stops a sound by waiting,
+// without a bound, for the device to give its buffers back, and a device whose stream was
+// ended under it (a sound server that ended it, a device unplugged) never does, so the
+// next cue hung the program. Here no call waits for the device: a device that does not
+// give its buffer back is left to it, with the buffer, and closed at a later cue once it
+// has.
 #include "audio/cueoutput.h"
 
 #include <windows.h>
 
 #include <mmsystem.h>
 
-#include <cstdint>
+#include <list>
 #include <vector>
 
 namespace tapecalc {
 
 namespace {
 
-void put16(std::vector<char> &out, std::uint16_t v) {
-    out.push_back(static_cast<char>(v & 0xFF));
-    out.push_back(static_cast<char>(v >> 8));
-}
+// One cue on one opened device: the buffer the device reads and its header.
+struct Playback {
+    HWAVEOUT device = nullptr;
+    WAVEHDR header{};
+    std::vector<char> pcm;
 
-void put32(std::vector<char> &out, std::uint32_t v) {
-    put16(out, static_cast<std::uint16_t>(v & 0xFFFF));
-    put16(out, static_cast<std::uint16_t>(v >> 16));
-}
-
-// A plain PCM WAV of the samples: a RIFF header, the fmt chunk, the data chunk.
-std::vector<char> wavImage(const PcmFormat &format, const char *pcm, std::size_t bytes) {
-    std::vector<char> out;
-    out.reserve(44 + bytes);
-    const auto frameBytes = static_cast<std::uint16_t>(format.bytesPerFrame());
-    out.insert(out.end(), {'R', 'I', 'F', 'F'});
-    put32(out, static_cast<std::uint32_t>(36 + bytes));
-    out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    put32(out, 16);
-    put16(out, 1); // WAVE_FORMAT_PCM
-    put16(out, static_cast<std::uint16_t>(format.channels));
-    put32(out, static_cast<std::uint32_t>(format.rate));
-    put32(out, static_cast<std::uint32_t>(format.rate) * frameBytes);
-    put16(out, frameBytes);
-    put16(out, static_cast<std::uint16_t>(format.bytesPerSample() * 8));
-    out.insert(out.end(), {'d', 'a', 't', 'a'});
-    put32(out, static_cast<std::uint32_t>(bytes));
-    out.insert(out.end(), pcm, pcm + bytes);
-    return out;
-}
+    // Stops the sound and closes the device; false while the device still holds the
+    // buffer, which must then stay as it is.
+    bool close() {
+        waveOutReset(device);
+        if (waveOutUnprepareHeader(device, &header, sizeof header) == WAVERR_STILLPLAYING)
+            return false;
+        return waveOutClose(device) != WAVERR_STILLPLAYING;
+    }
+};
 
 class WindowsOutput final : public CueOutput {
   public:
     ~WindowsOutput() override { cut(); }
 
-    // The first PlaySoundW loads the audio stack and opens the device, which takes a
-    // while: a few milliseconds of silence do that ahead of the first cue.
+    // The first device opened loads the audio stack, which takes a while: a few
+    // milliseconds of silence do that ahead of the first cue.
     void open() override {
         if (m_opened)
             return;
@@ -69,29 +61,45 @@ class WindowsOutput final : public CueOutput {
 
     void start(const PcmFormat &format, const char *pcm, std::size_t bytes) override {
         m_opened = true;
-        cut(); // the image sounding now is freed only once it has stopped
-        m_image = wavImage(format, pcm, bytes);
-        const auto *image = reinterpret_cast<LPCWSTR>(m_image.data());
-        if (!PlaySoundW(image, nullptr, SND_MEMORY | SND_ASYNC | SND_NODEFAULT))
-            m_image.clear();
-    }
-
-    void cut() override {
-        if (m_image.empty())
+        cut();
+        WAVEFORMATEX wave{};
+        wave.wFormatTag = WAVE_FORMAT_PCM;
+        wave.nChannels = static_cast<WORD>(format.channels);
+        wave.nSamplesPerSec = static_cast<DWORD>(format.rate);
+        wave.nBlockAlign = static_cast<WORD>(format.bytesPerFrame());
+        wave.nAvgBytesPerSec = wave.nSamplesPerSec * wave.nBlockAlign;
+        wave.wBitsPerSample = static_cast<WORD>(format.bytesPerSample() * 8);
+        auto &playback = m_playbacks.emplace_back();
+        if (waveOutOpen(&playback.device, WAVE_MAPPER, &wave, 0, 0, CALLBACK_NULL) !=
+            MMSYSERR_NOERROR) {
+            m_playbacks.pop_back();
             return;
-        PlaySoundW(nullptr, nullptr, 0);
-        m_image.clear();
+        }
+        playback.pcm.assign(pcm, pcm + bytes);
+        playback.header.lpData = playback.pcm.data();
+        playback.header.dwBufferLength = static_cast<DWORD>(bytes);
+        if (waveOutPrepareHeader(playback.device, &playback.header, sizeof playback.header) !=
+                MMSYSERR_NOERROR ||
+            waveOutWrite(playback.device, &playback.header, sizeof playback.header) !=
+                MMSYSERR_NOERROR)
+            cut();
     }
 
-    // Stopping here could clip what the device still holds: the image is kept until the
-    // next cue replaces it.
+    // Every device still open is stopped and closed; one still holding its buffer is kept
+    // for the next time.
+    void cut() override {
+        m_playbacks.remove_if([](Playback &p) { return p.close(); });
+    }
+
+    // Stopping here could clip what the device still holds: the cue is closed when the
+    // next one starts.
     void end() override {}
 
-    // PlaySoundW does not tell how far it has played.
+    // The player's own clock ends a cue: a device that was taken away would never say.
     bool playedOut() override { return true; }
 
   private:
-    std::vector<char> m_image; // read by PlaySoundW while it sounds
+    std::list<Playback> m_playbacks; // a list: the devices hold the headers' addresses
     bool m_opened = false;
 };
 

@@ -3,6 +3,7 @@
 #include "audio/cueplayer.h"
 #include "audio/wavreader.h"
 #include "tests/missing.h"
+#include "tests/sinktap.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -11,7 +12,9 @@
 #include <QKeyEvent>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QScopeGuard>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -117,7 +120,6 @@ class KeyLog : public QWidget {
 
 // What a recording of the null sink's monitor holds, in 10 ms windows.
 struct Recording {
-    int rate = 0;
     QList<double> windowPeaks; // each 0..1
     double peak() const {
         double p = 0;
@@ -140,104 +142,64 @@ struct Recording {
     }
 };
 
-// Reads parec's 16-bit WAV; the data runs to the end of the file whatever the header
-// says, since a recorder that is stopped may not have rewritten the sizes.
-std::optional<Recording> readRecording(const QString &path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QByteArray b = f.readAll();
-    const qsizetype fmt = b.indexOf("fmt ");
-    const qsizetype data = b.indexOf("data");
-    if (fmt < 0 || data < 0 || fmt + 24 > b.size())
-        return std::nullopt;
-    const int channels = qFromLittleEndian<quint16>(b.constData() + fmt + 10);
-    const int rate = int(qFromLittleEndian<quint32>(b.constData() + fmt + 12));
-    const int bits = qFromLittleEndian<quint16>(b.constData() + fmt + 22);
-    if (bits != 16 || channels < 1 || rate <= 0)
-        return std::nullopt;
+// The tap's raw samples in 10 ms windows; a window cut off at the end is left out.
+Recording recordingOf(const QByteArray &samples) {
     Recording r;
-    r.rate = rate;
-    const char *p = b.constData() + data + 8;
-    const qsizetype frames = (b.size() - data - 8) / (2 * channels);
-    const qsizetype perWindow = rate / 100;
+    constexpr qsizetype perWindow = tapecalc::test::kTapRate / 100;
+    const qsizetype frames = samples.size() / 2;
     for (qsizetype w = 0; w + perWindow <= frames; w += perWindow) {
         int peak = 0;
-        for (qsizetype i = w * channels; i < (w + perWindow) * channels; ++i)
-            peak = std::max(peak, std::abs(int(qFromLittleEndian<qint16>(p + 2 * i))));
+        for (qsizetype i = w; i < w + perWindow; ++i)
+            peak = std::max(peak,
+                            std::abs(int(qFromLittleEndian<qint16>(samples.constData() + 2 * i))));
         r.windowPeaks.append(peak / 32768.0);
     }
     return r;
 }
 
+// The server's own sink, "capture", as its default: what every output plays there is
+// recorded, and nothing else is.
 bool captureSinkReachable(QString *why) {
-    QProcess pactl;
-    pactl.start("pactl", {"list", "short", "sinks"});
-    if (!pactl.waitForFinished(5000) || pactl.exitStatus() != QProcess::NormalExit ||
-        pactl.exitCode() != 0) {
-        *why = "no PulseAudio server reachable (eval \"$(bash tools/start-pulse.sh)\" starts "
-               "one of the tests' own)";
+    const std::optional<QString> sinks = tapecalc::test::pulseCommand("list-sinks", why);
+    if (!sinks)
         return false;
-    }
-    if (!pactl.readAllStandardOutput().contains("\tcapture\t")) {
+    if (!sinks->contains("\tname: <capture>\n")) {
         *why = "the PulseAudio server has no sink named \"capture\" (tools/start-pulse.sh)";
         return false;
     }
-    pactl.start("pactl", {"get-default-sink"});
-    if (!pactl.waitForFinished(5000) || pactl.readAllStandardOutput().trimmed() != "capture") {
+    if (!QRegularExpression(R"(\* index: \d+\n\tname: <capture>\n)").match(*sinks).hasMatch()) {
         *why = "the PulseAudio server's default sink is not the \"capture\" sink";
         return false;
     }
     return true;
 }
 
-qint64 fileSize(const QString &path) {
-    return QFileInfo(path).size();
+// The indexes of the streams playing on the server now.
+QList<int> sinkInputs() {
+    QList<int> ids;
+    const std::optional<QString> list = tapecalc::test::pulseCommand("list-sink-inputs");
+    if (!list)
+        return ids;
+    static const QRegularExpression index(R"(^\s*index: (\d+)$)",
+                                          QRegularExpression::MultilineOption);
+    for (const QRegularExpressionMatch &m : index.globalMatch(*list))
+        ids.append(m.captured(1).toInt());
+    return ids;
 }
 
-// The byte rate field of a WAV header; a CD-quality guess when it cannot be read.
-qint64 byteRateOf(const QString &path) {
-    QFile f(path);
-    const QByteArray head = f.open(QIODevice::ReadOnly) ? f.read(256) : QByteArray();
-    const qsizetype fmt = head.indexOf("fmt ");
-    if (fmt < 0 || fmt + 20 > head.size())
-        return 44100 * 4;
-    return qFromLittleEndian<quint32>(head.constData() + fmt + 16);
-}
-
-// Records the capture sink's monitor while `during` runs.
-std::optional<Recording> recordWhile(const QString &file, const std::function<void()> &during) {
-    QFile::remove(file);
-    QProcess parec;
-    parec.start("parec", {"-d", "capture.monitor", "--latency-msec=20", "--file-format=wav", file});
-    if (!parec.waitForStarted(5000))
+// Records the capture sink while `during` runs, with silence on both sides.
+std::optional<Recording> recordWhile(const std::function<void()> &during) {
+    tapecalc::test::SinkTap tap;
+    QString why;
+    if (!tap.start(&why)) {
+        qWarning("%s", qPrintable(why));
         return std::nullopt;
-    // An idle null sink may take a couple of seconds to deliver its first block to a new
-    // recorder; until then nothing that plays would be in the recording.
-    QElapsedTimer sinceData;
-    sinceData.start();
-    while (fileSize(file) <= 44 && sinceData.elapsed() < 10000)
-        QTest::qWait(5);
-    if (fileSize(file) <= 44)
-        return std::nullopt;
-    sinceData.restart();
+    }
     // Silence first, so that the start of the cue is seen as a change.
     QTest::qWait(400);
     during();
     QTest::qWait(300);
-    // The recorder lags behind real time; stopping it too early would lose the cue's end.
-    const qint64 bytesPerSecond = byteRateOf(file);
-    const qint64 wanted = 44 + (sinceData.elapsed() - 50) * bytesPerSecond / 1000;
-    QElapsedTimer catchUp;
-    catchUp.start();
-    while (fileSize(file) < wanted && catchUp.elapsed() < 5000)
-        QTest::qWait(10);
-    parec.terminate();
-    if (!parec.waitForFinished(5000)) {
-        parec.kill();
-        parec.waitForFinished(2000);
-    }
-    return readRecording(file);
+    return recordingOf(tap.stop());
 }
 
 } // namespace
@@ -649,8 +611,8 @@ void TestCuePlayer::realOutput_toneIsRecorded() {
         player.warmUp();
         QTest::qWait(300);
     }
-    const auto rec = recordWhile(path("rec-tone.wav"), [&] { player.playBlocking(cue); });
-    QVERIFY2(rec, "parec made no readable recording");
+    const auto rec = recordWhile([&] { player.playBlocking(cue); });
+    QVERIFY2(rec, "the sink could not be recorded");
     const int first = rec->firstLoud(0.1);
     const int last = rec->lastLoud(0.1);
     qInfo("recording %lld ms, peak %.3f, tone from %d ms to %d ms", rec->ms(), rec->peak(),
@@ -679,8 +641,8 @@ void TestCuePlayer::realOutput_everyLayoutIsHeard() {
     for (const Layout &layout : layouts) {
         const QString cue = path(QString::fromUtf8(layout.name) + ".wav");
         QVERIFY(writeFile(cue, toneWavIn(layout.format)));
-        const auto rec = recordWhile(cue + ".rec.wav", [&] { player.playBlocking(cue); });
-        QVERIFY2(rec, "parec made no readable recording");
+        const auto rec = recordWhile([&] { player.playBlocking(cue); });
+        QVERIFY2(rec, "the sink could not be recorded");
         const int heardMs = (rec->lastLoud(0.1) - rec->firstLoud(0.1) + 1) * 10;
         qInfo("%s: peak %.3f, heard %d ms", layout.name, rec->peak(), heardMs);
         QVERIFY2(rec->peak() > 0.3, layout.name);
@@ -688,41 +650,37 @@ void TestCuePlayer::realOutput_everyLayoutIsHeard() {
     }
 }
 
-// The server may end a stream at any time (a device removed, a user's command): the
-// next cue opens another.
+// The server may end a stream at any time (a device removed, a user's command), even
+// while a cue sounds: the next cue is heard all the same.
 void TestCuePlayer::realOutput_streamEndedByServer_nextCueHeard() {
-    if (qstrcmp(TAPECALC_CUE_OUTPUT, "pulse") != 0)
-        QSKIP("only the PulseAudio output keeps a stream open between cues");
     QString why;
     if (!captureSinkReachable(&why))
         TAPECALC_MISSING(qPrintable(why));
+    const bool keepsOne = qstrcmp(TAPECALC_CUE_OUTPUT, "pulse") == 0;
     CuePlayer player(&makeCueOutput);
     player.playBlocking(tone("opens.wav", 100));
-    // pactl cannot end a stream; pacmd can, through the server's command-line module.
-    QProcess pactl;
-    pactl.start("pactl", {"load-module", "module-cli-protocol-unix"});
-    QVERIFY(pactl.waitForFinished(5000) && pactl.exitCode() == 0);
-    const QString cliModule = QString::fromLatin1(pactl.readAllStandardOutput().trimmed());
-    const auto unload = qScopeGuard([&] {
-        QProcess::execute("pactl", {"unload-module", cliModule});
-    });
-    pactl.start("pactl", {"list", "sink-inputs"});
-    QVERIFY(pactl.waitForFinished(5000));
-    int ended = 0;
-    const QByteArray ours =
-        "application.process.id = \"" + QByteArray::number(QCoreApplication::applicationPid());
-    for (const QByteArray &block : pactl.readAllStandardOutput().split('#')) {
-        if (block.contains(ours)) {
-            const QString id = QString::fromLatin1(block.left(block.indexOf('\n')).trimmed());
-            QCOMPARE(QProcess::execute("pacmd", {"kill-sink-input", id}), 0);
-            ++ended;
-        }
+    const QList<int> afterFirstCue = sinkInputs();
+    player.play(tone("ended.wav", 3000));
+    QTest::qWait(300);
+    const QList<int> sounding = sinkInputs();
+    QVERIFY2(!sounding.isEmpty(), "no stream on the server while a cue sounds");
+    if (keepsOne) {
+        // One stream, kept open from cue to cue.
+        QCOMPARE(sounding.size(), 1);
+        QCOMPARE(afterFirstCue, sounding);
     }
-    QCOMPARE(ended, 1); // one stream, kept open from cue to cue
+    for (int id : sounding)
+        QCOMPARE(tapecalc::test::pulseCommand(QString("kill-sink-input %1").arg(id)),
+                 std::optional<QString>(QString()));
+    QVERIFY(player.isPlaying()); // the output does not know yet
     const QString cue = tone("after.wav", 400);
-    const auto rec = recordWhile(path("rec-after.wav"), [&] { player.playBlocking(cue); });
-    QVERIFY2(rec, "parec made no readable recording");
+    const auto rec = recordWhile([&] { player.playBlocking(cue); });
+    QVERIFY2(rec, "the sink could not be recorded");
+    const int heardMs = (rec->lastLoud(0.1) - rec->firstLoud(0.1) + 1) * 10;
+    qInfo("after the end of %lld stream(s): peak %.3f, heard %d ms", qlonglong(sounding.size()),
+          rec->peak(), heardMs);
     QVERIFY2(rec->peak() > 0.3, "the cue after the stream ended did not come out");
+    QVERIFY2(heardMs >= 400 * 9 / 10 && heardMs <= 400 + 100, qPrintable(QString::number(heardMs)));
 }
 
 void TestCuePlayer::realOutput_shippedCueIsHeard_data() {
@@ -740,8 +698,8 @@ void TestCuePlayer::realOutput_shippedCueIsHeard() {
     const QString cue = QStringLiteral(TAPECALC_SOURCE_DIR "/shengyin/") + name;
     QVERIFY(QFileInfo::exists(cue));
     CuePlayer player(&makeCueOutput);
-    const auto rec = recordWhile(path("rec-" + name), [&] { player.playBlocking(cue); });
-    QVERIFY2(rec, "parec made no readable recording");
+    const auto rec = recordWhile([&] { player.playBlocking(cue); });
+    QVERIFY2(rec, "the sink could not be recorded");
     qInfo("%s: peak %.3f", qPrintable(name), rec->peak());
     QVERIFY2(rec->peak() > 0.3, "the cue did not come out");
 }
@@ -750,8 +708,8 @@ void TestCuePlayer::realOutput_silenceWhenNothingPlays() {
     QString why;
     if (!captureSinkReachable(&why))
         TAPECALC_MISSING(qPrintable(why));
-    const auto rec = recordWhile(path("rec-silence.wav"), [] {});
-    QVERIFY2(rec, "parec made no readable recording");
+    const auto rec = recordWhile([] {});
+    QVERIFY2(rec, "the sink could not be recorded");
     QVERIFY2(rec->ms() >= 300, qPrintable(QString::number(rec->ms())));
     QVERIFY2(rec->peak() < 0.01, qPrintable(QString::number(rec->peak())));
 }
@@ -772,12 +730,12 @@ void TestCuePlayer::realOutput_secondCueCutsTheFirst() {
     QVERIFY(writeFile(shortCue, otherLayout ? toneWavIn({PcmSample::UInt8, 11025, 2}, 300, 880)
                                             : toneWav(300, 880)));
     CuePlayer player(&makeCueOutput);
-    const auto rec = recordWhile(path("rec-cut.wav"), [&] {
+    const auto rec = recordWhile([&] {
         player.play(longCue);
         QTest::qWait(300);
         player.playBlocking(shortCue);
     });
-    QVERIFY2(rec, "parec made no readable recording");
+    QVERIFY2(rec, "the sink could not be recorded");
     const int heardMs = (rec->lastLoud(0.1) - rec->firstLoud(0.1) + 1) * 10;
     qInfo("heard %d ms of sound", heardMs);
     // 300 ms of the long cue and all of the short one; never the long cue's full length.
@@ -792,8 +750,8 @@ void TestCuePlayer::realOutput_longCueHeardWhole() {
     const QString cue = path("long-float.wav"); // 1.5 MB of samples
     QVERIFY(writeFile(cue, toneWavIn({PcmSample::Float, 48000, 2}, 4000)));
     CuePlayer player(&makeCueOutput);
-    const auto rec = recordWhile(path("rec-long.wav"), [&] { player.playBlocking(cue); });
-    QVERIFY2(rec, "parec made no readable recording");
+    const auto rec = recordWhile([&] { player.playBlocking(cue); });
+    QVERIFY2(rec, "the sink could not be recorded");
     const int heardMs = (rec->lastLoud(0.1) - rec->firstLoud(0.1) + 1) * 10;
     QVERIFY2(heardMs >= 4000 * 9 / 10 && heardMs <= 4000 + 100,
              qPrintable(QString::number(heardMs)));
@@ -806,10 +764,10 @@ void TestCuePlayer::realOutput_stalledDevice_waitIsBounded() {
     if (!captureSinkReachable(&why))
         TAPECALC_MISSING(qPrintable(why));
     // A suspended sink takes no data: the device never reports the cue as played.
-    QCOMPARE(QProcess::execute("pactl", {"suspend-sink", "capture", "1"}), 0);
-    const auto resume = qScopeGuard([] {
-        QProcess::execute("pactl", {"suspend-sink", "capture", "0"});
-    });
+    const std::optional<QString> ok = QString();
+    QCOMPARE(tapecalc::test::pulseCommand("suspend-sink capture 1"), ok);
+    const auto resume =
+        qScopeGuard([&] { QCOMPARE(tapecalc::test::pulseCommand("suspend-sink capture 0"), ok); });
     CuePlayer player(&makeCueOutput);
     QSignalSpy ended(&player, &CuePlayer::cueEnded);
     QElapsedTimer clock;
@@ -850,6 +808,9 @@ void TestCuePlayer::realOutput_manyCuesInARow() {
 void TestCuePlayer::withoutAudioDevice_behaviourHolds() {
     if (qEnvironmentVariableIsSet("TAPECALC_CUE_CHILD"))
         QSKIP("already the run without an audio device");
+    QString why;
+    if (!captureSinkReachable(&why))
+        TAPECALC_MISSING(qPrintable(why));
     QTemporaryDir runtime;
     QVERIFY(runtime.isValid());
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -857,7 +818,27 @@ void TestCuePlayer::withoutAudioDevice_behaviourHolds() {
     env.insert("XDG_RUNTIME_DIR", runtime.path());
     env.insert("PULSE_SERVER", "unix:" + runtime.filePath("no-such-socket"));
     env.insert("QT_QPA_PLATFORM", "offscreen");
+    // The child records nothing itself: what it plays is recorded here.
+    env.remove("TAPECALC_PULSE_CLI");
+    env.remove("TAPECALC_PULSE_TAP");
     env.remove("TAPECALC_REQUIRE_TOOLS"); // the child's missing server is the point
+#ifdef Q_OS_WIN
+    // Under wine a Windows child's sound client finds the server through the Linux
+    // environment wine was started with, whatever environment the child is handed: wine's
+    // sound drivers are turned off instead, for the processes that open a device meanwhile
+    // (an empty list of them; a key only wine reads).
+    QSettings wine(R"(HKEY_CURRENT_USER\Software\Wine\Drivers)", QSettings::NativeFormat);
+    const QVariant drivers = wine.value("Audio");
+    wine.setValue("Audio", QString());
+    wine.sync();
+    const auto restoreDrivers = qScopeGuard([&] {
+        if (drivers.isValid())
+            wine.setValue("Audio", drivers);
+        else
+            wine.remove("Audio");
+        wine.sync();
+    });
+#endif
     QProcess child;
     child.setProcessEnvironment(env);
     child.setProcessChannelMode(QProcess::MergedChannels);
@@ -871,12 +852,21 @@ void TestCuePlayer::withoutAudioDevice_behaviourHolds() {
                                 "chineseFileName_plays",
                                 "inputDuringBlockingPlay_deliveredAfterwardsInOrder",
                                 "realOutput_toneIsRecorded"};
-    child.start(QCoreApplication::applicationFilePath(), functions);
-    QVERIFY(child.waitForFinished(120000));
+    bool finished = false;
+    const auto rec = recordWhile([&] {
+        child.start(QCoreApplication::applicationFilePath(), functions);
+        finished = child.waitForFinished(120000);
+    });
     const QByteArray out = child.readAll();
+    QVERIFY2(finished, out.constData());
     QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, out.constData());
     QVERIFY2(out.contains("SKIP   : TestCuePlayer::realOutput_toneIsRecorded("),
-             "the child still found an audio server");
+             "the child did not skip its recording");
+    // Its cues sounded nowhere: it had no server.
+    QVERIFY2(rec, "the sink could not be recorded");
+    qInfo("the sink while the child played: %lld ms, peak %.4f", rec->ms(), rec->peak());
+    QVERIFY2(rec->ms() >= 3000, qPrintable(QString::number(rec->ms())));
+    QVERIFY2(rec->peak() < 0.01, "the child's cues were heard: it still found the server");
 }
 
 QTEST_MAIN(TestCuePlayer)

@@ -14,7 +14,7 @@ target_link_libraries(tapecalc PRIVATE tapecalc_resources)
 
 # The Qt plugins the window loads, by the kind Qt files them under: the Windows platform,
 # the native style (the message boxes) and JPEG for the key pictures in anniu/. Qt's print
-# support needs no plugin on Windows, and the cues go to PlaySoundW, outside Qt.
+# support needs no plugin on Windows, and the cues go to waveOut, outside Qt.
 set(tapecalc_plugin_kinds platforms:qwindows styles imageformats:qjpeg)
 set(tapecalc_plugins)
 foreach(module Gui Widgets)

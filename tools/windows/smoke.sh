@@ -5,6 +5,11 @@
 #    keys, the installed program driven with real key presses and clicks (12.5+3*4 Enter
 #    gives 62 on the display, read back through 复制 and the clipboard; 保存 puts the tape
 #    in %APPDATA%\tapecalc\shujucuncu);
+#  - its voice, on the null sink of a PulseAudio server of its own (tools/start-pulse.sh),
+#    recorded with parec and read by heard.py: the shipped cues heard while 12.5+3*4 Enter
+#    is typed; then two digit cues replaced by tones of the script's own, 440 Hz for 1.5 s
+#    and 880 Hz for 300 ms, and their keys pressed 300 ms apart: 440 Hz heard, then
+#    880 Hz, and no 440 Hz once the 880 Hz has started (the second key cuts the first);
 #  - the portable zip unpacked into "Desktop\我的 工具 (便携版)": the program folder itself,
 #    whose 保存 puts the tape in the shujucuncu\ beside tapecalc.exe, not in %APPDATA%;
 #  - the silent uninstall, which leaves no file, Start menu entry or registry key of the
@@ -25,6 +30,8 @@ source "$root/tools/setup.sh"
 source "$root/tools/xvfb.sh"
 # shellcheck source=wineprefix.sh
 source "$here/wineprefix.sh"
+# shellcheck source=../start-pulse.sh
+source "$root/tools/start-pulse.sh"
 
 setup=${1:-}
 if [ -z "$setup" ]; then
@@ -38,7 +45,8 @@ fi
 zip=${setup%-setup.exe}.zip
 setup=$(readlink -f "$setup")
 zip=$(readlink -f "$zip")
-tapecalc_install_missing wine wine64 xvfb xauth xdotool xclip binutils-mingw-w64-x86-64
+tapecalc_install_missing wine wine64 xvfb xauth xdotool xclip binutils-mingw-w64-x86-64 \
+    pulseaudio pulseaudio-utils python3
 
 fail() {
     echo "FAIL: $*" >&2
@@ -66,9 +74,12 @@ mkdir -m 700 "$XDG_RUNTIME_DIR"
 # No Mono, no Gecko, no menu builder.
 export WINEPREFIX=$work/prefix WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+recorder=""
 cleanup() {
     # Only this prefix's wine processes: the program, a hung installer, the desktop.
     wineserver -k 2>/dev/null || true
+    [ -z "$recorder" ] || kill "$recorder" 2>/dev/null || true
+    stop_pulse
     # shellcheck disable=SC2154 # set by start_xvfb
     kill "$xvfb_pid" 2>/dev/null || true
     wait "$xvfb_pid" 2>/dev/null || true
@@ -78,6 +89,22 @@ cleanup() {
 # display comes first, before any wine process.
 start_xvfb 1280x1024x24
 trap cleanup EXIT
+# The voice goes to the null sink of a server of the script's own, never to the machine's
+# sound output; winepulse in the prefix finds it through PULSE_SERVER.
+start_pulse || fail "no PulseAudio server"
+
+record() { # raw file: what the sink plays from now until `recorded`, for heard.py
+    parec -d capture.monitor --raw --format=s16le --rate=22050 --channels=1 \
+        --latency-msec=5 >"$1" &
+    recorder=$!
+    sleep 0.5
+}
+recorded() {
+    sleep 0.5 # what the recorder has not read yet
+    kill "$recorder"
+    wait "$recorder" 2>/dev/null || true
+    recorder=""
+}
 
 step "wine prefix"
 make_wine_prefix
@@ -88,24 +115,37 @@ windows_path() { # a path inside the prefix's C: drive as Windows sees it
     printf 'C:\\%s' "${p//\//\\}"
 }
 
-# The program at a Windows path: 12.5+3*4 Enter, the display read back through 复制 and
-# the clipboard, Page Up and 保存, then Esc.
-drive_program() {
+# The program at a Windows path started, its window found (window, program) and the entry
+# box clicked, so that keys go there.
+open_program() {
     # A UTF-8 locale, so that wine reads a path that is not ASCII.
     LC_ALL=C.UTF-8 wine "$1" >"$work/program.log" 2>&1 &
-    local program=$! window shown
+    program=$!
     window=$(timeout 60 xdotool search --sync --onlyvisible --classname tapecalc.exe |
         head -n 1) || fail "no window within 60 s: $(cat "$work/program.log")"
-    # The window is borderless at the top left of its own geometry; points are the
-    # window's pixels at 96 dpi (the key table's twips / 15).
-    at() { # x y [button]: a click at a point of the window
-        xdotool mousemove --window "$window" "$1" "$2" click "${3:-1}"
-        sleep 0.3
-    }
     at 176 80 # the entry box (a press on the gold background would start moving the window)
+}
+# The window is borderless at the top left of its own geometry; points are the window's
+# pixels at 96 dpi (the key table's twips / 15).
+at() { # x y [button]: a click at a point of the window
+    xdotool mousemove --window "$window" "$1" "$2" click "${3:-1}"
+    sleep 0.3
+}
+close_program() {
+    xdotool key Escape
+    timeout 20 tail --pid="$program" -f /dev/null || fail "the program is still running after Esc"
+}
+
+# The program at a Windows path: 12.5+3*4 Enter (recorded into the raw file given second,
+# if any), the display read back through 复制 and the clipboard, Page Up and 保存, then Esc.
+drive_program() {
+    local shown
+    open_program "$1"
+    [ -z "${2:-}" ] || record "$2"
     xdotool type --delay 120 '12.5+3*4'
     xdotool key Return
     sleep 1
+    [ -z "${2:-}" ] || recorded
     printf '' | xclip -selection clipboard
     at 113 36 3 # right button on the result
     xdotool key Down Return
@@ -117,8 +157,7 @@ drive_program() {
     sleep 1
     at 412 332 # 保存
     sleep 1
-    xdotool key Escape
-    timeout 20 tail --pid="$program" -f /dev/null || fail "the program is still running after Esc"
+    close_program
 }
 
 tapes() { # the tapes in a folder, one path a line (none when there is no folder)
@@ -186,12 +225,44 @@ wine reg query "$uninstall" /s 2>/dev/null | grep -q 'DisplayName.*TapeCalc' ||
     fail "no entry in Apps & features"
 wine reg query "$vendor" /s >/dev/null 2>&1 || fail "no key $vendor"
 
+installed_exe="C:\\Program Files\\TapeCalc\\bin\\tapecalc.exe"
 step "the installed program: 62 on the display, the tape in %APPDATA%\\tapecalc\\shujucuncu"
-drive_program "C:\\Program Files\\TapeCalc\\bin\\tapecalc.exe"
+drive_program "$installed_exe" "$work/typed.raw"
 appdata=$profile/AppData/Roaming/tapecalc/shujucuncu
 check_tape "$appdata"
 [ -z "${TAPECALC_SMOKE_KEEP:-}" ] || cp "$(tapes "$appdata")" "$TAPECALC_SMOKE_KEEP"
 [ ! -e "$program_dir/bin/shujucuncu" ] || fail "a tape folder was made among the programs"
+
+step "its voice while 12.5+3*4 Enter was typed: the shipped cues"
+# Nine cues of 0.14 to 0.5 s, each cut by the next key 120 ms on but the last; the spoken
+# words have quiet stretches of their own.
+python3 "$here/heard.py" sound "$work/typed.raw" 500 3500 | sed 's/^/    /' ||
+    fail "the shipped cues were not heard"
+
+step "two digit keys 300 ms apart: the second cue cuts the first"
+# A digit key speaks its digit's cue (core/actions.cpp: characterCue): 7 and 8 speak tones.
+shengyin=$program_dir/share/tapecalc/shengyin
+python3 - "$shengyin" <<'PYTHON'
+import math, struct, sys, wave
+for name, hz, ms in (("7.wav", 440, 1500), ("8.wav", 880, 300)):
+    with wave.open(f"{sys.argv[1]}/{name}", "wb") as w:
+        w.setnchannels(1)
+        w.setsampwidth(2)
+        w.setframerate(22050)
+        w.writeframes(b"".join(struct.pack("<h", round(16384 * math.sin(2 * math.pi * hz * i / 22050)))
+                               for i in range(22050 * ms // 1000)))
+PYTHON
+open_program "$installed_exe"
+sleep 1 # the sound output opens once the window is up
+record "$work/keys.raw"
+xdotool key 7
+sleep 0.3
+xdotool key 8
+sleep 1.5
+recorded
+close_program
+python3 "$here/heard.py" tones "$work/keys.raw" 440:150:1000 880:200:450 --stray 0 |
+    sed 's/^/    /' || fail "not the first tone cut by the second"
 
 portable="$profile/Desktop/我的 工具 (便携版)"
 step "the portable zip in $(windows_path "$portable"): the tape beside tapecalc.exe"
