@@ -106,8 +106,7 @@ int main(int argc, char *argv[]) {
             // exposed, which it does with the map: well after the damage report starts.
             // The window's whole area counts as damaged when the report starts: that is
             // taken back, so the next report is the program's drawing.
-            const Damage damage =
-                XDamageCreate(display, event.xmap.window, XDamageReportNonEmpty);
+            const Damage damage = XDamageCreate(display, event.xmap.window, XDamageReportNonEmpty);
             XSync(display, False);
             XEvent initial;
             while (XCheckTypedEvent(display, damageEvent + XDamageNotify, &initial)) {
