@@ -89,13 +89,31 @@ pulse_load_on_free_port() { # variable, module, module arguments...
     return 1
 }
 
+# Records what the sink plays into a raw file in the form tools/windows/heard.py reads
+# (16-bit little-endian mono at 22050 Hz) until stop_recording. The recorder's pid is kept
+# in the server's folder, so that stop_pulse ends a recording left running too.
+record_sink() { # raw file
+    parec -d capture.monitor --raw --format=s16le --rate=22050 --channels=1 \
+        --latency-msec=5 >"$1" &
+    echo $! >"$TAPECALC_PULSE_DIR/recorder.pid"
+    sleep 0.5 # the recorder connects and starts taking samples
+}
+stop_recording() {
+    local pidfile=$TAPECALC_PULSE_DIR/recorder.pid pid
+    pid=$(cat "$pidfile" 2>/dev/null) || return 0
+    sleep 0.5 # what the recorder has not read yet
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+    rm -f "$pidfile"
+}
+
 # Ends the server start_pulse started (its pid file and listener are in its folder)
 # and removes the folder. Safe to call twice or when nothing was started.
 stop_pulse() {
     local dir=${TAPECALC_PULSE_DIR:-}
     [ -n "$dir" ] && [ -f "$dir/tapecalc-pulse" ] || return 0
     local pid
-    for pidfile in "$dir/listener.pid" "$dir/run/pid"; do
+    for pidfile in "$dir/recorder.pid" "$dir/listener.pid" "$dir/run/pid"; do
         pid=$(head -n 1 "$pidfile" 2>/dev/null) || continue
         [ -n "$pid" ] || continue
         kill "$pid" 2>/dev/null || continue

@@ -17,9 +17,7 @@ tapecalc_install_missing wine wine64 g++-mingw-w64-x86-64-posix pulseaudio pulse
     python3
 
 work=$(mktemp -d)
-recorder=""
-trap '[ -z "$recorder" ] || kill "$recorder" 2>/dev/null; wineserver -k 2>/dev/null || true
-      stop_pulse; rm -rf "$work"' EXIT
+trap 'wineserver -k 2>/dev/null || true; stop_pulse; rm -rf "$work"' EXIT
 x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -Wall -Wextra -Werror -I"$root" \
     "$root/audio/tests/windowsoutput_probe.cpp" "$root/audio/windowsoutput.cpp" \
     -o "$work/probe.exe" -lwinmm -static
@@ -29,14 +27,9 @@ export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree,mshtml="
 mkdir -p "$HOME"
 wineboot -i >/dev/null 2>&1
 wineserver -w
-parec -d capture.monitor --raw --format=s16le --rate=22050 --channels=1 --latency-msec=5 \
-    >"$work/heard.raw" &
-recorder=$!
-sleep 1
+record_sink "$work/heard.raw"
 timeout 120 wine "$work/probe.exe" || { echo "FAIL: the probe ended with $?" >&2; exit 1; }
-sleep 0.5
-kill "$recorder"
-recorder=""
+stop_recording
 # 300 ms of the first tone (not its 900), all 300 of the second, 200 of the third.
 python3 "$here/heard.py" tones "$work/heard.raw" 440:200:450 880:200:350 440:100:350
 echo "cue-output: waveOut heard under wine, cut by the next sound and by a stop"

@@ -74,11 +74,9 @@ mkdir -m 700 "$XDG_RUNTIME_DIR"
 # No Mono, no Gecko, no menu builder.
 export WINEPREFIX=$work/prefix WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-recorder=""
 cleanup() {
     # Only this prefix's wine processes: the program, a hung installer, the desktop.
     wineserver -k 2>/dev/null || true
-    [ -z "$recorder" ] || kill "$recorder" 2>/dev/null || true
     stop_pulse
     # shellcheck disable=SC2154 # set by start_xvfb
     kill "$xvfb_pid" 2>/dev/null || true
@@ -92,19 +90,6 @@ trap cleanup EXIT
 # The voice goes to the null sink of a server of the script's own, never to the machine's
 # sound output; winepulse in the prefix finds it through PULSE_SERVER.
 start_pulse || fail "no PulseAudio server"
-
-record() { # raw file: what the sink plays from now until `recorded`, for heard.py
-    parec -d capture.monitor --raw --format=s16le --rate=22050 --channels=1 \
-        --latency-msec=5 >"$1" &
-    recorder=$!
-    sleep 0.5
-}
-recorded() {
-    sleep 0.5 # what the recorder has not read yet
-    kill "$recorder"
-    wait "$recorder" 2>/dev/null || true
-    recorder=""
-}
 
 step "wine prefix"
 make_wine_prefix
@@ -141,11 +126,11 @@ close_program() {
 drive_program() {
     local shown
     open_program "$1"
-    [ -z "${2:-}" ] || record "$2"
+    [ -z "${2:-}" ] || record_sink "$2"
     xdotool type --delay 120 '12.5+3*4'
     xdotool key Return
     sleep 1
-    [ -z "${2:-}" ] || recorded
+    [ -z "${2:-}" ] || stop_recording
     printf '' | xclip -selection clipboard
     at 113 36 3 # right button on the result
     xdotool key Down Return
@@ -254,12 +239,12 @@ for name, hz, ms in (("7.wav", 440, 1500), ("8.wav", 880, 300)):
 PYTHON
 open_program "$installed_exe"
 sleep 1 # the sound output opens once the window is up
-record "$work/keys.raw"
+record_sink "$work/keys.raw"
 xdotool key 7
 sleep 0.3
 xdotool key 8
 sleep 1.5
-recorded
+stop_recording
 close_program
 # One 10 ms window where the tones meet may hold both, as wine's output stops the first a
 # moment after the second starts on a busy machine; a first cue not cut sounds 1.5 s.
