@@ -24,7 +24,7 @@ inline constexpr char temporaryTemplate[] = ".tapecalc-XXXXXX.tmp";
 inline constexpr char temporaryPattern[] = ".tapecalc-??????.tmp";
 inline bool isTemporaryName(QStringView name) { // matches temporaryPattern
     constexpr QLatin1StringView start(".tapecalc-"), end(".tmp");
-    return name.size() == start.size() + 6 + end.size() &&
+    return name.size() == qsizetype(sizeof temporaryTemplate - 1) &&
            name.startsWith(start, Qt::CaseInsensitive) && name.endsWith(end, Qt::CaseInsensitive);
 }
 

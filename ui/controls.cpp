@@ -479,21 +479,14 @@ bool TapeView::rowTakes(qsizetype added) const {
 
 namespace {
 
-// The value of `least` to `most` ASCII digits (at most nine), or -1.
-int digitsValue(QStringView digits, qsizetype least, qsizetype most) {
-    if (digits.size() < least || digits.size() > most)
-        return -1;
-    int value = 0;
-    for (const QChar c : digits) {
-        if (c < u'0' || c > u'9')
-            return -1;
-        value = value * 10 + (c.unicode() - u'0');
-    }
-    return value;
-}
 bool allDigits(QStringView text) {
     return !text.isEmpty() &&
            std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+// The value of `least` to `most` ASCII digits (at most nine), or -1.
+int digitsValue(QStringView digits, qsizetype least, qsizetype most) {
+    return digits.size() >= least && digits.size() <= most && allDigits(digits) ? digits.toInt()
+                                                                                : -1;
 }
 
 } // namespace
