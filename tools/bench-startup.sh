@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Start-up benchmark under Xvfb: for TapeCalc and, in the same run, a bare Qt Widgets
-# program on the same Qt (bench/bare_window.cpp: a frameless window with one label), the
+# program on the same Qt (bench/bare_window.cpp: a frameless window with one label, and the
+# same holding a line edit, as the calculator's window holds its entry box), the
 # time from process start until the window is mapped and until its first frame is drawn
 # (bench/first_map.cpp starts the program and is told of both by the X server, so no
 # poller takes the processor from the program it times), the shared libraries mapped and
@@ -56,16 +57,19 @@ measure() {
 
 median() { sort -n | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2] + a[NR/2+1]) / 2}'; }
 
-names=(tapecalc bare)
-commands=("$tapecalc" "$bare")
+names=(tapecalc bare entrybox)
+commands=("$tapecalc" "$bare" "$bare")
+options=("" "" --entry-box) # entrybox: the bare window holding a line edit, as the calculator's does
 if [ -n "${BEFORE:-}" ]; then
     names+=(before)
     commands+=("$BEFORE")
+    options+=("")
 fi
 for other in speedcrunch galculator; do
     if command -v "$other" >/dev/null; then
         names+=("$other")
         commands+=("$other")
+        options+=("")
     fi
 done
 count=${#names[@]}
@@ -73,7 +77,8 @@ echo "load before: $(uptime | sed 's/.*load average: //')"
 for round in $(seq 0 $((runs - 1))); do
     for k in $(seq 0 $((count - 1))); do
         i=$(((round + k) % count))
-        measure "${names[$i]}" "${commands[$i]}" >>"$work/${names[$i]}.txt"
+        measure "${names[$i]}" "${commands[$i]}" ${options[$i]:+"${options[$i]}"} \
+            >>"$work/${names[$i]}.txt"
     done
 done
 echo "load after:  $(uptime | sed 's/.*load average: //')"
@@ -95,6 +100,7 @@ for name in "${names[@]}"; do
 done
 pairs=()
 for other in "${names[@]:1}"; do pairs+=("tapecalc $other"); done
+pairs+=("entrybox bare")
 [ -z "${BEFORE:-}" ] || pairs+=("before bare")
 for pair in "${pairs[@]}"; do
     read -r one other <<<"$pair"
