@@ -9,11 +9,16 @@ root=$(cd "$here/../.." && pwd)
 count=${1:-1000000}
 cache=${TAPECALC_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/tapecalc-windows}
 found() { # the first file of that name below the folders that exist
-    local name=$1 dir
+    local name=$1 dir hit
     shift
     for dir in "$@"; do
-        if [ -d "$dir" ]; then find "$dir" -name "$name" -type f -print -quit; fi
-    done | head -n 1
+        [ -d "$dir" ] || continue
+        hit=$(find "$dir" -name "$name" -type f -print -quit)
+        if [ -n "$hit" ]; then
+            echo "$hit"
+            return
+        fi
+    done
 }
 native=$(found mathdigits "$root/build")
 windows=$(found mathdigits.exe "$root/build-windows-core" "$root/build-windows")
