@@ -13,6 +13,9 @@ namespace tapecalc {
 
 class CueOutput {
   public:
+    // Where the system output is a module of its own (core/moduleentry.h), its file.
+    static constexpr char module[] = "tapecalc-sound";
+
     virtual ~CueOutput() = default;
 
     // Gets ready to sound (loads the system's audio stack, connects, opens the stream)
@@ -45,10 +48,5 @@ std::unique_ptr<CueOutput> makeCueOutput();
 
 // An output that plays nothing, for a program whose sound output cannot be had.
 std::unique_ptr<CueOutput> makeSilentCueOutput();
-
-// The entry point of a module that holds the system output (soundmodule.cpp): a new
-// output, which the caller owns. The number is that of CueOutput's interface.
-using CueOutputEntry = CueOutput *(*)();
-inline constexpr char cueOutputSymbol[] = "tapecalc_cue_output_1";
 
 } // namespace tapecalc

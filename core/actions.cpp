@@ -3,10 +3,14 @@
 #include "core/actions.h"
 
 #include "core/cues.h"
+#include "core/exactmath.h"
 #include "core/numbertext.h"
 #include "core/tapeformat.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
+#include <optional>
 #include <string>
 
 namespace tapecalc {
@@ -211,6 +215,42 @@ void clearEntryKey(Calculator &calc, Requests &out) {
     out.playCue(cues::clearEntry);
 }
 
+namespace {
+
+// A function key: its domain and what it computes. An entry of 0 that it keeps ("0.0"
+// under % or sin) stays as typed; an entry outside its domain gets that message.
+struct FunctionRow {
+    Function function;
+    bool keepsZero;
+    std::optional<Message> whenZero;
+    std::optional<Message> whenNegative;
+    double (*compute)(double);
+};
+
+double percent(double x) {
+    return x / 100;
+}
+double squareRoot(double x) {
+    return std::sqrt(x);
+}
+double commonLog(double x) {
+    return exact::log(x) / exact::log(10.0);
+}
+
+// sin, cos, tan, exp and log are MPFR's, correctly rounded, so the digits are the same on
+// every system; % and the square root are IEEE's, correctly rounded already.
+const FunctionRow functionRows[] = {
+    {Function::percent, true, {}, {}, percent},
+    {Function::sin, true, {}, {}, exact::sin},
+    {Function::cos, false, {}, {}, exact::cos},
+    {Function::tan, false, {}, {}, exact::tan},
+    {Function::exp, false, {}, {}, exact::exp},
+    {Function::sqr, false, {}, Message::squareRootOfNegative, squareRoot},
+    {Function::log, false, Message::logarithmOfZero, Message::logarithmOfNegative, commonLog},
+};
+
+} // namespace
+
 void functionKey(Calculator &calc, Requests &out, Function f) {
     std::string &entry = calc.shown.text1;
     if (f == Function::pi) {
@@ -221,66 +261,19 @@ void functionKey(Calculator &calc, Requests &out, Function f) {
     if (!parsed)
         return; // no number: the entry stays as typed
     const double x = *parsed;
-    // sin … log need the correctly rounded functions; without them the entry stays as it
-    // is and the user is told.
-    const ExactFunctions *math = nullptr;
-    const auto haveMath = [&out, &math] {
-        math = out.exactFunctions();
-        if (!math)
-            out.showMessage(Message::noExactFunctions);
-        return math != nullptr;
-    };
-    double r = 0;
-    switch (f) {
-    case Function::percent:
-        if (x == 0)
-            return; // an entry of 0 (or 0.0) keeps its text
-        r = x / 100;
-        break;
-    case Function::sin:
-        if (x == 0 || !haveMath())
-            return;
-        r = math->sin(x);
-        break;
-    case Function::cos:
-        if (!haveMath())
-            return;
-        r = math->cos(x);
-        break;
-    case Function::tan:
-        if (!haveMath())
-            return;
-        r = math->tan(x);
-        break;
-    case Function::exp:
-        if (!haveMath())
-            return;
-        r = math->exp(x);
-        break;
-    case Function::sqr:
-        if (x < 0) {
-            out.showMessage(Message::squareRootOfNegative);
-            return;
-        }
-        r = std::sqrt(x);
-        break;
-    case Function::log:
-        if (x == 0) {
-            out.showMessage(Message::logarithmOfZero);
-            return;
-        }
-        if (x < 0) {
-            out.showMessage(Message::logarithmOfNegative);
-            return;
-        }
-        if (!haveMath())
-            return;
-        r = math->log(x) / math->log(10.0);
-        break;
-    case Function::pi:
-        break;
+    const FunctionRow &row = *std::find_if(std::begin(functionRows), std::end(functionRows),
+                                           [f](const FunctionRow &r) { return r.function == f; });
+    if (x == 0 && row.keepsZero)
+        return;
+    const std::optional<Message> refused = x == 0  ? row.whenZero
+                                           : x < 0 ? row.whenNegative
+                                                   : std::nullopt;
+    if (refused) {
+        out.showMessage(*refused);
+        return;
     }
     // A result that is no finite number (exp of a large x) leaves the entry unchanged.
+    const double r = row.compute(x);
     if (std::isfinite(r))
         entry = numberText(r);
 }

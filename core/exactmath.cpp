@@ -49,6 +49,4 @@ double log(double x) {
     return rounded(mpfr_log, x);
 }
 
-const ExactFunctions functions{sin, cos, tan, exp, log};
-
 } // namespace tapecalc::exact

@@ -4,8 +4,6 @@
 // other digits on Windows than on Linux; these give the same digits everywhere.
 #pragma once
 
-#include "core/exactfunctions.h"
-
 namespace tapecalc::exact {
 
 double sin(double x);
@@ -13,8 +11,5 @@ double cos(double x);
 double tan(double x);
 double exp(double x); // +inf beyond the largest double
 double log(double x); // natural logarithm; -inf at 0, NaN below
-
-// The five as a table.
-extern const ExactFunctions functions;
 
 } // namespace tapecalc::exact

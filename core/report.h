@@ -20,6 +20,9 @@ struct ReportPiece {
 };
 using ReportLine = std::vector<ReportPiece>;
 
+// What became of a report sent to paper.
+enum class PrintOutcome { printed, noPrinter, failed };
+
 // `moment` is the date and time as the summary shows it.
 std::vector<ReportLine> reportLines(const Calculator &calc, std::string_view moment);
 

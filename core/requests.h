@@ -1,8 +1,6 @@
 // What the calculator asks of the platform: voice cues, a message, the end of the
-// program, the correctly rounded functions. The window plays them; tests record them.
+// program. The window plays them; tests record them.
 #pragma once
-
-#include "core/exactfunctions.h"
 
 #include <string_view>
 
@@ -14,7 +12,6 @@ enum class Message {
     logarithmOfZero,      // the logarithm key with 0
     logarithmOfNegative,  // the logarithm key with a negative entry
     tapeFull,             // an operator or equals with an entry when the tape holds no more lines
-    noExactFunctions,     // sin, cos, tan, exp or log when exactFunctions() has none
 };
 
 class Requests {
@@ -27,10 +24,6 @@ class Requests {
     virtual void playCueBlocking(std::string_view file) = 0; // returns when the cue has ended
     virtual void showMessage(Message message) = 0;           // modal, OK only
     virtual void endProgram() = 0;
-    // The correctly rounded functions of the keys sin, cos, tan, exp and log, which the
-    // platform may load when first asked. Null when it has none: those keys then leave
-    // the entry as it is and say so, rather than show other digits than elsewhere.
-    virtual const ExactFunctions *exactFunctions() { return nullptr; }
 };
 
 } // namespace tapecalc

@@ -100,18 +100,7 @@ void Form1::Requester::showMessage(Message message) {
         return m_platform.showMessage(QStringLiteral("负数不能求对数"));
     case Message::tapeFull:
         return m_platform.showWarning(QStringLiteral("纸带已满（30001 行），请保存后清零"));
-    case Message::noExactFunctions:
-        return m_platform.showWarning(QStringLiteral("没有找到计算程序文件，无法计算：") +
-                                      mathModule);
     }
-}
-const ExactFunctions *Form1::Requester::exactFunctions() {
-    static const ExactFunctions *const functions = [] {
-        const auto entry =
-            reinterpret_cast<ExactFunctionsEntry>(moduleEntry(mathModule, exactFunctionsSymbol));
-        return entry ? entry() : nullptr;
-    }();
-    return functions;
 }
 void Form1::Requester::endProgram() {
     m_platform.endProgram();

@@ -54,7 +54,6 @@ class Form1 : public QWidget {
         void showMessage(Message message) override;
         void endProgram() override;
         // Loaded from the math module at the first function key that needs them.
-        const ExactFunctions *exactFunctions() override;
 
       private:
         QString cuePath(std::string_view file) const;

@@ -1,24 +1,37 @@
-// Parts of the program that the first window does not need, kept in modules of its own and
-// loaded when first used: the printer (Qt Print Support and the print system's client
-// library) at the first print, the correctly rounded functions (MPFR) at the first function
-// key, the sound output (PulseAudio's library) once the window is up. A module is a shared library
-// found beside the program (the build tree, Windows, a portable copy) or in the program's installed
-// module folder.
+// Parts of the program that the first window does not need, kept in modules of their own
+// and loaded when first used: the printer (Qt Print Support and the print system's client
+// library) at the first print, the sound output (PulseAudio's library) once the window is
+// up. One loader for both; a module's entry is core/moduleentry.h.
 #pragma once
 
 #include <QFunctionPointer>
 #include <QString>
 
+#include <memory>
+
 namespace tapecalc {
 
-// The modules' file names without the system's suffix.
-inline const QString printModule = QStringLiteral("tapecalc-print");
-inline const QString mathModule = QStringLiteral("tapecalc-math");
-inline const QString soundModule = QStringLiteral("tapecalc-sound");
+// The folder the program's modules are loaded from, decided by the program's layout. An
+// installed program (in a folder bin/, with the installed data share/tapecalc/ where the
+// install puts it and no voice cues beside itself) loads them from its installed module
+// folder, lib/tapecalc/modules/; any other (a build, a copy of one, the Windows zip or
+// installation, whose modules are beside the program) from its own folder only. Never
+// from the folder above a copy, nor from anything the environment or the current folder
+// names.
+QString moduleFolder(const QString &programFolder);
 
-// The entry point `symbol` of `module`, which the first call loads for good; null when the
-// module or the symbol cannot be found (a missing or damaged file): the caller goes on
-// without it.
-QFunctionPointer moduleEntry(const QString &module, const char *symbol);
+// The entry of this build in the module file `module` of the program's module folder.
+// Null when the file is missing, damaged (shorter than its own headers say, of another
+// system or architecture: checked before the system maps it) or holds no entry of this
+// build (another version or build of the program); a refused file is named on stderr.
+QFunctionPointer moduleEntry(const QString &module);
+
+// A new object of the module that holds `Interface`, loaded at the first call; null
+// without one: the caller goes on without it.
+template <class Interface> std::unique_ptr<Interface> loadModule() {
+    using Entry = Interface *(*)();
+    const auto entry = reinterpret_cast<Entry>(moduleEntry(QString::fromLatin1(Interface::module)));
+    return std::unique_ptr<Interface>(entry ? entry() : nullptr);
+}
 
 } // namespace tapecalc

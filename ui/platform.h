@@ -31,8 +31,6 @@ struct PrintedReport {
     PrintLines pieces;
 };
 
-enum class PrintOutcome { printed, noPrinter, failed };
-
 class Platform {
   public:
     virtual ~Platform() = default;

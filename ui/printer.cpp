@@ -1,8 +1,8 @@
 // The window's way to the print module: loaded at the first print, kept after it.
 #include "ui/printer.h"
 
+#include "print/printmodule.h"
 #include "ui/modules.h"
-#include "ui/printmodule.h"
 #include "ui/programfont.h"
 
 namespace tapecalc {
@@ -10,12 +10,8 @@ namespace tapecalc {
 namespace {
 
 ReportPrinter *printModulePrinter() {
-    static ReportPrinter *const printer = [] {
-        const auto entry =
-            reinterpret_cast<ReportPrinterEntry>(moduleEntry(printModule, reportPrinterSymbol));
-        return entry ? entry() : nullptr;
-    }();
-    return printer;
+    static const std::unique_ptr<ReportPrinter> printer = loadModule<ReportPrinter>();
+    return printer.get();
 }
 
 } // namespace

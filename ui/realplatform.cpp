@@ -19,9 +19,8 @@ namespace {
 // The system's sound output: from its module where it is one, silent without it.
 std::unique_ptr<CueOutput> systemCueOutput() {
 #ifdef TAPECALC_SOUND_MODULE
-    const auto entry = reinterpret_cast<CueOutputEntry>(moduleEntry(soundModule, cueOutputSymbol));
-    CueOutput *output = entry ? entry() : nullptr;
-    return output ? std::unique_ptr<CueOutput>(output) : makeSilentCueOutput();
+    std::unique_ptr<CueOutput> output = loadModule<CueOutput>();
+    return output ? std::move(output) : makeSilentCueOutput();
 #else
     return makeCueOutput();
 #endif

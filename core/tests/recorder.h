@@ -1,7 +1,6 @@
 // A Requests that records what the calculator asked for, for the core tests.
 #pragma once
 
-#include "core/exactmath.h"
 #include "core/requests.h"
 
 #include <string>
@@ -19,13 +18,10 @@ struct Recorder : Requests {
     }
     void showMessage(Message message) override {
         static const char *const names[] = {"squareRootOfNegative", "logarithmOfZero",
-                                            "logarithmOfNegative", "tapeFull", "noExactFunctions"};
+                                            "logarithmOfNegative", "tapeFull" };
         log.push_back(std::string("message:") + names[static_cast<int>(message)]);
     }
     void endProgram() override { log.push_back("end"); }
-    // MPFR's, linked; null plays a program that could not load them.
-    const ExactFunctions *functions = &exact::functions;
-    const ExactFunctions *exactFunctions() override { return functions; }
 
     std::string joined() const {
         std::string all;

@@ -30,8 +30,6 @@ class TestActions : public QObject {
     void tapeViewShowsEntryLeftAtTheCursor();
     void functionKeys_data();
     void functionKeys();
-    void functionKeysWithoutTheirFunctions_data() { functionKeys_data(); }
-    void functionKeysWithoutTheirFunctions();
     void functionResultsAreOrdinaryEntries();
     void readOut_data();
     void readOut();
@@ -358,30 +356,6 @@ void TestActions::functionKeys() {
              message.isEmpty() ? QString() : "message:" + message);
     QCOMPARE(calc.lineNumber, 0);
     QCOMPARE(calc.shown.text2Writes, 0UL);
-}
-
-// A program that could not load the correctly rounded functions: a key that needs them
-// leaves the entry as it is and says so, never showing digits of its own; the other rows
-// are as with them.
-void TestActions::functionKeysWithoutTheirFunctions() {
-    QFETCH(QString, key);
-    QFETCH(QString, entry);
-    Calculator with, without;
-    Recorder withOut, out;
-    out.functions = nullptr;
-    with.shown.text1 = without.shown.text1 = entry.toStdString();
-    pressKey(with, withOut, key.toStdString());
-    pressKey(without, out, key.toStdString());
-    const bool asked = out.joined() == "message:noExactFunctions";
-    if (asked) {
-        QCOMPARE(QString::fromStdString(without.shown.text1), entry);
-    } else {
-        QCOMPARE(without.shown.text1, with.shown.text1);
-        QCOMPARE(out.joined(), withOut.joined());
-    }
-    if (QStringList{"sin", "cos", "tan", "exp", "log"}.contains(key) &&
-        with.shown.text1 != entry.toStdString())
-        QVERIFY(asked);
 }
 
 void TestActions::functionResultsAreOrdinaryEntries() {

@@ -1,9 +1,8 @@
 // The print module's entry point.
-#include "ui/printmodule.h"
+#include "print/printmodule.h"
 
-#include "ui/reportprinter.h"
-
-#include <QtGlobal>
+#include "core/moduleentry.h"
+#include "print/reportprinter.h"
 
 namespace {
 
@@ -21,7 +20,6 @@ class Printer final : public tapecalc::ReportPrinter {
 
 } // namespace
 
-extern "C" Q_DECL_EXPORT tapecalc::ReportPrinter *tapecalc_report_printer_1() {
-    static Printer printer;
-    return &printer;
+TAPECALC_MODULE_ENTRY(tapecalc::ReportPrinter) {
+    return new Printer;
 }

@@ -3,7 +3,7 @@
 // handed over counts as printed (printjob_none.cpp). The build picks the file.
 #pragma once
 
-#include "ui/platform.h"
+#include "core/report.h"
 
 #include <QString>
 

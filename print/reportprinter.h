@@ -4,7 +4,6 @@
 #pragma once
 
 #include "core/report.h"
-#include "ui/platform.h"
 
 #include <QFont>
 #include <QPrinterInfo>

@@ -1,7 +1,7 @@
 // The CUPS scheduler tells what became of a job, which QPrinter never says: whether the
 // queue takes jobs, and the state of the job just sent, found by its title among this
 // user's jobs on the queue.
-#include "ui/printjob.h"
+#include "print/printjob.h"
 
 #include <QThread>
 

@@ -1,5 +1,5 @@
 // Without CUPS, nobody is asked: a job QPrinter took counts as printed.
-#include "ui/printjob.h"
+#include "print/printjob.h"
 
 namespace tapecalc {
 

@@ -2,10 +2,10 @@
 // the font's digit width, whatever width the font gives "×" or "÷". What became of a job
 // on paper is asked of the print system (printjob.h); a PDF is named only once it is whole
 // and on the disk. Built into the print module.
-#include "ui/reportprinter.h"
+#include "print/reportprinter.h"
 
+#include "print/printjob.h"
 #include "store/durablefile.h"
-#include "ui/printjob.h"
 
 #include <QDir>
 #include <QFile>
