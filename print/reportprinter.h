@@ -1,5 +1,5 @@
 // Printing the report on a printer or into a PDF file, with every piece at its column on
-// a grid of the font's digit width. Part of the print module (ui/printmodule.h): the
+// a grid of the font's digit width. Part of the print module (print/printmodule.h): the
 // window prints through ui/printer.h.
 #pragma once
 

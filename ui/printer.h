@@ -1,5 +1,5 @@
 // The report on paper or in a PDF file. The printing itself is in the print module
-// (ui/printmodule.h), loaded at the first print, so that a window that never prints never
+// (print/printmodule.h), loaded at the first print, so that a window that never prints never
 // loads Qt Print Support and the print system's libraries.
 #pragma once
 

@@ -53,9 +53,9 @@ foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
 endforeach()
 list(REMOVE_DUPLICATES tapecalc_dll_dirs)
 
-# The program's own modules, loaded when first used (tapecalc-print, tapecalc-math): no
+# The program's own modules, loaded when first used (tapecalc-print): no
 # import names them, so they are listed here, and what they import is deployed too (Qt
-# Print Support, MPFR and GMP).
+# Print Support).
 get_property(tapecalc_module_targets GLOBAL PROPERTY TAPECALC_MODULES)
 set(tapecalc_module_files)
 foreach(module IN LISTS tapecalc_module_targets)

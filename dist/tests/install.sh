@@ -26,9 +26,11 @@ done
 grep -q "<svg" "$prefix/share/icons/hicolor/scalable/apps/$id.svg" || fail "scalable icon"
 zcat "$prefix/share/man/man1/tapecalc.1.gz" | grep -q '^\.TH TAPECALC 1' || fail "man page"
 # The modules the program loads when first used, where it looks for them.
-for module in tapecalc-print tapecalc-math tapecalc-sound; do
+for module in tapecalc-print tapecalc-sound; do
     [ -f "$prefix/lib/tapecalc/modules/$module.so" ] || fail "$module.so is not in lib/tapecalc/modules"
 done
+
+bash "$(dirname "$0")/runpath.sh" "$prefix" >/dev/null
 
 # Answered without a display and without a window system plugin chosen.
 nodisplay=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM)

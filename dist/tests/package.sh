@@ -27,12 +27,12 @@ for path in /usr/bin/tapecalc \
     /usr/share/man/man1/tapecalc.1.gz /usr/share/doc/tapecalc/copyright \
     /usr/share/doc/tapecalc/changelog.gz /usr/share/tapecalc/shengyin/5.wav \
     /usr/share/tapecalc/anniu/0x.jpg /usr/share/tapecalc/help/index.html \
-    /usr/lib/tapecalc/modules/tapecalc-print.so /usr/lib/tapecalc/modules/tapecalc-math.so \
+    /usr/lib/tapecalc/modules/tapecalc-print.so \
     /usr/lib/tapecalc/modules/tapecalc-sound.so; do
     grep -qx "$path" "$work/contents" || fail "$path is not in the package"
 done
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libqt6widgets6 libqt6printsupport6 libpulse0; do
+for library in libqt6widgets6 libqt6printsupport6 libpulse0 libmpfr6; do
     [[ $depends == *"$library ("* ]] || fail "no dependency on $library: $depends"
 done
 # The modules' libraries as well, which the program loads itself.

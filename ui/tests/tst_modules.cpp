@@ -1,26 +1,31 @@
 // What the first window does not need is loaded when first used: the print module (Qt
 // Print Support, the print system's library) at the first print, the sound module
-// (PulseAudio's library) when the sound is warmed up; and without them the window says so
-// and is silent.
-// This suite links none of them, so its own process shows what the window loads.
+// (PulseAudio's library) when the sound is warmed up. A module missing, damaged, of
+// another build or planted above a copy is never fatal and never run: the window says
+// the print failed and is silent. This suite links neither module, so its own process
+// shows what the window loads; its children are copies of it, run alone.
 #include "audio/cueoutput.h"
+#include "core/moduleentry.h"
 #include "print/printmodule.h"
 #include "ui/form1.h"
 #include "ui/modules.h"
 #include "ui/realplatform.h"
 #include "ui/tests/startwindow.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cmath>
+#include <cstdio>
 
 using namespace tapecalc;
 
@@ -60,6 +65,69 @@ void sinAndPrint(Form1 &form) {
     qunsetenv("PRINTER");
 }
 
+QString moduleFile(const char *module) {
+    return QString::fromLatin1(module) + QStringLiteral(TAPECALC_MODULE_SUFFIX);
+}
+const QString printFile = moduleFile(ReportPrinter::module);
+const QString soundFile = moduleFile(CueOutput::module);
+
+// The child: the window started, its sound warmed up and a cue played, sin and print. What
+// it saw goes to standard output, one line each, for the parent to judge.
+int child() {
+    QTemporaryDir program;
+    QuietPlatform platform;
+    Form1 form(platform, program.path());
+    if (!showStarted(form))
+        return 2;
+    platform.warmUpSound();
+    QElapsedTimer clock;
+    clock.start();
+    platform.RealPlatform::playCueBlocking(TAPECALC_SOURCE_DIR "/shengyin/5.wav");
+    const qint64 cueMs = clock.elapsed();
+    sinAndPrint(form);
+    std::printf("entry:%s\n", qPrintable(form.findChild<QLineEdit *>("Text1")->text()));
+    for (const QString &message : platform.messages)
+        std::printf("%s\n", qPrintable(message));
+    std::printf("pdfs:%d\n", int(QDir(form.dataFolder()).entryList({"*.pdf"}).size()));
+    std::printf("cue lasted its length:%s\n", cueMs > 50 && cueMs < 2000 ? "yes" : "no");
+    return 0;
+}
+
+// Runs a copy of this suite in `folder` as the child, from `workingFolder`; its output.
+QString runChild(const QString &folder, const QString &workingFolder,
+                 const QProcessEnvironment &extra = {}) {
+    const QString copy =
+        QDir(folder).filePath(QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+    if (!QFile::exists(copy) && !QFile::copy(QCoreApplication::applicationFilePath(), copy))
+        return QStringLiteral("could not copy the suite");
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(childVariable, "1");
+    for (const QString &key : extra.keys())
+        env.insert(key, extra.value(key));
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(workingFolder);
+    process.start(copy, {});
+    if (!process.waitForFinished(60000))
+        return QStringLiteral("the child did not end");
+    const QString output = QString::fromUtf8(process.readAllStandardOutput());
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return QStringLiteral("the child died (status %1, code %2): %3\n%4")
+            .arg(process.exitStatus())
+            .arg(process.exitCode())
+            .arg(output, QString::fromUtf8(process.readAllStandardError()));
+    return output;
+}
+
+// What a child with neither module (or with both refused) shows: the function key's
+// digits, the failed print, no PDF, cues silent but as long as they are.
+void verifyWithoutModules(const QString &output) {
+    QVERIFY2(output.contains("entry:0.909297426825"), qPrintable(output));
+    QVERIFY2(output.contains("warning:打印失败，也无法存为 PDF\n"), qPrintable(output));
+    QVERIFY2(output.contains("pdfs:0\n"), qPrintable(output));
+    QVERIFY2(output.contains("cue lasted its length:yes"), qPrintable(output));
+}
+
 } // namespace
 
 class TestModules : public QObject {
@@ -68,7 +136,9 @@ class TestModules : public QObject {
   private Q_SLOTS:
     void loadedWhenFirstUsed();
     void withoutModulesTheWindowSaysSo();
-    void childWithoutModules();
+    void aDamagedModuleIsRefused_data();
+    void aDamagedModuleIsRefused();
+    void aModuleAboveACopyNeverRuns();
 };
 
 void TestModules::loadedWhenFirstUsed() {
@@ -88,9 +158,7 @@ void TestModules::loadedWhenFirstUsed() {
     QCOMPARE(mapped("libqjpeg"), 0);
 
     // The sound output is a module where it is PulseAudio's.
-    const bool soundModule = QFileInfo::exists(
-        QDir(QCoreApplication::applicationDirPath()).filePath(QString(CueOutput::module) + ".so"));
-    if (soundModule) {
+    if (QFileInfo::exists(QDir(QCoreApplication::applicationDirPath()).filePath(soundFile))) {
         QCOMPARE(mapped("libpulse"), 0);
         platform.warmUpSound();
         QVERIFY(mapped(CueOutput::module) > 0 && mapped("libpulse") > 0);
@@ -106,44 +174,92 @@ void TestModules::loadedWhenFirstUsed() {
              qPrintable(platform.messages[0]));
 }
 
-// The program run from a folder without its modules: a copy of this suite, alone.
 void TestModules::withoutModulesTheWindowSaysSo() {
     QTemporaryDir alone;
-    const QString copy =
-        alone.filePath(QFileInfo(QCoreApplication::applicationFilePath()).fileName());
-    QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), copy));
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(childVariable, "1");
-    child.setProcessEnvironment(env);
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(copy, {"childWithoutModules"});
-    QVERIFY(child.waitForFinished(60000));
-    const QString output = QString::fromUtf8(child.readAll());
-    QVERIFY2(child.exitCode() == 0, qPrintable(output));
-    QVERIFY2(output.contains("PASS   : TestModules::childWithoutModules"), qPrintable(output));
+    verifyWithoutModules(runChild(alone.path(), alone.path()));
 }
 
-void TestModules::childWithoutModules() {
-    if (!qEnvironmentVariableIsSet(childVariable))
-        QSKIP("runs only as the child of withoutModulesTheWindowSaysSo");
-    QTemporaryDir program;
-    QuietPlatform platform;
-    Form1 form(platform, program.path());
-    QVERIFY(showStarted(form));
-    sinAndPrint(form);
-    // The function keys need no module; no report anywhere.
-    QVERIFY(form.findChild<QLineEdit *>("Text1")->text().startsWith("0.909297426825"));
-    QCOMPARE(platform.messages, QStringList({"warning:打印失败，也无法存为 PDF"}));
-    QCOMPARE(QDir(form.dataFolder()).entryList({"*.pdf"}), QStringList());
-    // Cues in silence: a blocking one lasts its length and no more.
-    platform.warmUpSound();
-    QElapsedTimer clock;
-    clock.start();
-    platform.RealPlatform::playCueBlocking(TAPECALC_SOURCE_DIR "/shengyin/5.wav");
-    QVERIFY2(clock.elapsed() > 50 && clock.elapsed() < 2000,
-             qPrintable(QString::number(clock.elapsed())));
+// Each row damages both modules beside a copy of the suite the same way.
+void TestModules::aDamagedModuleIsRefused_data() {
+    QTest::addColumn<int>("cutAt"); // -1: whole
+    QTest::addColumn<QByteArray>("overwrite");
+    QTest::addColumn<int>("at");
+    QTest::newRow("empty") << 0 << QByteArray() << 0;
+    QTest::newRow("cut in its header") << 40 << QByteArray() << 0;
+    QTest::newRow("cut at 8,000 bytes") << 8000 << QByteArray() << 0;
+    QTest::newRow("one byte short") << -2 << QByteArray() << 0;
+    QTest::newRow("random bytes") << -1 << QByteArray("random") << 0;
+    // e_machine: 0xB7 is AArch64, 0x3E x86-64; either is another architecture than one.
+    QTest::newRow("another architecture") << -1 << QByteArray("machine") << 18;
+    QTest::newRow("another build") << -1 << QByteArray("build") << 0;
 }
 
-QTEST_MAIN(TestModules)
+void TestModules::aDamagedModuleIsRefused() {
+    QFETCH(int, cutAt);
+    QFETCH(QByteArray, overwrite);
+    QFETCH(int, at);
+    QTemporaryDir copy;
+    const QDir built(QCoreApplication::applicationDirPath());
+    for (const QString &name : {printFile, soundFile}) {
+        QFile original(built.filePath(name));
+        if (!original.open(QIODevice::ReadOnly))
+            continue; // a system whose sound output is no module
+        QByteArray bytes = original.readAll();
+        if (cutAt >= 0)
+            bytes.truncate(cutAt);
+        else if (cutAt == -2)
+            bytes.chop(1);
+        if (overwrite == "random") {
+            QRandomGenerator random(7);
+            for (char &byte : bytes)
+                byte = char(random.bounded(256));
+        } else if (overwrite == "machine") {
+            bytes[at] = bytes[at] == char(0xB7) ? char(0x3E) : char(0xB7);
+        } else if (overwrite == "build") {
+            // The same entry under another build's identity.
+            const qsizetype found = bytes.indexOf(moduleEntrySymbol);
+            QVERIFY(found > 0);
+            char &last = bytes[found + qsizetype(sizeof moduleEntrySymbol) - 2];
+            last = last == '0' ? '1' : '0';
+        }
+        QFile damaged(copy.filePath(name));
+        QVERIFY(damaged.open(QIODevice::WriteOnly) && damaged.write(bytes) == bytes.size());
+    }
+    verifyWithoutModules(runChild(copy.path(), copy.path()));
+}
+
+// A copy of the program folder (it has its cues) in a folder every user can write: modules
+// another user put in the folder above, laid out as an install would have them, or in the
+// folder the program is started from, never run.
+void TestModules::aModuleAboveACopyNeverRuns() {
+#ifndef TAPECALC_PLANTED_MODULE
+    QSKIP("the planted module is built where modules are ELF files");
+#else
+    QTemporaryDir world;
+    QVERIFY(QFile::setPermissions(world.path(), QFile::Permissions(0x7777)));
+    const QDir above(world.path());
+    for (const char *folder : {"bin/shengyin", "share/tapecalc", "lib/tapecalc/modules"})
+        QVERIFY(above.mkpath(folder));
+    for (const QString &name : {printFile, soundFile})
+        for (const QString folder : {"lib/tapecalc/modules", "."})
+            QVERIFY(QFile::copy(TAPECALC_PLANTED_MODULE, above.filePath(folder + "/" + name)));
+    const QString mark = above.filePath("planted-module-ran");
+    QProcessEnvironment env;
+    env.insert("TAPECALC_PLANTED_MARK", mark);
+    verifyWithoutModules(runChild(above.filePath("bin"), above.path(), env));
+    QVERIFY2(!QFile::exists(mark), "a planted module ran");
+#endif
+}
+
+int main(int argc, char *argv[]) {
+    if (qEnvironmentVariableIsSet(childVariable)) {
+        QApplication app(argc, argv);
+        return child();
+    }
+    QApplication app(argc, argv);
+    TestModules test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_modules.moc"
