@@ -18,7 +18,7 @@ struct Recorder : Requests {
     }
     void showMessage(Message message) override {
         static const char *const names[] = {"squareRootOfNegative", "logarithmOfZero",
-                                            "logarithmOfNegative", "tapeFull" };
+                                            "logarithmOfNegative", "tapeFull"};
         log.push_back(std::string("message:") + names[static_cast<int>(message)]);
     }
     void endProgram() override { log.push_back("end"); }
