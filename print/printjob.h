@@ -1,6 +1,7 @@
 // What became of a print job. QPrinter says only that it handed the job over; where the
 // printers are CUPS queues the scheduler is asked (printjob_cups.cpp), elsewhere a job
-// handed over counts as printed (printjob_none.cpp). The build picks the file.
+// handed over counts as printed (printjob_none.cpp). The build picks the file. Each call
+// may block as long as the print system does.
 #pragma once
 
 #include "core/report.h"
@@ -20,17 +21,23 @@ class PrintJobWatch {
     // job and count it printed.
     bool queueAcceptsJobs() const { return m_accepting; }
 
-    // After the job was sent: none made, one ended without printing, or one left waiting
-    // where it will not print by itself (a stopped queue, a printer that gave it back)
-    // within a few seconds, failed, and a waiting one is taken back; one still waiting or
-    // printing then is on its way.
-    PrintOutcome outcome() const;
+    enum class State { waiting, printed, failed };
+
+    // One look at the job sent since: printed, failed (ended without printing, none to be
+    // found, the queue gone or the scheduler not answering: no answer is no success), or
+    // still waiting its turn. One left waiting where it will not print by itself (a
+    // stopped queue, a printer that gave it back) is taken back and failed.
+    State look();
+
+    // Takes back the job sent since, if there is one, so that it never prints.
+    void cancel();
 
   private:
     QString m_printer;
     QString m_title;
     bool m_accepting = true;
     std::optional<int> m_newestBefore; // the newest job of ours before; none: not asked
+    int m_job = 0;                     // the job sent since, once seen
 };
 
 } // namespace tapecalc

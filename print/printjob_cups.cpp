@@ -3,8 +3,6 @@
 // user's jobs on the queue.
 #include "print/printjob.h"
 
-#include <QThread>
-
 #include <cups/cups.h>
 
 namespace tapecalc {
@@ -89,39 +87,40 @@ PrintJobWatch::PrintJobWatch(const QString &printerName, const QString &title)
         m_newestBefore = newest->id;
 }
 
-PrintOutcome PrintJobWatch::outcome() const {
+PrintJobWatch::State PrintJobWatch::look() {
     if (!m_newestBefore)
-        return PrintOutcome::printed; // left to QPrinter, which said so
+        return State::failed; // the scheduler did not answer before the job either
     const CupsQueue queue(m_printer);
-    constexpr int waitMs = 3000;
-    constexpr int stepMs = 100;
-    for (int waited = 0;; waited += stepMs) {
-        const std::optional<CupsQueue::Job> job = queue.newestJob(m_title);
-        if (!job)
-            return PrintOutcome::printed; // left to QPrinter, which said so
-        if (job->id <= *m_newestBefore)
-            return PrintOutcome::failed;
-        switch (job->state) {
-        case IPP_JSTATE_STOPPED:
-        case IPP_JSTATE_CANCELED:
-        case IPP_JSTATE_ABORTED:
-            return PrintOutcome::failed;
-        case IPP_JSTATE_COMPLETED:
-            return PrintOutcome::printed;
-        case IPP_JSTATE_PENDING:
-        case IPP_JSTATE_HELD:
-            if (waitsInVain(queue, *job)) {
-                queue.cancel(job->id);
-                return PrintOutcome::failed;
-            }
-            break;
-        default:
-            break;
+    const std::optional<CupsQueue::Job> job = queue.newestJob(m_title);
+    if (!job || job->id <= *m_newestBefore)
+        return State::failed; // no answer, the queue gone, or no job of ours made
+    m_job = job->id;
+    switch (job->state) {
+    case IPP_JSTATE_STOPPED:
+    case IPP_JSTATE_CANCELED:
+    case IPP_JSTATE_ABORTED:
+        return State::failed;
+    case IPP_JSTATE_COMPLETED:
+        return State::printed;
+    case IPP_JSTATE_PENDING:
+    case IPP_JSTATE_HELD:
+        if (waitsInVain(queue, *job)) {
+            queue.cancel(job->id);
+            return State::failed;
         }
-        if (waited >= waitMs)
-            return PrintOutcome::printed;
-        QThread::msleep(stepMs);
+        return State::waiting;
+    default:
+        return State::waiting;
     }
+}
+
+void PrintJobWatch::cancel() {
+    if (m_job == 0)
+        if (const std::optional<CupsQueue::Job> job = CupsQueue(m_printer).newestJob(m_title))
+            if (m_newestBefore && job->id > *m_newestBefore)
+                m_job = job->id;
+    if (m_job != 0)
+        CupsQueue(m_printer).cancel(m_job);
 }
 
 } // namespace tapecalc

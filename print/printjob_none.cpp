@@ -6,8 +6,10 @@ namespace tapecalc {
 PrintJobWatch::PrintJobWatch(const QString &printerName, const QString &title)
     : m_printer(printerName), m_title(title) {}
 
-PrintOutcome PrintJobWatch::outcome() const {
-    return PrintOutcome::printed;
+PrintJobWatch::State PrintJobWatch::look() {
+    return State::printed;
 }
+
+void PrintJobWatch::cancel() {}
 
 } // namespace tapecalc

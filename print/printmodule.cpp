@@ -9,12 +9,8 @@ namespace {
 class Printer final : public tapecalc::ReportPrinter {
   public:
     tapecalc::PrintOutcome toPaper(const std::vector<tapecalc::ReportLine> &lines,
-                                   const QFont &font) override {
-        return tapecalc::printReportOnPaper(lines, font);
-    }
-    QString toPdf(const std::vector<tapecalc::ReportLine> &lines, const QFont &font,
-                  const QString &folder, const QString &name) override {
-        return tapecalc::writeReportPdf(lines, font, folder, name);
+                                   const QFont &font, const tapecalc::PrintWatch &watch) override {
+        return tapecalc::printReportOnPaper(lines, font, watch);
     }
 };
 

@@ -7,11 +7,22 @@
 #include "core/report.h"
 
 #include <QFont>
-#include <QString>
 
+#include <functional>
 #include <vector>
 
 namespace tapecalc {
+
+// How the caller follows a print that runs off its thread. Both are called on the
+// printing thread.
+struct PrintWatch {
+    // Told once, as soon as the job has failed (noPrinter, failed) or is on its way
+    // (printed).
+    std::function<void(PrintOutcome)> decided;
+    // False once the caller no longer waits for the decision: no job is sent after that,
+    // and one already sent is taken back.
+    std::function<bool()> wanted;
+};
 
 class ReportPrinter {
   public:
@@ -19,12 +30,10 @@ class ReportPrinter {
 
     virtual ~ReportPrinter() = default;
 
-    // The report on the report printer, in `font`.
-    virtual PrintOutcome toPaper(const std::vector<ReportLine> &lines, const QFont &font) = 0;
-    // The report as a PDF in `folder`, named `name` or a free name of its stem; empty when
-    // it could not be written.
-    virtual QString toPdf(const std::vector<ReportLine> &lines, const QFont &font,
-                          const QString &folder, const QString &name) = 0;
+    // The report on the report printer, in `font`, followed as printReportOnPaper()
+    // (print/reportprinter.h) says. Call it off the window's thread.
+    virtual PrintOutcome toPaper(const std::vector<ReportLine> &lines, const QFont &font,
+                                 const PrintWatch &watch) = 0;
 };
 
 } // namespace tapecalc

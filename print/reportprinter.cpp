@@ -1,170 +1,18 @@
-// The report on paper or in a PDF through QPrinter: pieces at their columns on a grid of
-// the font's digit width, whatever width the font gives "×" or "÷". What became of a job
-// on paper is asked of the print system (printjob.h); a PDF is named only once it is whole
-// and on the disk. Built into the print module.
+// The report on paper through QPrinter, off the window's thread: the page drawn by the
+// report painter, and what became of the job asked of the print system (printjob.h).
+// Built into the print module.
 #include "print/reportprinter.h"
 
 #include "print/printjob.h"
-#include "store/durablefile.h"
+#include "print/reportpainter.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QFontMetricsF>
-#include <QHash>
-#include <QPainter>
+#include <QElapsedTimer>
 #include <QPrinter>
-
-#include <algorithm>
-#include <cmath>
+#include <QThread>
 
 namespace tapecalc {
 
 namespace {
-
-// Draws a piece of the report from its column's x. The report counts an operator symbol
-// and the space after it as one column each, but a CJK face draws "×" and "÷" about twice
-// as wide as a digit and "+", "-" and the space narrower: each takes exactly one cell of
-// the digit width ("×" and "÷" narrowed to it), so the entry after it starts where the
-// report counts it. Everything else keeps its own width, so "4.5" stays one word.
-class GridPen {
-  public:
-    GridPen(QPainter &painter, const QFontMetricsF &metrics)
-        : m_painter(painter), m_metrics(metrics),
-          m_cell(metrics.horizontalAdvance(QLatin1Char('0'))) {}
-
-    qreal cell() const { return m_cell; }
-
-    // How far draw() goes with `text`.
-    qreal advance(const QString &text) {
-        qreal x = 0;
-        for (const QChar c : text)
-            x += takesOneCell(c) ? m_cell : width(c);
-        return x;
-    }
-
-    void draw(QPointF origin, const QString &text) {
-        qreal x = origin.x();
-        QString stretch; // characters in their own width, drawn in one call
-        qreal stretchX = x;
-        for (const QChar c : text) {
-            if (!takesOneCell(c)) {
-                if (stretch.isEmpty())
-                    stretchX = x;
-                stretch += c;
-                x += width(c);
-                continue;
-            }
-            flush(stretch, QPointF(stretchX, origin.y()));
-            const qreal natural = width(c);
-            if (c != QLatin1Char(' ')) {
-                m_painter.save();
-                m_painter.translate(x, origin.y());
-                if (natural > m_cell)
-                    m_painter.scale(m_cell / natural, 1);
-                m_painter.drawText(QPointF(0, 0), QString(c));
-                m_painter.restore();
-            }
-            x += m_cell;
-        }
-        flush(stretch, QPointF(stretchX, origin.y()));
-    }
-
-  private:
-    static bool takesOneCell(QChar c) { return QStringView(u" +-\u00D7\u00F7").contains(c); }
-
-    void flush(QString &stretch, QPointF at) {
-        if (!stretch.isEmpty())
-            m_painter.drawText(at, stretch);
-        stretch.clear();
-    }
-
-    // A long report repeats the same few characters; measuring each once keeps it quick.
-    qreal width(QChar character) {
-        const auto found = m_widths.constFind(character);
-        if (found != m_widths.constEnd())
-            return *found;
-        const qreal measured = m_metrics.horizontalAdvance(character);
-        m_widths.insert(character, measured);
-        return measured;
-    }
-
-    QPainter &m_painter;
-    const QFontMetricsF &m_metrics;
-    const qreal m_cell;
-    QHash<QChar, qreal> m_widths;
-};
-
-// The lines top to bottom, new pages as they fill. False when the device fails.
-bool paintLines(QPrinter &printer, const std::vector<ReportLine> &lines, const QFont &face) {
-    QPainter painter;
-    if (!painter.begin(&printer))
-        return false;
-    // Points become device pixels through the printer's resolution.
-    const QFont font(face, &printer);
-    painter.setFont(font);
-    const QFontMetricsF metrics(font, &printer);
-    GridPen pen(painter, metrics);
-    // A page narrower than the report (A4 inside its margins holds about 80 digits at
-    // 12 pt; the rule is 86) gets all of it a little smaller, every column where it was.
-    // Only the eight columns of twelve count: an entry far longer than its column runs
-    // off the page rather than shrinking the whole report to dust.
-    constexpr int gridCells = 8 * 12;
-    qreal widest = 0;
-    for (const ReportLine &line : lines)
-        for (const ReportPiece &piece : line)
-            widest = std::max(widest, double(piece.column) * pen.cell() +
-                                          pen.advance(QString::fromStdString(piece.text)));
-    widest = std::min(widest, gridCells * pen.cell());
-    const QRectF paper = printer.pageLayout().paintRectPixels(printer.resolution());
-    const qreal scale = widest > paper.width() ? paper.width() / widest : 1.0;
-    painter.scale(scale, scale);
-    const qreal pageHeight = paper.height() / scale;
-
-    qreal top = 0;
-    for (const ReportLine &line : lines) {
-        if (top > 0 && top + metrics.height() > pageHeight) {
-            if (!printer.newPage()) {
-                painter.end();
-                return false;
-            }
-            top = 0;
-        }
-        for (const ReportPiece &piece : line)
-            pen.draw(QPointF(double(piece.column) * pen.cell(), top + metrics.ascent()),
-                     QString::fromStdString(piece.text));
-        top += metrics.lineSpacing();
-    }
-    const bool ended = painter.end();
-    return ended && printer.printerState() != QPrinter::Error &&
-           printer.printerState() != QPrinter::Aborted;
-}
-
-// The report stays inside what a printer can print: the page layout's margins, which a
-// real printer gives as its unprintable edges, and never less than 10 mm, which most
-// printers cannot print within (a PDF has no margins of its own). Painting starts at
-// the top left of what is inside them.
-void keepInsidePrintableArea(QPrinter &printer) {
-    // In whole points, rounded up: a PDF keeps its margins in points.
-    const qreal least = std::ceil(10.0 / 25.4 * 72.0);
-    const QMarginsF given = printer.pageLayout().margins(QPageLayout::Point);
-    const QMarginsF kept(std::max(given.left(), least), std::max(given.top(), least),
-                         std::max(given.right(), least), std::max(given.bottom(), least));
-    printer.setFullPage(false);
-    printer.setPageMargins(kept, QPageLayout::Point);
-}
-
-// A PDF QPrinter finished: begins as one and ends with the trailer Qt writes last. The
-// painter does not report a write the disk refused (full, over quota, over the size
-// limit), so only the file shows one.
-bool wholePdf(const QString &path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || !file.read(5).startsWith("%PDF-"))
-        return false;
-    constexpr qint64 tail = 32;
-    return file.seek(std::max<qint64>(0, file.size() - tail)) &&
-           file.read(tail).trimmed().endsWith("%%EOF");
-}
 
 // The title of the print jobs, by which the job just sent is found among the queue's.
 const QString jobTitle = QStringLiteral("TapeCalc");
@@ -182,50 +30,60 @@ QPrinterInfo reportPrinter() {
     return QPrinterInfo::defaultPrinter();
 }
 
-PrintOutcome printReportOnPaper(const std::vector<ReportLine> &lines, const QFont &font) {
+PrintOutcome printReportOnPaper(const std::vector<ReportLine> &lines, const QFont &font,
+                                const PrintWatch &watch) {
+    const auto decide = [&watch](PrintOutcome outcome) {
+        watch.decided(outcome);
+        return outcome;
+    };
     const QPrinterInfo info = reportPrinter();
     if (info.isNull())
-        return PrintOutcome::noPrinter;
-    const PrintJobWatch job(info.printerName(), jobTitle);
+        return decide(PrintOutcome::noPrinter);
+    PrintJobWatch job(info.printerName(), jobTitle);
     if (!job.queueAcceptsJobs())
-        return PrintOutcome::failed;
+        return decide(PrintOutcome::failed);
+    if (!watch.wanted())
+        return PrintOutcome::failed; // the window gave up on it: nothing is sent now
     {
         // The job is sent when the painter ends, and the printer let go before it is asked after.
         QPrinter printer(info, QPrinter::HighResolution);
         printer.setDocName(jobTitle);
+        printer.setFullPage(false);
         keepInsidePrintableArea(printer);
-        if (!paintLines(printer, lines, font))
+        if (!paintReport(printer, lines, font) || printer.printerState() == QPrinter::Error ||
+            printer.printerState() == QPrinter::Aborted)
+            return decide(PrintOutcome::failed);
+    }
+    // The first seconds decide most jobs (a queue that aborts it, a backend that fails at
+    // once); one still waiting then is on its way, and watched on until it has printed or
+    // failed. One that fails later is taken back, so that it never comes out beside the
+    // PDF the window keeps instead.
+    constexpr int firstMs = 3000;
+    constexpr int watchMs = 10 * 60 * 1000;
+    constexpr int stepMs = 200;
+    QElapsedTimer clock;
+    clock.start();
+    bool toldOnItsWay = false;
+    for (;;) {
+        const PrintJobWatch::State state = job.look();
+        if (!watch.wanted()) {
+            job.cancel();
             return PrintOutcome::failed;
+        }
+        if (state != PrintJobWatch::State::waiting) {
+            const PrintOutcome outcome = state == PrintJobWatch::State::printed
+                                             ? PrintOutcome::printed
+                                             : PrintOutcome::failed;
+            return toldOnItsWay ? outcome : decide(outcome);
+        }
+        if (!toldOnItsWay && clock.elapsed() >= firstMs) {
+            toldOnItsWay = true;
+            watch.decided(PrintOutcome::printed);
+        }
+        if (clock.elapsed() >= watchMs)
+            return PrintOutcome::printed; // waiting its turn on a queue that prints
+        QThread::msleep(stepMs);
     }
-    return job.outcome();
-}
-
-QString writeReportPdf(const std::vector<ReportLine> &lines, const QFont &font,
-                       const QString &folder, const QString &name) {
-    if (!QDir().mkpath(folder))
-        return {};
-    // Written into an empty file under a temporary name of the tape saves' pattern, made
-    // with the permissions a new tape gets, so a PDF name only ever holds a whole file and
-    // the next start removes what a killed print left.
-    const durable::Temporary reserved = durable::writeTemporary(folder, {});
-    if (!reserved)
-        return {};
-    const QString &partial = reserved.path();
-    bool painted = false;
-    {
-        // The printer closes the file when it goes; Windows names no file still open.
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(partial);
-        printer.setDocName(QFileInfo(name).completeBaseName());
-        keepInsidePrintableArea(printer);
-        painted = paintLines(printer, lines, font);
-    }
-    if (!painted || !wholePdf(partial) || !durable::syncFile(partial)) {
-        QFile::remove(partial);
-        return {};
-    }
-    return durable::placeUnderFreeName(reserved, folder, name);
 }
 
 } // namespace tapecalc

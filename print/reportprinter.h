@@ -1,9 +1,10 @@
-// Printing the report on a printer or into a PDF file, with every piece at its column on
-// a grid of the font's digit width. Part of the print module (print/printmodule.h): the
-// window prints through ui/printer.h.
+// The report on a printer, with every piece at its column on a grid of the font's digit
+// width. Part of the print module (print/printmodule.h): the window prints through
+// ui/printer.h.
 #pragma once
 
 #include "core/report.h"
+#include "print/printmodule.h"
 
 #include <QFont>
 #include <QPrinterInfo>
@@ -16,13 +17,13 @@ namespace tapecalc {
 // LPDEST, else the system's default. Null when that printer does not exist.
 QPrinterInfo reportPrinter();
 
-// Prints on reportPrinter() in `font`, each piece at its column, new pages as they fill.
-PrintOutcome printReportOnPaper(const std::vector<ReportLine> &lines, const QFont &font);
-
-// Writes the report in `font` as a PDF into `folder` under `name`, or under the same stem
-// with "-2", "-3", … when that is taken; an existing file is never replaced. The path of
-// the file, or empty when it could not be written.
-QString writeReportPdf(const std::vector<ReportLine> &lines, const QFont &font,
-                       const QString &folder, const QString &name);
+// Prints on reportPrinter() in `font`, each piece at its column, new pages as they fill,
+// and follows the job: `watch.decided` is told once, as soon as the job has failed or is
+// on its way; the call returns once it has printed or failed, or after minutes of waiting
+// its turn on a queue that prints (printed). A job that fails after it was told to be on
+// its way is taken back and returns failed. Blocks for as long as the print system does:
+// call it off the window's thread.
+PrintOutcome printReportOnPaper(const std::vector<ReportLine> &lines, const QFont &font,
+                                const PrintWatch &watch);
 
 } // namespace tapecalc

@@ -8,8 +8,6 @@
 #include "core/review.h"
 #include "core/textgate.h"
 #include "store/tapefiles.h"
-#include "ui/modules.h"
-#include "ui/printer.h"
 #include "ui/programfont.h"
 
 #include <QAction>
@@ -587,25 +585,40 @@ void Form1::deleteClicked() {
 }
 
 void Form1::printClicked() {
+    // One print at a time: 打印 again before the last one is decided (a few seconds at
+    // most) does nothing.
+    if (m_printing)
+        return;
     const QDateTime now = m_platform.now();
     const std::string moment = now.toString(QStringLiteral("yyyy/M/d H:mm:ss")).toStdString();
-    const std::vector<ReportLine> report = reportLines(m_calc, moment);
-    const PrintOutcome outcome = m_platform.printReportLines(report);
-    if (outcome == PrintOutcome::printed)
+    // A report that does not reach paper is kept as a PDF beside the tapes, named like them.
+    const QString pdfName =
+        QFileInfo(tapeFileName(now)).completeBaseName() + QStringLiteral(".pdf");
+    m_printing = true;
+    const QPointer<Form1> self(this);
+    m_platform.printReportThen(reportLines(m_calc, moment), dataFolder(), pdfName,
+                               [self](const PrintResult &result) {
+                                   if (self)
+                                       self->reportPrinted(result);
+                               });
+}
+
+void Form1::reportPrinted(const PrintResult &result) {
+    if (!result.late)
+        m_printing = false;
+    if (result.outcome == PrintOutcome::printed)
         return;
-    // A report that did not reach paper is kept as a PDF beside the tapes, named like them.
-    const bool noPrinter = outcome == PrintOutcome::noPrinter;
-    const QString pdf =
-        saveReportPdf(report, dataFolder(),
-                      QFileInfo(tapeFileName(now)).completeBaseName() + QStringLiteral(".pdf"));
-    if (pdf.isEmpty()) {
+    const bool noPrinter = result.outcome == PrintOutcome::noPrinter;
+    if (result.pdf.isEmpty()) {
         m_platform.showWarning(noPrinter ? QStringLiteral("没有找到打印机，也无法存为 PDF")
                                          : QStringLiteral("打印失败，也无法存为 PDF"));
         return;
     }
-    const QString where = QDir::toNativeSeparators(pdf);
+    const QString where = QDir::toNativeSeparators(result.pdf);
     if (noPrinter)
         m_platform.showMessage(QStringLiteral("没有找到打印机，已存为 PDF：") + where);
+    else if (result.late) // the window has moved on: nothing to dismiss
+        m_platform.showNotice(QStringLiteral("打印失败，已存为 PDF：") + where);
     else
         m_platform.showWarning(QStringLiteral("打印失败，已存为 PDF：") + where);
 }

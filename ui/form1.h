@@ -98,6 +98,7 @@ class Form1 : public QWidget {
     void saveClicked();
     void deleteClicked();
     void printClicked();
+    void reportPrinted(const PrintResult &result);
     void openTape(const QString &name);
     void journalTypedCorrection(int position, int removed, int added);
     void tellRecovery(const Recovery &recovery);
@@ -125,6 +126,7 @@ class Form1 : public QWidget {
     bool m_tapeEdited = false;
     bool m_updatingTape = false;
     TapeJournal m_journal;
+    bool m_printing = false;    // a print is not decided yet
     bool m_openingTape = false; // the view about to be shown is a file's content
     bool m_sessionEnding = false;
     FirstExposeWatch *m_firstExpose = nullptr; // until the first frame is on the screen

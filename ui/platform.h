@@ -31,6 +31,15 @@ struct PrintedReport {
     PrintLines pieces;
 };
 
+// What became of a report sent to paper: the PDF it was kept in instead (empty when it
+// printed, or when no PDF could be written), and whether it failed late, after it was on
+// its way.
+struct PrintResult {
+    PrintOutcome outcome = PrintOutcome::printed;
+    QString pdf;
+    bool late = false;
+};
+
 class Platform {
   public:
     virtual ~Platform() = default;
@@ -59,8 +68,8 @@ class Platform {
     // A message that something failed (a save, a delete, an open), with the warning sign.
     // By default a plain message.
     virtual void showWarning(const QString &text) { showMessage(text); }
-    // The report on paper, every piece at its column: the one way the window prints. By
-    // default a platform written for printWithColumns() gets it that way.
+    // The report on paper, every piece at its column, waited for. By default a platform
+    // written for printWithColumns() gets it that way.
     virtual PrintOutcome printReportLines(const std::vector<ReportLine> &lines);
     // A notice that leaves the keys to the window (nothing to dismiss before the next key):
     // the journal of the unsaved tape stopped or started again keeping up. By default a
@@ -71,6 +80,19 @@ class Platform {
     // 删除. By default nothing is asked and the file stays, with a warning that says so:
     // a platform that cannot ask neither loses a file nor keeps it without a word.
     virtual bool confirmDeleteForGood(const QString &name);
+    // The report as a PDF in `folder`, named `name` or a free name of its stem; its path, or
+    // empty when it could not be written. By default with Qt's own PDF writer in the
+    // program's face (ui/printer.cpp).
+    virtual QString saveReportPdf(const std::vector<ReportLine> &lines, const QString &folder,
+                                  const QString &name);
+    // The report on paper, and where it does not get there kept as the PDF `pdfName` in
+    // `pdfFolder`: the one way the window prints. `done` gets what became of it on the
+    // window's thread: once decided, and for a job that was on its way and failed after
+    // all once more, late. By default printReportLines(), then saveReportPdf() when it did
+    // not print, before returning; the real platform keeps the window free meanwhile.
+    virtual void printReportThen(const std::vector<ReportLine> &lines, const QString &pdfFolder,
+                                 const QString &pdfName,
+                                 std::function<void(const PrintResult &)> done);
 };
 
 // The question of confirmDeleteForGood().

@@ -1,9 +1,20 @@
-// The window's way to the print module: loaded at the first print, kept after it.
+// The window's way to paper and PDF: the print module loaded at the first print and kept
+// after it; each print on a thread of its own, followed from the window's thread.
 #include "ui/printer.h"
 
 #include "print/printmodule.h"
+#include "print/reportpainter.h"
 #include "ui/modules.h"
 #include "ui/programfont.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QPointer>
+#include <QThread>
+#include <QTimer>
+
+#include <atomic>
+#include <memory>
 
 namespace tapecalc {
 
@@ -14,6 +25,20 @@ ReportPrinter *printModulePrinter() {
     return printer.get();
 }
 
+// A thread that deletes itself when done; one the print system holds for ever is left to
+// the end of the program.
+template <class Work> void runOffThread(Work work) {
+    QThread *thread = QThread::create(std::move(work));
+    QObject::connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    thread->start();
+}
+
+// What the window's thread and a printing thread share of one print.
+struct PrintRun {
+    std::atomic<bool> decided{false}; // the first decision has gone to the window
+    std::atomic<bool> givenUp{false}; // the window stopped waiting for it
+};
+
 } // namespace
 
 QFont reportFont() {
@@ -23,15 +48,78 @@ QFont reportFont() {
     return programFont(12.0);
 }
 
-PrintOutcome printOnPaper(const std::vector<ReportLine> &lines) {
-    ReportPrinter *printer = printModulePrinter();
-    return printer ? printer->toPaper(lines, reportFont()) : PrintOutcome::failed;
+void printReportOffThread(const std::vector<ReportLine> &lines, const QString &pdfFolder,
+                          const QString &pdfName, std::function<void(const PrintResult &)> done) {
+    const QFont font = reportFont(); // made here: the face is registered on this thread
+    const auto run = std::make_shared<PrintRun>();
+    // Back on the window's thread, unless the program is ending.
+    const QPointer<QCoreApplication> application(QCoreApplication::instance());
+    const auto deliver = [application, done](const PrintResult &result) {
+        if (application)
+            QMetaObject::invokeMethod(
+                application, [done, result] { done(result); }, Qt::QueuedConnection);
+    };
+    const auto keepAsPdf = [lines, font, pdfFolder, pdfName](PrintOutcome outcome, bool late) {
+        return PrintResult{outcome, writeReportPdf(lines, font, pdfFolder, pdfName), late};
+    };
+    runOffThread([run, lines, font, deliver, keepAsPdf] {
+        bool onItsWay = false;
+        const PrintWatch watch{
+            [&](PrintOutcome outcome) {
+                if (run->decided.exchange(true))
+                    return; // the window has given up on it
+                onItsWay = outcome == PrintOutcome::printed;
+                deliver(onItsWay ? PrintResult{outcome, {}, false} : keepAsPdf(outcome, false));
+            },
+            [run] { return !run->givenUp; }};
+        ReportPrinter *printer = printModulePrinter();
+        const PrintOutcome outcome =
+            printer ? printer->toPaper(lines, font, watch) : PrintOutcome::failed;
+        if (!printer)
+            watch.decided(outcome);
+        else if (onItsWay && outcome != PrintOutcome::printed)
+            deliver(keepAsPdf(outcome, true));
+    });
+    // A print system that does not answer (a stalled scheduler holds every call to it for
+    // minutes) is not waited for: the report is kept as a PDF, and a job sent once it
+    // answers again is taken back.
+    QTimer::singleShot(
+        printDecidedWithinMs, QCoreApplication::instance(), [run, deliver, keepAsPdf] {
+            if (run->decided.exchange(true))
+                return;
+            run->givenUp = true;
+            runOffThread([deliver, keepAsPdf] { deliver(keepAsPdf(PrintOutcome::failed, false)); });
+        });
 }
 
-QString saveReportPdf(const std::vector<ReportLine> &lines, const QString &folder,
-                      const QString &name) {
-    ReportPrinter *printer = printModulePrinter();
-    return printer ? printer->toPdf(lines, reportFont(), folder, name) : QString();
+QString Platform::saveReportPdf(const std::vector<ReportLine> &lines, const QString &folder,
+                                const QString &name) {
+    return writeReportPdf(lines, reportFont(), folder, name);
+}
+
+void Platform::printReportThen(const std::vector<ReportLine> &lines, const QString &pdfFolder,
+                               const QString &pdfName,
+                               std::function<void(const PrintResult &)> done) {
+    const PrintOutcome outcome = printReportLines(lines);
+    done({outcome,
+          outcome == PrintOutcome::printed ? QString() : saveReportPdf(lines, pdfFolder, pdfName)});
+}
+
+PrintOutcome printOnPaper(const std::vector<ReportLine> &lines) {
+    QEventLoop loop;
+    auto first = std::make_shared<std::optional<PrintOutcome>>();
+    const QPointer<QEventLoop> waiting(&loop);
+    // No PDF is asked for: none is named.
+    printReportOffThread(lines, QString(), QString(), [first, waiting](const PrintResult &result) {
+        if (*first)
+            return;
+        *first = result.outcome;
+        if (waiting)
+            waiting->quit();
+    });
+    if (!*first)
+        loop.exec();
+    return **first;
 }
 
 } // namespace tapecalc

@@ -1,6 +1,7 @@
-// The report on paper or in a PDF file. The printing itself is in the print module
-// (print/printmodule.h), loaded at the first print, so that a window that never prints never
-// loads Qt Print Support and the print system's libraries.
+// The report on paper or in a PDF file, never holding up the window. The paper is the
+// print module's (print/printmodule.h), loaded at the first print, so that a window that
+// never prints never loads Qt Print Support and the print system's libraries; the PDF is
+// written with Qt's own PDF writer (print/reportpainter.h), which needs neither.
 #pragma once
 
 #include "core/report.h"
@@ -9,6 +10,7 @@
 #include <QFont>
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 namespace tapecalc {
@@ -16,14 +18,21 @@ namespace tapecalc {
 // The report's font: the program's own face at 12 pt.
 QFont reportFont();
 
-// Prints on the report printer (PRINTER, else LPDEST, else the system's default), each
-// piece at its column, new pages as they fill. Without the print module, failed.
-PrintOutcome printOnPaper(const std::vector<ReportLine> &lines);
+// How long the window waits for the print system to take a job (or say it cannot) before
+// it counts the print as failed and keeps the report as a PDF instead.
+inline constexpr int printDecidedWithinMs = 8000;
 
-// Writes the report as a PDF into `folder` under `name`, or under the same stem with
-// "-2", "-3", … when that is taken; an existing file is never replaced. The path of the
-// file, or empty when it could not be written (or the print module is missing).
-QString saveReportPdf(const std::vector<ReportLine> &lines, const QString &folder,
-                      const QString &name);
+// Prints on the report printer (PRINTER, else LPDEST, else the system's default), each
+// piece at its column, new pages as they fill, on a thread of its own, and keeps the
+// report as the PDF `pdfName` in `pdfFolder` when it does not reach paper (that PDF on a
+// thread of its own too). `done` gets what became of it on the window's thread: once
+// decided (the job on its way, failed, no printer, or no answer from the print system
+// within printDecidedWithinMs), and once more, late, when a job on its way fails after
+// all (it is then taken back). Without the print module, failed.
+void printReportOffThread(const std::vector<ReportLine> &lines, const QString &pdfFolder,
+                          const QString &pdfName, std::function<void(const PrintResult &)> done);
+
+// The same, waited for: the first decision, no later than printDecidedWithinMs.
+PrintOutcome printOnPaper(const std::vector<ReportLine> &lines);
 
 } // namespace tapecalc

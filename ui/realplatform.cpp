@@ -111,6 +111,12 @@ PrintOutcome RealPlatform::printReportLines(const std::vector<ReportLine> &lines
     return printOnPaper(lines);
 }
 
+void RealPlatform::printReportThen(const std::vector<ReportLine> &lines, const QString &pdfFolder,
+                                   const QString &pdfName,
+                                   std::function<void(const PrintResult &)> done) {
+    printReportOffThread(lines, pdfFolder, pdfName, std::move(done));
+}
+
 bool RealPlatform::confirmDeleteForGood(const QString &name) {
     QMessageBox box(QMessageBox::Warning, programTitle, deleteForGoodQuestion,
                     QMessageBox::NoButton, m_window);

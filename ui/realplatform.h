@@ -33,6 +33,9 @@ class RealPlatform : public Platform {
     bool print(const QStringList &lines) override;
     PrintOutcome printWithColumns(const PrintedReport &report) override;
     PrintOutcome printReportLines(const std::vector<ReportLine> &lines) override;
+    void printReportThen(const std::vector<ReportLine> &lines, const QString &pdfFolder,
+                         const QString &pdfName,
+                         std::function<void(const PrintResult &)> done) override;
     void endProgram() override;
     bool confirmDeleteForGood(const QString &name) override;
 

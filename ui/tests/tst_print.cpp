@@ -22,6 +22,7 @@
 #include <QFileInfo>
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QHash>
 #include <QImage>
 #include <QLineEdit>
 #include <QPrinterInfo>
@@ -34,11 +35,13 @@
 #include <QTest>
 
 #include <cstdio>
+#include <optional>
 
 using namespace tapecalc;
 
 namespace {
 
+// The child this suite runs as: "withoutPrinter" or "keepsTheReport".
 constexpr char childVariable[] = "TAPECALC_PRINT_CHILD";
 constexpr char childFolderVariable[] = "TAPECALC_PRINT_CHILD_FOLDER";
 constexpr char childPrintsVariable[] = "TAPECALC_PRINT_CHILD_PRINTS";
@@ -73,6 +76,7 @@ struct QuietPlatform : RealPlatform {
     QDateTime now() const override { return QDateTime(QDate(2026, 12, 6), QTime(16, 58, 7)); }
     void showMessage(const QString &text) override { messages << "message:" + text; }
     void showWarning(const QString &text) override { messages << "warning:" + text; }
+    void showNotice(const QString &text) override { messages << "notice:" + text; }
 };
 
 // A CUPS tool, also from sbin; false when it is missing or fails.
@@ -191,10 +195,9 @@ class TestPrint : public QObject {
     void longReportFillsSeveralPages();
     void withoutDefaultPrinterNothingIsPrinted();
     void withoutPrinterTheReportIsKeptAsPdf();
-    void childWithoutPrinter();
+    void aStalledSchedulerNeverHoldsTheWindow();
     void anUnprintedReportIsAWholePdfOrNone_data();
     void anUnprintedReportIsAWholePdfOrNone();
-    void childKeepsTheReport();
 
   private:
     QString printAndFetch(const std::vector<ReportLine> &lines);
@@ -332,30 +335,19 @@ void TestPrint::withoutDefaultPrinterNothingIsPrinted() {
     // system's printers stay as they are.
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(childVariable, "1");
+    env.insert(childVariable, "withoutPrinter");
     env.insert("CUPS_SERVER", QDir::temp().filePath("tapecalc-no-cups-here.sock"));
     env.remove("PRINTER");
     env.remove("LPDEST");
     child.setProcessEnvironment(env);
-    child.start(QCoreApplication::applicationFilePath(), {"childWithoutPrinter"});
+    child.start(QCoreApplication::applicationFilePath(), {});
     QVERIFY(child.waitForFinished(60000));
     const QString output = QString::fromUtf8(child.readAllStandardOutput());
-    if (output.contains("SKIP   : TestPrint::childWithoutPrinter"))
+    if (output.contains("a default printer is known"))
         QSKIP(qPrintable("this platform's printers do not go through CUPS:\n" + output));
     QVERIFY2(child.exitCode() == 0, qPrintable(output));
-    QVERIFY2(output.contains("PASS   : TestPrint::childWithoutPrinter"), qPrintable(output));
-}
-
-void TestPrint::childWithoutPrinter() {
-    if (!qEnvironmentVariableIsSet(childVariable))
-        QSKIP("runs only as the child of withoutDefaultPrinterNothingIsPrinted");
-    if (!QPrinterInfo::defaultPrinter().isNull())
-        QSKIP("a default printer is known without the CUPS scheduler");
-    QCOMPARE(printOnPaper(smallReport()), PrintOutcome::noPrinter);
-    // The older members of the platform take the same path.
-    RealPlatform platform;
-    QVERIFY(!platform.print({"+ 5"}));
-    QCOMPARE(platform.printWithColumns(printedReport(smallReport())), PrintOutcome::noPrinter);
+    // The window's way, the waited-for way and the older members of the platform alike.
+    QCOMPARE(output.trimmed(), QString("no printer: 1 1 false 1"));
 }
 
 void TestPrint::withoutPrinterTheReportIsKeptAsPdf() {
@@ -374,6 +366,7 @@ void TestPrint::withoutPrinterTheReportIsKeptAsPdf() {
     QTest::mouseClick(form.findChild<QWidget *>("Label30"), Qt::LeftButton);
 
     const QString pdf = QDir(form.dataFolder()).filePath("20261206$16$58$07.pdf");
+    QTRY_COMPARE_WITH_TIMEOUT(platform.messages.size(), 1, 20000);
     QCOMPARE(platform.messages,
              QStringList{"message:没有找到打印机，已存为 PDF：" + QDir::toNativeSeparators(pdf)});
     QCOMPARE(form.calculator().runningTotal, before.runningTotal);
@@ -396,9 +389,52 @@ void TestPrint::withoutPrinterTheReportIsKeptAsPdf() {
         QVERIFY2(font.mid(emb, 3) == "yes", qPrintable(fonts.join('\n')));
 }
 
+// The scheduler stopped (SIGSTOP) while the window prints: every call to it waits, for
+// minutes. The keys answer meanwhile, the print counts as failed within its bound and the
+// report is kept as a PDF; once the scheduler answers again nothing comes out on paper.
+void TestPrint::aStalledSchedulerNeverHoldsTheWindow() {
+#ifndef Q_OS_UNIX
+    QSKIP("a scheduler is stopped with a POSIX signal");
+#endif
+    if (!runAdmin("lpstat", {"-p", "TapePDF"}))
+        TAPECALC_MISSING("no TapePDF queue; tools/start-cups.sh sets it up");
+    const QStringList schedulers = runTool("pidof", {"cupsd"}).split(' ', Qt::SkipEmptyParts);
+    if (schedulers.isEmpty())
+        TAPECALC_MISSING("no CUPS scheduler runs, or no pidof to find it");
+    const ScopedVariable queue("PRINTER", "TapePDF");
+    QTemporaryDir program;
+    QuietPlatform platform;
+    Form1 form(platform, program.path());
+    auto *text1 = form.findChild<QLineEdit *>("Text1");
+    QTest::keyClicks(text1, "1+2\r");
+    const QSet<QString> before = existingPdfs();
+    const auto signal = [&schedulers](const QString &which) {
+        for (const QString &pid : schedulers)
+            runAdmin("kill", {which, pid.trimmed()});
+    };
+    signal("-STOP");
+    auto resume = qScopeGuard([&signal] { signal("-CONT"); });
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseClick(form.findChild<QWidget *>("Label30"), Qt::LeftButton);
+    QTest::keyClicks(text1, "5");
+    QCOMPARE(text1->text(), QString("5"));
+    QVERIFY2(clock.elapsed() < printDecidedWithinMs, qPrintable(QString::number(clock.elapsed())));
+    QTRY_COMPARE_WITH_TIMEOUT(platform.messages.size(), 1, 3 * printDecidedWithinMs);
+    QVERIFY2(platform.messages[0].startsWith("warning:打印失败，已存为 PDF："),
+             qPrintable(platform.messages[0]));
+    QVERIFY(QFile::exists(platform.messages[0].section("：", 1)));
+    resume.dismiss();
+    signal("-CONT");
+    // The printing thread goes on once the scheduler answers, and sends nothing.
+    QTest::qWait(10000);
+    QCOMPARE(runTool("lpstat", {"-o", "TapePDF"}).trimmed(), QString());
+    QCOMPARE(existingPdfs(), before);
+}
+
 void TestPrint::anUnprintedReportIsAWholePdfOrNone_data() {
     QTest::addColumn<QString>("queue");  // the test's own, on `device`; empty: no printer
-    QTest::addColumn<QString>("device"); // "failing:": a backend of the test's own that exits 1
+    QTest::addColumn<QString>("device"); // "failing…:", "removing:": a backend of the test's own
     QTest::addColumn<QString>("policy"); // the queue's printer-error-policy
     QTest::addColumn<bool>("refusing");  // the queue takes no jobs (cupsreject)
     QTest::addColumn<QString>("limit");  // the child's file-size limit in KiB (ulimit -f)
@@ -414,6 +450,8 @@ void TestPrint::anUnprintedReportIsAWholePdfOrNone_data() {
     QTest::newRow("a port that is not there: job aborted")   << "TapeAbort"  << "serial:/dev/tapecalc-none" << "abort-job"    << false << "unlimited" << 1 << "warning:打印失败，已存为 PDF：%1";
     QTest::newRow("failing backend: the queue stops")        << "TapeStop"   << "failing:"                  << "stop-printer" << false << "unlimited" << 2 << "warning:打印失败，已存为 PDF：%1";
     QTest::newRow("failing backend: the job held for retry") << "TapeRetry"  << "failing:"                  << "retry-job"    << false << "unlimited" << 2 << "warning:打印失败，已存为 PDF：%1";
+    QTest::newRow("a backend failing after 6 s: the queue stops") << "TapeLate" << "failing-late:" << "stop-printer" << false << "unlimited" << 1 << "notice:打印失败，已存为 PDF：%1";
+    QTest::newRow("the queue removed while its job prints")    << "TapeGone" << "removing:"     << "abort-job"    << false << "unlimited" << 1 << "warning:打印失败，已存为 PDF：%1";
     // clang-format on
 }
 
@@ -441,10 +479,15 @@ void TestPrint::anUnprintedReportIsAWholePdfOrNone() {
         TAPECALC_MISSING("no TapePDF queue; tools/start-cups.sh sets it up");
     else if (runAdmin("lpstat", {"-p", queue}))
         QFAIL(qPrintable("a queue " + queue + " is there already; it is left alone"));
-    // A backend that fails every job, as an unplugged or unreachable printer's does.
-    // CUPS runs backends only from its own folder.
+    // A backend that fails every job, as an unplugged or unreachable printer's does, at
+    // once or after a while; or one that removes its queue (as root: CUPS runs a backend
+    // that others cannot read as root). CUPS runs backends only from its own folder.
+    const QHash<QString, QByteArray> backends{
+        {"failing:", "exit 1\n"},
+        {"failing-late:", "sleep 6\nexit 1\n"},
+        {"removing:", "/usr/sbin/lpadmin -x \"$PRINTER\"\nexit 1\n"}};
     QString backend;
-    if (device == "failing:") {
+    if (backends.contains(device)) {
         const QString serverBin = runTool("cups-config", {"--serverbin"}).trimmed();
         backend = QDir(serverBin.isEmpty() ? "/usr/lib/cups" : serverBin)
                       .filePath("backend/tapecalc-failing-" + own);
@@ -453,11 +496,12 @@ void TestPrint::anUnprintedReportIsAWholePdfOrNone() {
             TAPECALC_MISSING(
                 qPrintable("a backend cannot be added as " + backend + " (needs root)"));
         // Without arguments CUPS asks what devices it finds: none.
-        script.write("#!/bin/sh\n[ $# -eq 0 ] && exit 0\nexit 1\n");
+        script.write("#!/bin/sh\n[ $# -eq 0 ] && exit 0\n" + backends.value(device));
         script.close();
-        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                              QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
-                              QFile::ExeOther);
+        const QFile::Permissions owner = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+        script.setPermissions(device == "removing:" ? owner
+                                                    : owner | QFile::ReadGroup | QFile::ExeGroup |
+                                                          QFile::ReadOther | QFile::ExeOther);
         device = "tapecalc-failing-" + own + ":/";
     }
     // Removed with its jobs however the test ends, so the machine's printers stay.
@@ -477,17 +521,18 @@ void TestPrint::anUnprintedReportIsAWholePdfOrNone() {
     }
     QTemporaryDir program;
     QVERIFY(program.isValid());
+    env.insert(childVariable, "keepsTheReport");
     env.insert(childFolderVariable, program.path());
     env.insert(childPrintsVariable, QString::number(prints));
     QProcess child;
     child.setProcessEnvironment(env);
     // A write past the limit fails with EFBIG, as on a full disk, rather than ending the
     // child with SIGXFSZ: an ignored signal stays ignored across exec.
-    child.start("bash", {"-c", R"(trap '' XFSZ && ulimit -f "$1" && exec "$2" childKeepsTheReport)",
-                         "bash", limit, QCoreApplication::applicationFilePath()});
+    child.start("bash", {"-c", R"(trap '' XFSZ && ulimit -f "$1" && exec "$2")", "bash", limit,
+                         QCoreApplication::applicationFilePath()});
     QVERIFY(child.waitForFinished(60000));
     const QString output = QString::fromUtf8(child.readAllStandardOutput());
-    QVERIFY2(output.contains("PASS   : TestPrint::childKeepsTheReport"), qPrintable(output));
+    QVERIFY2(child.exitCode() == 0, qPrintable(output));
 
     // The whole PDF under its name, or nothing at all: no part named, no temporary.
     QStringList left;
@@ -523,20 +568,57 @@ void TestPrint::anUnprintedReportIsAWholePdfOrNone() {
     QCOMPARE(file.permissions(), probe.permissions());
 }
 
-void TestPrint::childKeepsTheReport() {
-    if (!qEnvironmentVariableIsSet(childFolderVariable))
-        QSKIP("runs only as the child of anUnprintedReportIsAWholePdfOrNone");
+namespace {
+
+// The child of withoutDefaultPrinterNothingIsPrinted, with a CUPS client that finds no
+// scheduler: what the window's way, the waited-for way and the older members give.
+int childWithoutPrinter() {
+    if (!QPrinterInfo::defaultPrinter().isNull()) {
+        std::printf("a default printer is known without the CUPS scheduler\n");
+        return 0;
+    }
+    RealPlatform platform;
+    std::optional<PrintResult> result;
+    platform.printReportThen(smallReport(), QString(), QString(),
+                             [&result](const PrintResult &r) { result = r; });
+    (void)QTest::qWaitFor([&result] { return result.has_value(); }, 20000);
+    std::printf("no printer: %d %d %s %d\n", result ? int(result->outcome) : -1,
+                int(printOnPaper(smallReport())), platform.print({"+ 5"}) ? "true" : "false",
+                int(platform.printWithColumns(printedReport(smallReport()))));
+    return 0;
+}
+
+// The child of anUnprintedReportIsAWholePdfOrNone: prints, each once the last is decided,
+// and tells what it was told once every print is over (a late failure comes after).
+int childKeepsTheReport() {
     QuietPlatform platform;
     Form1 form(platform, qEnvironmentVariable(childFolderVariable));
     QTest::keyClicks(form.findChild<QLineEdit *>("Text1"), "123.45*6/4-0.5\r");
     const int prints = qMax(1, qEnvironmentVariableIntValue(childPrintsVariable));
+    // What the prints said (the journal may have said that it cannot keep up, too).
+    const auto printMessages = [&platform] { return platform.messages.filter("PDF"); };
     for (int k = 0; k < prints; ++k) {
         if (k > 0) // two clicks, not a double-click
             QTest::qWait(QApplication::doubleClickInterval() + 100);
         QTest::mouseClick(form.findChild<QWidget *>("Label30"), Qt::LeftButton);
+        (void)QTest::qWaitFor([&] { return printMessages().size() > k; }, 30000);
     }
-    std::printf("told %s\n", platform.messages.join('|').toUtf8().constData());
+    std::printf("told %s\n", printMessages().join('|').toUtf8().constData());
+    return 0;
 }
 
-QTEST_MAIN(TestPrint)
+} // namespace
+
+int main(int argc, char *argv[]) {
+    QApplication app(argc, argv);
+    const QByteArray child = qgetenv(childVariable);
+    if (child == "withoutPrinter")
+        return childWithoutPrinter();
+    if (child == "keepsTheReport")
+        return childKeepsTheReport();
+    TestPrint test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_print.moc"

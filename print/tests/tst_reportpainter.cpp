@@ -2,7 +2,7 @@
 // the grid of the digit width, whatever width the face gives "×" and "÷", and everything
 // inside the margins any printer prints. Read back from the PDF with pdftotext.
 #include "core/report.h"
-#include "print/reportprinter.h"
+#include "print/reportpainter.h"
 #include "tests/missing.h"
 
 #include <QFontDatabase>
@@ -58,14 +58,14 @@ QString runTool(const QString &tool, const QStringList &arguments) {
 
 } // namespace
 
-class TestReportPrinter : public QObject {
+class TestReportPainter : public QObject {
     Q_OBJECT
 
   private Q_SLOTS:
     void columnsOnTheDigitGrid();
 };
 
-void TestReportPrinter::columnsOnTheDigitGrid() {
+void TestReportPainter::columnsOnTheDigitGrid() {
     if (QStandardPaths::findExecutable("pdftotext").isEmpty())
         TAPECALC_MISSING("pdftotext (poppler-utils) is needed to find the words on the page");
     // CJK fonts draw "×" and "÷" twice as wide as a digit; the items after them must not
@@ -138,5 +138,5 @@ void TestReportPrinter::columnsOnTheDigitGrid() {
     QVERIFY(std::abs(ninth.xMin - left) < cell / 20);
 }
 
-QTEST_MAIN(TestReportPrinter)
-#include "tst_reportprinter.moc"
+QTEST_MAIN(TestReportPainter)
+#include "tst_reportpainter.moc"
