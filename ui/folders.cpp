@@ -27,7 +27,7 @@ bool takesFiles(const QString &folder) {
 // "/" or the current folder.
 QString userDataFolder() {
     const QString app = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
     const QString home = freedesktopDataHome();
     if (home.isEmpty())
         return {};

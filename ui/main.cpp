@@ -1,5 +1,6 @@
 // Starts the calculator: answers --help and --version, or opens the window with the real
 // platform, finding its folders from the executable's folder.
+#include "ui/desktop.h"
 #include "ui/fontwarmup.h"
 #include "ui/form1.h"
 #include "ui/programfont.h"
@@ -9,35 +10,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 
-#include <cstring>
 #include <vector>
-
-namespace {
-
-// On a Wayland desktop that also runs XWayland, X11 first: a Wayland window can neither
-// stay above the others nor choose where it opens, and this one must do both. A choice
-// of the user's (QT_QPA_PLATFORM, -platform) stands; without XWayland Qt picks Wayland
-// and the window does what Wayland allows.
-std::vector<char *> preferX11(int argc, char *argv[]) {
-    std::vector<char *> args(argv, argv + argc);
-#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
-    static char option[] = "-platform";
-    static char x11First[] = "xcb;wayland";
-    bool chosen = !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
-    for (int i = 1; i < argc; ++i)
-        chosen = chosen || std::strcmp(argv[i], "-platform") == 0 ||
-                 std::strcmp(argv[i], "--platform") == 0;
-    if (!chosen && !qEnvironmentVariableIsEmpty("DISPLAY") &&
-        !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
-        args.push_back(option);
-        args.push_back(x11First);
-    }
-#endif
-    args.push_back(nullptr);
-    return args;
-}
-
-} // namespace
 
 int main(int argc, char *argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("tapecalc"));
@@ -68,7 +41,7 @@ int main(int argc, char *argv[]) {
     }
 
     std::jthread fontConfiguration = tapecalc::readFontConfigurationAside();
-    std::vector<char *> args = preferX11(argc, argv);
+    std::vector<char *> args = tapecalc::argumentsForWindowSystem(argc, argv);
     int argCount = static_cast<int>(args.size()) - 1;
     QApplication app(argCount, args.data());
     options.process(app); // what the window system left over: unknown options end here

@@ -2,15 +2,14 @@
 #include "ui/realplatform.h"
 
 #include "audio/cueoutput.h"
+#include "ui/desktop.h"
 #include "ui/modules.h"
 #include "ui/printer.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QMessageBox>
-#include <QProcess>
 #include <QPushButton>
-#include <QStandardPaths>
 
 namespace tapecalc {
 
@@ -47,34 +46,7 @@ void RealPlatform::openUrl(const QUrl &url) {
 }
 
 void RealPlatform::openUrlThen(const QUrl &url, std::function<void(bool opened)> opened) {
-#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
-    // Qt hands the page to xdg-open and counts it opened once xdg-open runs; without a
-    // browser xdg-open ends with a failure later. It is watched here. The process is no
-    // child object: one still running (a browser it waits for) outlives the calculator.
-    const QString xdgOpen = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
-    if (!xdgOpen.isEmpty()) {
-        auto *process = new QProcess;
-        process->setProgram(xdgOpen);
-        process->setArguments({url.toString(QUrl::FullyEncoded)});
-        process->setStandardOutputFile(QProcess::nullDevice());
-        process->setStandardErrorFile(QProcess::nullDevice());
-        QObject::connect(process, &QProcess::finished, process,
-                         [process, opened](int code, QProcess::ExitStatus status) {
-                             process->deleteLater();
-                             opened(status == QProcess::NormalExit && code == 0);
-                         });
-        QObject::connect(process, &QProcess::errorOccurred, process,
-                         [process, opened](QProcess::ProcessError error) {
-                             if (error != QProcess::FailedToStart)
-                                 return;
-                             process->deleteLater();
-                             opened(false);
-                         });
-        process->start();
-        return;
-    }
-#endif
-    opened(QDesktopServices::openUrl(url));
+    openInBrowser(url, std::move(opened));
 }
 
 void RealPlatform::showMessage(const QString &text) {
