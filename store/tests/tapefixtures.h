@@ -89,7 +89,6 @@ inline QStringList folderEntries(const QString &folder) {
                                   QDir::Name);
 }
 
-
 // The base of a suite on real folders: its own home, so that deleted tapes land in a
 // trash the suite can look into, and a temporary folder for its data folders.
 class TapeFolderSuite : public QObject {

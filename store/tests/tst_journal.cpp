@@ -322,7 +322,7 @@ void TestJournal::hostileJournals_data() {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<qint64>("size");
     QTest::addColumn<QString>("tape");  // the recovered file's text: none, "*" for any, or
-                                         // "!" for one the open would refuse (not made)
+                                        // "!" for one the open would refuse (not made)
     QTest::addColumn<QString>("after"); // the journal "stays" as it is, is set "aside", or "goes"
     const auto change = [](std::uint32_t at, const std::u16string &text) {
         return QByteArray::fromStdString(journal::changeRecord({at, 0, text}));

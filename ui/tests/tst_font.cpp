@@ -48,7 +48,8 @@ void TestFont::everyCharacterOfTheSourcesHasItsGlyph() {
             missing += QString::fromUcs4(&c, 1);
     }
     QVERIFY(listed > 95); // printable ASCII and more
-    QVERIFY2(missing.isEmpty(), qPrintable("not in the subset (run tools/make_font.sh): " + missing));
+    QVERIFY2(missing.isEmpty(),
+             qPrintable("not in the subset (run tools/make_font.sh): " + missing));
 }
 
 void TestFont::everyTextIsSetInTheProgramFont() {
