@@ -1,6 +1,6 @@
 // The save and delete keys of the real window, headless: a save in a review holds the view
-// (as a kill's recovery and a save back do); a tape no trash takes is deleted for good
-// only on 删除 of the real question box.
+// (as a kill's recovery and a save back do); what the window makes, the open reads back;
+// a tape no trash takes is deleted for good only on 删除 of the real question box.
 #include "core/tapeformat.h"
 #include "store/journal.h"
 #include "store/tests/temporaryhome.h"
