@@ -400,6 +400,10 @@ Recovery recoverJournals(const QString &dataFolder, const QDateTime &moment) {
             savedBackText(QString::fromStdU16String(replayed.view).toStdString());
         if (!replayed.kept && !text.empty()) {
             const QByteArray tape = encodeTapeText(QString::fromStdString(text));
+            if (tapeFit(tape, text) != TapeFit::fits) {
+                recovery.tooLarge << name;
+                continue;
+            }
             QString made = marker ? alreadyMade(folder, name, tape) : QString();
             if (made.isEmpty())
                 made = placeRecovered(file, folder, moment, tape);

@@ -113,13 +113,17 @@ class TapeJournal {
 struct Recovery {
     QStringList tapes; // tape files made of journals, at this start or one cut off before it
     QStringList left;  // journals that could not be read or replayed whole, left in the folder
+    // Journals whose tape is larger than a tape file may be (tapeFit), left in the folder:
+    // such a file would not open.
+    QStringList tooLarge;
 };
 
 // At start: each journal in `dataFolder` left by a copy that has ended (its process is
 // gone and its lock is free) becomes a new tape file named from `moment`, then goes. A
 // journal of a blank tape, or of one that is in a file already, only goes; one whose
-// tape cannot be saved stays for the next start. One that is no regular file, is larger
-// than largestJournal or is of another version stays as it is; a damaged one gives the
+// tape cannot be saved stays for the next start, and so does one whose tape the open
+// would refuse (Recovery::tooLarge). One that is no regular file, is larger than
+// largestJournal or is of another version stays as it is; a damaged one gives the
 // tape up to the damage and is renamed aside (damagedPrefix). A kill at any moment of it
 // never gives a journal's tape twice.
 Recovery recoverJournals(const QString &dataFolder, const QDateTime &moment);

@@ -14,6 +14,7 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <charconv>
 #include <string>
 
 namespace tapecalc {
@@ -97,6 +98,26 @@ QString writtenPath(const QString &path) {
     return info.exists() ? info.canonicalFilePath() : QString();
 }
 
+enum class Held { same, changed, unreadable };
+
+// Whether the file at `path` still holds the bytes of `stamp`. Its size tells first: one of
+// another size has changed, however large it grew, and none is read past the size it had
+// (the open's bound is no part of this: a file too large to open is no file of the tape).
+Held compareWithStamp(const QString &path, const std::string &stamp) {
+    qint64 size = -1;
+    std::from_chars(stamp.data(), stamp.data() + stamp.size(), size);
+    const QFileInfo info(path);
+    if (!info.isFile() || info.size() != size)
+        return Held::changed;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return Held::unreadable;
+    const QByteArray bytes = file.read(size + 1);
+    if (file.error() != QFileDevice::NoError)
+        return Held::unreadable;
+    return stampOf(bytes) == stamp ? Held::same : Held::changed;
+}
+
 // Why the tape's own file must not be written back, or savedBack when it may.
 SaveOutcome writeBackCheck(const Calculator &calc, const QString &path) {
     if (calc.currentTapeStamp.empty())
@@ -105,9 +126,14 @@ SaveOutcome writeBackCheck(const Calculator &calc, const QString &path) {
         return SaveOutcome::savedNewFileChanged; // a link whose file was taken away
     if (!QFileInfo::exists(path))
         return SaveOutcome::savedBack; // gone meanwhile: written again, nothing is lost
-    const ReadBytes now = readTapeFile(path);
-    if (now.outcome != OpenOutcome::opened || stampOf(now.bytes) != calc.currentTapeStamp)
+    switch (compareWithStamp(path, calc.currentTapeStamp)) {
+    case Held::same:
+        break;
+    case Held::changed:
         return SaveOutcome::savedNewFileChanged;
+    case Held::unreadable: // not written over unseen
+        return SaveOutcome::savedNewFileReadOnly;
+    }
     if (!durable::mayReplace(path))
         return SaveOutcome::savedNewFileReadOnly;
     return SaveOutcome::savedBack;
@@ -129,6 +155,12 @@ void tieTo(Calculator &calc, const QString &path, const QByteArray &bytes) {
 }
 
 } // namespace
+
+TapeFit tapeFit(const QByteArray &bytes, std::string_view text) {
+    if (bytes.size() > largestTapeFile)
+        return TapeFit::tooLarge;
+    return longestRow(text) > longestTapeRow ? TapeFit::rowTooLong : TapeFit::fits;
+}
 
 QString tapeFileName(const QDateTime &moment) {
     const QDate date = moment.date();
@@ -182,8 +214,16 @@ SaveOutcome saveTape(Calculator &calc, const QString &dataFolder, const QDateTim
                      const QString &tapeView, bool viewShown) {
     // A save back always writes the view it is given.
     const bool fromView = viewShown || !calc.currentTapeFile.empty();
-    const QByteArray bytes = encodeTapeText(QString::fromStdString(
-        savedBackText(fromView ? tapeView.toStdString() : wholeTapeText(calc))));
+    const std::string text = savedBackText(fromView ? tapeView.toStdString() : wholeTapeText(calc));
+    const QByteArray bytes = encodeTapeText(QString::fromStdString(text));
+    switch (tapeFit(bytes, text)) {
+    case TapeFit::fits:
+        break;
+    case TapeFit::tooLarge:
+        return SaveOutcome::refusedTooLarge;
+    case TapeFit::rowTooLong:
+        return SaveOutcome::refusedRowTooLong;
+    }
     SaveOutcome outcome = SaveOutcome::savedNew;
     if (!calc.currentTapeFile.empty()) {
         const QString path = writtenPath(QString::fromStdString(calc.currentTapeFile));
@@ -223,8 +263,14 @@ Opened openSelectedTape(Calculator &calc, const QString &dataFolder, const QStri
         return {read.outcome, 0};
     bool lossy = false;
     const std::string text = decodeTapeText(read.bytes, &lossy).toStdString();
-    if (longestRow(text) > longestTapeRow)
+    switch (tapeFit(read.bytes, text)) {
+    case TapeFit::fits:
+        break;
+    case TapeFit::tooLarge:
+        return {OpenOutcome::tooLarge, 0};
+    case TapeFit::rowTooLong:
         return {OpenOutcome::rowTooLong, 0};
+    }
     const int leftOut = loadTapeText(calc, text);
     tieTo(calc, path, read.bytes);
     // A file the tape does not hold as it is must not be written over by what it holds.

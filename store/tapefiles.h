@@ -14,6 +14,8 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <string_view>
+
 namespace tapecalc {
 
 inline constexpr char tapePattern[] = "*.qtz";
@@ -30,6 +32,12 @@ QStringList fileNamesIn(const QString &folder, bool (*keep)(QStringView name),
 // numbers the keys make takes under a megabyte. Anything larger is no tape of ours, and
 // the window would take longer than a key may to show every change of it.
 inline constexpr qint64 largestTapeFile = 4 * 1024 * 1024;
+
+// What a tape file may be, one rule for the open and the save: at most largestTapeFile
+// bytes, no row longer than longestTapeRow characters. The open refuses any other file, so
+// the save writes none: what the program writes, it opens again.
+enum class TapeFit { fits, tooLarge, rowTooLong };
+TapeFit tapeFit(const QByteArray &bytes, std::string_view text);
 
 // "20261206$16$58$07.qtz": date digits, "$", the 24-hour time with "$" for ":".
 QString tapeFileName(const QDateTime &moment);
@@ -62,6 +70,9 @@ enum class SaveOutcome {
     savedNewFileReadOnly,
     savedNewFilePartial, // the file was not opened whole (too many lines, unreadable bytes)
     failed,
+    // Nothing written: the file would be one the open refuses (see tapeFit).
+    refusedTooLarge,
+    refusedRowTooLong,
 };
 
 // The save key. Whatever it writes is the tape view as the screen shows it, in the form
@@ -74,6 +85,7 @@ enum class SaveOutcome {
 // unless that would write over something or cannot be done in place (see SaveOutcome),
 // when it goes to a new file as above and the tape is tied to that. Either way a file
 // appears or changes only with its whole content on the disk; on failure nothing is tied.
+// A text the open would refuse is not written at all (refused…): the tape stays as it is.
 SaveOutcome saveTape(Calculator &calc, const QString &dataFolder, const QDateTime &moment,
                      const QString &tapeView, bool viewShown = false);
 

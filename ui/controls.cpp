@@ -420,6 +420,15 @@ QVariant TapeView::inputMethodQuery(Qt::InputMethodQuery query) const {
 }
 
 void TapeView::keyPressEvent(QKeyEvent *e) {
+    // Every key that removes text, with or without Ctrl, and the cut shortcuts (Shift+Delete
+    // among them), which remove only a selection.
+    const bool cut = e->matches(QKeySequence::Cut);
+    const bool backward = !cut && e->key() == Qt::Key_Backspace;
+    const bool removes = cut ? textCursor().hasSelection() : backward || e->key() == Qt::Key_Delete;
+    if (removes && !isReadOnly() && !removalTakes(backward)) {
+        e->accept();
+        return;
+    }
     const int code = typedCharacter(*e);
     if (code < 0 || !filter) {
         QPlainTextEdit::keyPressEvent(e);
@@ -444,6 +453,12 @@ void TapeView::inputMethodEvent(QInputMethodEvent *e) {
 void TapeView::contextMenuEvent(QContextMenuEvent *e) {
     QMenu *menu = createStandardContextMenu(e->pos());
     withoutControlCharacters(menu);
+    // Cut and Delete remove the selection: not where that would join rows past the bound.
+    const bool removable = !textCursor().hasSelection() || removalTakes(false);
+    for (QAction *action : menu->actions())
+        if (action->objectName() == QLatin1String("edit-cut") ||
+            action->objectName() == QLatin1String("edit-delete"))
+            action->setEnabled(action->isEnabled() && removable);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->popup(e->globalPos());
 }
@@ -465,6 +480,29 @@ void TapeView::insertFiltered(const QString &text) {
         insertPlainText(kept);
 }
 
+// A move inside the view removes the dragged selection: one that would join rows past the
+// bound is copied instead.
+void TapeView::dropEvent(QDropEvent *e) {
+    if (e->source() == viewport() && e->dropAction() == Qt::MoveAction && !removalTakes(false))
+        e->setDropAction(Qt::CopyAction);
+    QPlainTextEdit::dropEvent(e);
+}
+
+bool TapeView::removalTakes(bool backward) const {
+    const QTextCursor caret = textCursor();
+    if (caret.hasSelection())
+        return rowTakes(0);
+    const QTextBlock row = caret.block();
+    const QTextBlock other = backward ? row.previous() : row.next();
+    if (!other.isValid() || !(backward ? caret.atBlockStart() : caret.atBlockEnd()))
+        return true; // the key stays within the row
+    if (row.length() - 1 + other.length() - 1 <= qsizetype(longestTapeRow))
+        return true;
+    if (rowFull)
+        rowFull();
+    return false;
+}
+
 bool TapeView::rowTakes(qsizetype added) const {
     // The row keeps what stands before the selection on its first row and after it on its
     // last; the filtered text brings no line end.
@@ -474,7 +512,11 @@ bool TapeView::rowTakes(qsizetype added) const {
     QTextCursor end(document());
     end.setPosition(caret.selectionEnd());
     const qsizetype after = end.block().length() - 1 - end.positionInBlock();
-    return start.positionInBlock() + added + after <= qsizetype(longestTapeRow);
+    if (start.positionInBlock() + added + after <= qsizetype(longestTapeRow))
+        return true;
+    if (rowFull)
+        rowFull();
+    return false;
 }
 
 namespace {

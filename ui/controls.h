@@ -120,15 +120,18 @@ class EntryBox : public QLineEdit {
 };
 
 // The tape view: typed, committed, pasted and dropped characters go through `filter`
-// (0 discards, another code replaces), and none goes into a row that holds the longest
-// row a tape may. Editing keys without a character work as usual.
-// Input methods are off, as in the entry box.
+// (0 discards, another code replaces). No edit makes a row longer than the longest row a
+// tape may have: no character goes into a row that holds it, and no Backspace, Delete,
+// cut or move joins two rows past it; such an edit does nothing and calls `rowFull`.
+// Editing keys without a character work as usual. Input methods are off, as in the entry
+// box.
 class TapeView : public QPlainTextEdit {
     Q_OBJECT
 
   public:
     explicit TapeView(QWidget *parent);
     std::function<int(int charCode)> filter;
+    std::function<void()> rowFull;
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
   protected:
@@ -136,12 +139,16 @@ class TapeView : public QPlainTextEdit {
     void inputMethodEvent(QInputMethodEvent *e) override;
     void contextMenuEvent(QContextMenuEvent *e) override;
     void insertFromMimeData(const QMimeData *source) override;
+    void dropEvent(QDropEvent *e) override;
 
   private:
     void insertFiltered(const QString &text);
     // Whether the caret's row, with the selection replaced by `added` characters, stays
-    // within the longest row a tape holds.
+    // within the longest row a tape holds; calls rowFull when not.
     bool rowTakes(qsizetype added) const;
+    // The same for what the key removes: the selection, or with none the line end before
+    // the caret at a row's start (`backward`, Backspace) or after it at a row's end.
+    bool removalTakes(bool backward) const;
 };
 
 // The file list. A tape named from the moment it was saved ("20261206$16$58$07.qtz",

@@ -6,6 +6,7 @@
 #include "core/panel.h"
 #include "core/report.h"
 #include "core/review.h"
+#include "core/tapeformat.h"
 #include "core/textgate.h"
 #include "store/tapefiles.h"
 #include "ui/programfont.h"
@@ -190,9 +191,12 @@ void Form1::tellRecovery(const Recovery &recovery) {
     if (!recovery.left.isEmpty())
         lines << QStringLiteral("数据文件夹中有无法读取的纸带记录，已原样留下：") +
                      nameList(recovery.left);
+    if (!recovery.tooLarge.isEmpty())
+        lines << QStringLiteral("上次未保存的纸带太大，无法存为纸带文件，纸带记录已原样留下：") +
+                     nameList(recovery.tooLarge);
     if (lines.isEmpty())
         return;
-    if (recovery.left.isEmpty())
+    if (recovery.left.isEmpty() && recovery.tooLarge.isEmpty())
         m_platform.showMessage(lines.join(QLatin1Char('\n')));
     else
         m_platform.showWarning(lines.join(QLatin1Char('\n')));
@@ -329,6 +333,10 @@ void Form1::connectSurface() {
     connect(m_image14, &PictureBox::clicked, this,
             [this] { m_image14->move(m_image14->x(), px(helpHidden)); });
     m_text2->filter = tapeViewKeyFilter;
+    m_text2->rowFull = [this] {
+        m_platform.showNotice(
+            QStringLiteral("纸带每行最多 %1 个字符，这一行不能再长了").arg(longestTapeRow));
+    };
     connect(m_text2, &QPlainTextEdit::textChanged, this, [this] {
         if (!m_updatingTape)
             m_tapeEdited = true;
@@ -534,7 +542,10 @@ void Form1::saveClicked() {
     QDir().mkpath(dataFolder());
     const QString view = m_text2->toPlainText();
     const SaveOutcome outcome = saveTape(m_calc, dataFolder(), m_platform.now(), view, true);
-    if (outcome != SaveOutcome::failed) {
+    const bool written = outcome != SaveOutcome::failed &&
+                         outcome != SaveOutcome::refusedTooLarge &&
+                         outcome != SaveOutcome::refusedRowTooLong;
+    if (written) {
         // The file holds the view on the screen, whole: the journal is told it is kept only
         // once it holds that very view.
         if (m_journal.view() != view)
@@ -558,6 +569,14 @@ void Form1::saveClicked() {
         return m_platform.showWarning(QStringLiteral("文件没有完整打开，已另存为：") + name);
     case SaveOutcome::failed:
         return m_platform.showWarning(QStringLiteral("保存失败"));
+    // Such a file would not open again: the tape stays on the screen, unsaved.
+    case SaveOutcome::refusedTooLarge:
+        return m_platform.showWarning(
+            QStringLiteral("纸带太大，无法保存：纸带文件最大 %1 MB，请删去一些行后再保存")
+                .arg(largestTapeFile / (1024 * 1024)));
+    case SaveOutcome::refusedRowTooLong:
+        return m_platform.showWarning(
+            QStringLiteral("纸带中有的行太长，无法保存：每行最多 %1 个字符").arg(longestTapeRow));
     }
 }
 

@@ -7,14 +7,13 @@
 #include "core/tests/recorder.h"
 #include "store/tests/temporaryhome.h"
 #include "tests/missing.h"
+#include "tests/nobody.h"
 
 #include <QByteArray>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QObject>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
@@ -22,10 +21,6 @@
 #include <string>
 #include <utility>
 #include <vector>
-
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
 
 namespace tapecalc::tapetest {
 
@@ -93,26 +88,6 @@ inline QStringList folderEntries(const QString &folder) {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
                                   QDir::Name);
 }
-
-#ifdef Q_OS_UNIX
-// Whether this runs as an administrator, whom no permission stops.
-inline bool asAdministrator() {
-    return ::geteuid() == 0;
-}
-
-// Runs `testFunction` ("name" or "name:row") of this suite again as the user nobody, for
-// what an administrator's rights would hide; the child's result is the test's.
-inline void runAsNobody(const QString &testFunction) {
-    if (QStandardPaths::findExecutable("setpriv").isEmpty())
-        TAPECALC_MISSING("setpriv (util-linux) is needed to run this as nobody");
-    QProcess child;
-    child.setProcessChannelMode(QProcess::ForwardedChannels);
-    child.start("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups",
-                            QCoreApplication::applicationFilePath(), "-silent", testFunction});
-    QVERIFY(child.waitForFinished(60000));
-    QCOMPARE(child.exitCode(), 0);
-}
-#endif
 
 // The base of a suite on real folders: its own home, so that deleted tapes land in a
 // trash the suite can look into, and a temporary folder for its data folders.

@@ -321,7 +321,8 @@ void TestJournal::hostileJournals_data() {
     QTest::addColumn<QString>("kind"); // "link", "fifo", "sparse" (of `size`) or "bytes"
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<qint64>("size");
-    QTest::addColumn<QString>("tape");  // the recovered file's text: none, or "*" for any
+    QTest::addColumn<QString>("tape");  // the recovered file's text: none, "*" for any, or
+                                        // "!" for one the open would refuse (not made)
     QTest::addColumn<QString>("after"); // the journal "stays" as it is, is set "aside", or "goes"
     const auto change = [](std::uint32_t at, const std::u16string &text) {
         return QByteArray::fromStdString(journal::changeRecord({at, 0, text}));
@@ -333,30 +334,37 @@ void TestJournal::hostileJournals_data() {
     damagedFirst[header.size() + 10] = 'X';
     QByteArray damagedSecond = whole + change(0, u"1\n+\n");
     damagedSecond[first.size() + 10] = 'X';
-    // Inserted at the start and at the end by turns, each moving the whole text.
-    QByteArray overWork = header + change(0, std::u16string(100000, u'7') + u"\n");
-    for (std::uint32_t n = 0; n < 3000; ++n)
-        overWork += change(n % 2 == 0 ? 0 : 100001 + n, u"1");
+    // Inserted at the start and at the end by turns, each moving the whole text: of short
+    // rows, and of one row longer than a tape's.
+    const auto turns = [&](const std::u16string &text) {
+        QByteArray bytes = header + change(0, text);
+        for (std::uint32_t n = 0; n < 3000; ++n)
+            bytes += change(n % 2 == 0 ? 0 : 100001 + n, u"1");
+        return bytes;
+    };
+    std::u16string sevens;
+    for (int n = 0; n < 50000; ++n)
+        sevens += u"7\n";
     // The largest journal read: one record of a tape of "1" lines.
     const qsizetype units = (largestJournal - header.size() - 17) / 2;
     std::u16string ones;
     for (qsizetype n = 0; n < units / 2; ++n)
         ones += u"1\n";
     const QByteArray atTheBound = header + change(0, ones);
-    const QString onesTape = QString("1\r\n").repeated(units / 2);
     const qint64 none = 0;
     // clang-format off
     QTest::newRow("a link to /dev/zero")            << "link"   << QByteArray() << none << "" << "stays";
     QTest::newRow("a FIFO")                         << "fifo"   << QByteArray() << none << "" << "stays";
     QTest::newRow("sparse, 8 GiB, with the header") << "sparse" << header << (qint64(8) << 30) << "" << "stays";
     QTest::newRow("a byte beyond the bound")        << "sparse" << whole << largestJournal + 1 << "" << "stays";
-    QTest::newRow("at the bound")                   << "bytes"  << atTheBound << none << onesTape << "goes";
+    QTest::newRow("at the bound, a tape too large") << "bytes"  << atTheBound << none << "!" << "stays";
     QTest::newRow("another version's")              << "bytes"  << "TapeCalc journal 2\n" + whole.mid(header.size()) << none << "" << "stays";
     QTest::newRow("no journal")                     << "bytes"  << QByteArray("no journal") << none << "" << "stays";
     QTest::newRow("cut inside its last record")     << "bytes"  << whole.chopped(3) << none << "5\r\n+\r\n" << "goes";
     QTest::newRow("damaged, a whole record after")  << "bytes"  << damagedFirst << none << "" << "aside";
     QTest::newRow("damaged after a whole record")   << "bytes"  << damagedSecond << none << "5\r\n+\r\n" << "aside";
-    QTest::newRow("more work than a replay may do") << "bytes"  << overWork << none << "*" << "aside";
+    QTest::newRow("more work than a replay may do") << "bytes"  << turns(sevens + u"\n") << none << "*" << "aside";
+    QTest::newRow("a row longer than a tape's")     << "bytes"  << turns(std::u16string(100000, u'7') + u"\n") << none << "!" << "stays";
     // clang-format on
 }
 
@@ -388,14 +396,16 @@ void TestJournal::hostileJournals() {
         QVERIFY(QFile::resize(path, size));
     const Recovery recovery = recoverJournals(folder.data(), moment);
     QCOMPARE(recovery.tapes, folder.tapes());
-    QCOMPARE(recovery.tapes.size(), tape.isEmpty() ? 0 : 1);
-    if (!tape.isEmpty() && tape != "*")
+    QCOMPARE(recovery.tapes.size(), tape.isEmpty() || tape == "!" ? 0 : 1);
+    QCOMPARE(recovery.tooLarge, tape == "!" ? QStringList{name} : QStringList());
+    if (!tape.isEmpty() && tape != "*" && tape != "!")
         QCOMPARE(decodeTapeText(folder.read(recovery.tapes[0])), tape);
     QCOMPARE(folder.journals(), after == "stays" ? QStringList{name} : QStringList());
     QCOMPARE(folder.aside().size(), after == "aside" ? 1 : 0);
-    QCOMPARE(recovery.left, after == "goes" ? QStringList() : folder.journals() + folder.aside());
+    QCOMPARE(recovery.left + recovery.tooLarge,
+             after == "goes" ? QStringList() : folder.journals() + folder.aside());
     if (kind == "bytes" && after != "goes")
-        QCOMPARE(folder.read(recovery.left[0]), bytes);
+        QCOMPARE(folder.read((recovery.left + recovery.tooLarge)[0]), bytes);
     QCOMPARE(folder.markers(), QStringList());
 }
 

@@ -82,7 +82,7 @@ until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do
 
 QT_QPA_PLATFORM=xcb QT_IM_MODULE=fcitx XMODIFIERS=@im=fcitx "$harness" -maxwarnings 0 \
     lettersReachTheKeysWithPinyinOn windowManagerCannotStretchIt backgroundDragMovesIt \
-    staysAboveANewWindow helpPageWithoutABrowser
+    staysAboveANewWindow helpPageWithoutABrowser middleButtonPastesTheSelection
 kill "${pids[0]}" && wait "${pids[0]}" 2>/dev/null || true # openbox: weston's window unmanaged
 
 # --- weston nested in the X server, with XWayland ---
@@ -126,4 +126,4 @@ grep -q 'set_app_id("io.github.tapecalc.TapeCalc")' "$work/out.log" ||
 started "$xwayland" DISPLAY= QT_QPA_PLATFORM=
 [ $on_x11 = no ] || fail "without DISPLAY the window is on X11"
 [ ! -s "$work/out.log" ] || fail "native Wayland: the program printed $(cat "$work/out.log")"
-echo "desktop: fcitx5 pinyin; openbox: size hints, drag, above a new window; weston: drag, X11 chosen, Wayland app id, quiet"
+echo "desktop: fcitx5 pinyin; openbox: size hints, drag, above a new window, middle-button paste; weston: drag, X11 chosen, Wayland app id, quiet"

@@ -1,6 +1,7 @@
 // The save and delete keys of the real window, headless: a save in a review holds the view
-// (as a kill's recovery and a save back do); a tape no trash takes is deleted for good
-// only on 删除 of the real question box.
+// (as a kill's recovery and a save back do); what the window makes, the open reads back;
+// a tape no trash takes is deleted for good only on 删除 of the real question box.
+#include "core/tapeformat.h"
 #include "store/journal.h"
 #include "store/tests/temporaryhome.h"
 #include "ui/form1.h"
@@ -9,13 +10,18 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QClipboard>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
 #include <QTimer>
+
+#include <array>
 
 using namespace tapecalc;
 
@@ -64,6 +70,7 @@ class TestSaveDelete : public QObject {
 
   private Q_SLOTS:
     void saveDuringAReviewHoldsTheView();
+    void whatTheWindowMakesOpensAgain();
     void deleteWhereNoTrashTakesTheTape_data();
     void deleteWhereNoTrashTakesTheTape();
     void theQuestionBeforeADeleteForGood_data();
@@ -90,6 +97,57 @@ void TestSaveDelete::saveDuringAReviewHoldsTheView() {
     QCOMPARE(recoveredAfterAKill(form), QByteArray()); // kept: nothing to recover
     click(form, "Label32");                            // tied to the file: a save back
     QCOMPARE(readFile(saved), fourLines);
+}
+
+// Whatever the entry box and the tape view make, a save writes and the open shows again, or,
+// beyond the largest tape file, the save refuses, says so and keeps the tape; no edit makes
+// a row longer than a tape's. Tapes of full rows to the largest size and one byte over,
+// and a small one, each saved as keyed and again after edits (joins too) at random.
+void TestSaveDelete::whatTheWindowMakesOpensAgain() {
+    QTemporaryDir program;
+    RecordingPlatform platform;
+    Form1 form(platform, program.path());
+    auto *text1 = form.findChild<QWidget *>("Text1");
+    auto *view = form.findChild<QPlainTextEdit *>("Text2");
+    const quint32 seed = QRandomGenerator::global()->generate();
+    QRandomGenerator random(seed);
+    qInfo("seed %u", seed);
+    const qint64 pair = qint64(longestTapeRow) + 5; // a full entry row and "+", with CR LF
+    for (const qint64 size : {largestTapeFile, largestTapeFile + 1, random.bounded(9 * pair)}) {
+        click(form, "Label13"); // AC
+        for (qint64 left = size; left > 5; left -= pair) {
+            QGuiApplication::clipboard()->setText(QString(std::min(left, pair) - 5, u'9'));
+            QTest::keyClick(text1, Qt::Key_Insert, Qt::ShiftModifier);
+            QTest::keyClick(text1, '+');
+        }
+        for (const int edits : {0, 30}) {
+            for (int i = 0; i < edits; ++i) {
+                QTextCursor caret(view->document()->findBlockByNumber(
+                    random.bounded(std::max(1, view->blockCount() - 1))));
+                caret.movePosition(random.bounded(2) ? QTextCursor::EndOfBlock
+                                                     : QTextCursor::StartOfBlock);
+                view->setTextCursor(caret);
+                QTest::keyClick(view, std::array{Qt::Key_Backspace, Qt::Key_Delete,
+                                                 Qt::Key_5}[random.bounded(3)]);
+                QVERIFY(longestRow(view->toPlainText().toStdString()) <= longestTapeRow);
+            }
+            const QString shown = view->toPlainText();
+            const std::string text = savedBackText(shown.toStdString());
+            const QStringList before = QDir(form.dataFolder()).entryList(QDir::Files);
+            click(form, "Label32");
+            QCOMPARE(view->toPlainText(), shown);
+            if (qint64(text.size()) > largestTapeFile) {
+                QVERIFY(platform.log.last().startsWith("warning:纸带太大，无法保存"));
+                QCOMPARE(QDir(form.dataFolder()).entryList(QDir::Files), before);
+                continue;
+            }
+            const QFileInfo saved(QString::fromStdString(form.calculator().currentTapeFile));
+            Calculator reopened;
+            QCOMPARE(openSelectedTape(reopened, saved.path(), saved.fileName()).outcome,
+                     OpenOutcome::opened);
+            QCOMPARE(reopened.shown.text2, text);
+        }
+    }
 }
 
 void TestSaveDelete::deleteWhereNoTrashTakesTheTape_data() {
