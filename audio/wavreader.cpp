@@ -61,79 +61,98 @@ qint64 durationUs(qint64 bytes, int bytesPerFrame, int rate) {
     return bytes / bytesPerFrame * 1000000 / rate;
 }
 
-std::optional<PcmSound> readWav(const QByteArray &bytes) {
-    const char *base = bytes.constData();
-    const qint64 size = bytes.size();
-    if (size < 12 || std::memcmp(base, "RIFF", 4) != 0 || std::memcmp(base + 8, "WAVE", 4) != 0)
-        return std::nullopt;
+namespace {
 
+// What the chunks of a RIFF WAV say: the "fmt " chunk's fields and the data chunk's bytes.
+struct WavChunks {
     bool haveFormat = false;
     quint16 tag = 0, channels = 0, blockAlign = 0, bits = 0;
     quint32 rate = 0;
     const char *data = nullptr;
     qint64 dataBytes = 0;
+};
 
-    // The RIFF size field is often wrong in files written by streaming tools, so the
-    // chunks are walked up to the real end of the bytes instead.
+// Walks the chunks. The RIFF size field is often wrong in files written by streaming
+// tools, so the chunks are walked up to the real end of the bytes instead; a chunk that
+// claims more than is there is cut to what is.
+std::optional<WavChunks> walkChunks(const QByteArray &bytes) {
+    const char *base = bytes.constData();
+    const qint64 size = bytes.size();
+    if (size < 12 || std::memcmp(base, "RIFF", 4) != 0 || std::memcmp(base + 8, "WAVE", 4) != 0)
+        return std::nullopt;
+    WavChunks found;
     qint64 pos = 12;
     while (pos + 8 <= size) {
         const char *chunk = base + pos;
         const qint64 claimed = le32(chunk + 4);
         const qint64 body = std::min(claimed, size - pos - 8);
         if (std::memcmp(chunk, "fmt ", 4) == 0 && body >= 16) {
-            tag = le16(chunk + 8);
-            channels = le16(chunk + 10);
-            rate = le32(chunk + 12);
-            blockAlign = le16(chunk + 20);
-            bits = le16(chunk + 22);
+            found.tag = le16(chunk + 8);
+            found.channels = le16(chunk + 10);
+            found.rate = le32(chunk + 12);
+            found.blockAlign = le16(chunk + 20);
+            found.bits = le16(chunk + 22);
             // WAVE_FORMAT_EXTENSIBLE keeps the real format in the first two bytes of its
             // sub-format GUID.
-            if (tag == 0xFFFE && body >= 40)
-                tag = le16(chunk + 32);
-            haveFormat = true;
-        } else if (std::memcmp(chunk, "data", 4) == 0 && !data) {
-            data = chunk + 8;
-            dataBytes = body;
+            if (found.tag == 0xFFFE && body >= 40)
+                found.tag = le16(chunk + 32);
+            found.haveFormat = true;
+        } else if (std::memcmp(chunk, "data", 4) == 0 && !found.data) {
+            found.data = chunk + 8;
+            found.dataBytes = body;
         }
         pos += 8 + claimed + (claimed & 1);
     }
-    if (!haveFormat || !data)
+    if (!found.haveFormat || !found.data)
         return std::nullopt;
-    if (channels < 1 || channels > 8 || rate < 4000 || rate > 384000)
-        return std::nullopt;
-    if (blockAlign != channels * ((bits + 7) / 8))
-        return std::nullopt;
+    return found;
+}
 
-    PcmSample sampleFormat;
-    if (tag == 1 && bits == 8)
-        sampleFormat = PcmSample::UInt8;
-    else if (tag == 1 && bits == 16)
-        sampleFormat = PcmSample::Int16;
-    else if (tag == 1 && (bits == 24 || bits == 32))
-        sampleFormat = PcmSample::Int32;
-    else if (tag == 3 && bits == 32)
-        sampleFormat = PcmSample::Float;
-    else
+// The sample format of a "fmt " chunk this reader takes, with a frame size that matches.
+std::optional<PcmSample> sampleFormatOf(const WavChunks &wav) {
+    if (wav.channels < 1 || wav.channels > 8 || wav.rate < 4000 || wav.rate > 384000)
         return std::nullopt;
+    if (wav.blockAlign != wav.channels * ((wav.bits + 7) / 8))
+        return std::nullopt;
+    if (wav.tag == 1 && wav.bits == 8)
+        return PcmSample::UInt8;
+    if (wav.tag == 1 && wav.bits == 16)
+        return PcmSample::Int16;
+    if (wav.tag == 1 && (wav.bits == 24 || wav.bits == 32))
+        return PcmSample::Int32;
+    if (wav.tag == 3 && wav.bits == 32)
+        return PcmSample::Float;
+    return std::nullopt;
+}
 
-    const qint64 frames = dataBytes / blockAlign;
+// 24-bit samples as the 32-bit ones devices take: each in the top three bytes.
+QByteArray widened24(const char *data, qint64 samples) {
+    QByteArray pcm(samples * 4, Qt::Uninitialized);
+    for (qint64 i = 0; i < samples; ++i) {
+        const auto *s = reinterpret_cast<const uchar *>(data + i * 3);
+        const quint32 widened =
+            (quint32(s[0]) << 8) | (quint32(s[1]) << 16) | (quint32(s[2]) << 24);
+        qToLittleEndian<quint32>(widened, pcm.data() + i * 4);
+    }
+    return pcm;
+}
+
+} // namespace
+
+std::optional<PcmSound> readWav(const QByteArray &bytes) {
+    const std::optional<WavChunks> wav = walkChunks(bytes);
+    if (!wav)
+        return std::nullopt;
+    const std::optional<PcmSample> sample = sampleFormatOf(*wav);
+    if (!sample)
+        return std::nullopt;
+    const qint64 frames = wav->dataBytes / wav->blockAlign;
     if (frames == 0)
         return std::nullopt;
-
     PcmSound sound;
-    sound.format = {sampleFormat, static_cast<int>(rate), channels};
-    if (bits == 24) {
-        const qint64 samples = frames * channels;
-        sound.pcm.resize(samples * 4);
-        for (qint64 i = 0; i < samples; ++i) {
-            const auto *s = reinterpret_cast<const uchar *>(data + i * 3);
-            const quint32 widened =
-                (quint32(s[0]) << 8) | (quint32(s[1]) << 16) | (quint32(s[2]) << 24);
-            qToLittleEndian<quint32>(widened, sound.pcm.data() + i * 4);
-        }
-    } else {
-        sound.pcm = QByteArray(data, frames * blockAlign);
-    }
+    sound.format = {*sample, static_cast<int>(wav->rate), wav->channels};
+    sound.pcm = wav->bits == 24 ? widened24(wav->data, frames * wav->channels)
+                                : QByteArray(wav->data, frames * wav->blockAlign);
     return sound;
 }
 
