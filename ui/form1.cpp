@@ -467,55 +467,29 @@ void Form1::connectEntryBox() {
 
 void Form1::keyClicked(const KeySpec &key) {
     takeEntry();
-    switch (key.action) {
-    case KeyAction::digit:
-        digitKey(m_calc, m_requests, std::get<char>(key.argument));
-        break;
-    case KeyAction::sign:
-        signKey(m_calc, m_requests);
-        break;
-    case KeyAction::point:
-        pointKey(m_calc, m_requests);
-        break;
-    case KeyAction::operation:
-        operatorKey(m_calc, m_requests, std::get<Operator>(key.argument));
-        break;
-    case KeyAction::equals:
-        equalsKey(m_calc, m_requests);
-        break;
-    case KeyAction::clearAll:
-        clearAllKey(m_calc, m_requests);
-        break;
-    case KeyAction::clearEntry:
-        clearEntryKey(m_calc, m_requests);
-        break;
-    case KeyAction::function:
-        functionKey(m_calc, m_requests, std::get<Function>(key.argument));
-        break;
-    case KeyAction::back:
-        reviewBack(m_calc);
-        break;
-    case KeyAction::forward:
-        reviewForward(m_calc);
-        break;
-    case KeyAction::expand:
-        expandClicked(m_calc.panel);
-        break;
-    case KeyAction::help:
-        toggleHelpPanel();
-        break;
-    case KeyAction::exit:
-        m_platform.endProgram();
-        break;
-    case KeyAction::save:
-        saveClicked();
-        break;
-    case KeyAction::remove:
-        deleteClicked();
-        break;
-    case KeyAction::print:
-        printClicked();
-        break;
+    if (!pressKey(m_calc, m_requests, key.action, key.argument)) {
+        switch (key.action) {
+        case KeyAction::expand:
+            expandClicked(m_calc.panel);
+            break;
+        case KeyAction::help:
+            toggleHelpPanel();
+            break;
+        case KeyAction::exit:
+            m_platform.endProgram();
+            break;
+        case KeyAction::save:
+            saveClicked();
+            break;
+        case KeyAction::remove:
+            deleteClicked();
+            break;
+        case KeyAction::print:
+            printClicked();
+            break;
+        default:
+            break;
+        }
     }
     showState();
 }

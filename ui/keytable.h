@@ -5,31 +5,13 @@
 #pragma once
 
 #include "core/actions.h"
+#include "core/keys.h"
 #include "core/panel.h"
 
 #include <array>
 #include <variant>
 
 namespace tapecalc {
-
-enum class KeyAction {
-    sign,
-    point,
-    digit,     // argument: the digit's character
-    operation, // argument: Operator
-    equals,
-    clearAll,
-    clearEntry,
-    function, // argument: Function
-    back,
-    forward,
-    expand,
-    help,
-    exit,
-    save,
-    remove,
-    print,
-};
 
 // The pictures a key background shows while pressed and after release.
 enum class Feedback { none, digit, wide };
@@ -50,7 +32,7 @@ struct KeySpec {
     Feedback feedback;
     Tile tile; // the built-in picture before the first press
     KeyAction action;
-    std::variant<std::monostate, char, Operator, Function> argument;
+    KeyArgument argument;
     const char *accessibleName;
 };
 

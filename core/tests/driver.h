@@ -4,6 +4,7 @@
 
 #include "core/actions.h"
 #include "core/entrykeys.h"
+#include "core/keys.h"
 #include "core/review.h"
 #include "core/tests/fetched.h"
 #include "core/tests/recorder.h"
@@ -18,38 +19,41 @@
 
 namespace tapecalc {
 
+// The key a name stands for, pressed through the calculator's one key dispatch.
 inline void pressKey(Calculator &calc, Recorder &out, const std::string &key) {
     static const std::pair<const char *, Function> functions[] = {
         {"pi", Function::pi},   {"%", Function::percent}, {"sin", Function::sin},
         {"cos", Function::cos}, {"tan", Function::tan},   {"exp", Function::exp},
         {"sqr", Function::sqr}, {"log", Function::log}};
-    if (key.size() == 1 && key[0] >= '0' && key[0] <= '9')
-        return digitKey(calc, out, key[0]);
-    if (key == "neg")
-        return signKey(calc, out);
-    if (key == ".")
-        return pointKey(calc, out);
-    if (const OperatorInfo *op = operatorByName(key))
-        return operatorKey(calc, out, op->code);
-    if (key == "=")
-        return equalsKey(calc, out);
-    if (key == "AC")
-        return clearAllKey(calc, out);
-    if (key == "CE")
-        return clearEntryKey(calc, out);
-    if (key == "back")
-        return reviewBack(calc);
-    if (key == "fwd")
-        return reviewForward(calc);
+    static const std::pair<const char *, KeyAction> plainKeys[] = {
+        {"neg", KeyAction::sign},    {".", KeyAction::point},       {"=", KeyAction::equals},
+        {"AC", KeyAction::clearAll}, {"CE", KeyAction::clearEntry}, {"back", KeyAction::back},
+        {"fwd", KeyAction::forward}};
+    if (key.size() == 1 && key[0] >= '0' && key[0] <= '9') {
+        pressKey(calc, out, KeyAction::digit, key[0]);
+        return;
+    }
+    if (const OperatorInfo *op = operatorByName(key)) {
+        pressKey(calc, out, KeyAction::operation, op->code);
+        return;
+    }
+    // The indicator is no key of the table: a click on it cycles the operator.
     if (key == "cycle")
         return cycleOperator(calc);
+    for (const auto &[name, action] : plainKeys)
+        if (key == name) {
+            pressKey(calc, out, action);
+            return;
+        }
     for (const auto &[name, f] : functions)
-        if (key == name)
-            return functionKey(calc, out, f);
+        if (key == name) {
+            pressKey(calc, out, KeyAction::function, f);
+            return;
+        }
     // A digit string presses its digits one by one.
     if (key.find_first_not_of("0123456789") == std::string::npos) {
         for (char c : key)
-            digitKey(calc, out, c);
+            pressKey(calc, out, KeyAction::digit, c);
         return;
     }
     throw std::invalid_argument("unknown key " + key);
