@@ -192,7 +192,7 @@ std::string tapeText(const Calculator &calc) {
     return text;
 }
 
-std::string savedBackText(std::string_view view) {
+std::string tapeFileText(std::string_view view) {
     // Every line end becomes LF first, so the trim below sees them all.
     std::string lines;
     lines.reserve(view.size());

@@ -25,11 +25,12 @@ std::size_t longestRow(std::string_view text);
 // are ignored.
 std::string tapeText(const Calculator &calc);
 
-// Writer for a tape view edited by hand, as it goes back to its file: line ends made
+// Writer of every save: the text a tape file holds for a tape view (as the calculator
+// wrote it or as edited by hand): line ends made
 // CR LF (a text box hands over LF, CR, U+2028 or U+2029), blanks and empty lines at
 // either end dropped, then exactly one CR LF, so saving back never grows an empty line.
 // An empty view gives an empty text.
-std::string savedBackText(std::string_view view);
+std::string tapeFileText(std::string_view view);
 
 // Reader. Opens a tape from its text: its lines, the total recomputed line by line, the
 // per-line totals for review, and the view showing the text as stored. The tape is tied

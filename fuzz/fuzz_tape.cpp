@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     // of the text as it stands does not know.
     if (text.find("\u2028") == std::string_view::npos &&
         text.find("\u2029") == std::string_view::npos) {
-        loadTapeText(reopened, savedBackText(text));
+        loadTapeText(reopened, tapeFileText(text));
         FUZZ_CHECK(reopened.runningTotal == opened.runningTotal);
         FUZZ_CHECK(reopened.lineNumber == opened.lineNumber);
         for (int k = 0; k < opened.lineNumber && Calculator::inTape(k); ++k) {

@@ -397,7 +397,7 @@ Recovery recoverJournals(const QString &dataFolder, const QDateTime &moment) {
             continue;
         }
         const std::string text =
-            savedBackText(QString::fromStdU16String(replayed.view).toStdString());
+            tapeFileText(QString::fromStdU16String(replayed.view).toStdString());
         if (!replayed.kept && !text.empty()) {
             const QByteArray tape = encodeTapeText(QString::fromStdString(text));
             if (tapeFit(tape, text) != TapeFit::fits) {

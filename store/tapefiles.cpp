@@ -197,11 +197,6 @@ QString decodeTapeText(const QByteArray &bytes, bool *lossy) {
     return text;
 }
 
-QString FileContent(const QString &path) {
-    const ReadBytes read = readTapeFile(path);
-    return read.outcome == OpenOutcome::opened ? decodeTapeText(read.bytes) : QString();
-}
-
 QString saveNewTapeFile(const QString &dataFolder, const QDateTime &moment,
                         const QByteArray &bytes) {
     const durable::Temporary temporary = durable::writeTemporary(dataFolder, bytes);
@@ -214,7 +209,7 @@ SaveOutcome saveTape(Calculator &calc, const QString &dataFolder, const QDateTim
                      const QString &tapeView, bool viewShown) {
     // A save back always writes the view it is given.
     const bool fromView = viewShown || !calc.currentTapeFile.empty();
-    const std::string text = savedBackText(fromView ? tapeView.toStdString() : wholeTapeText(calc));
+    const std::string text = tapeFileText(fromView ? tapeView.toStdString() : wholeTapeText(calc));
     const QByteArray bytes = encodeTapeText(QString::fromStdString(text));
     switch (tapeFit(bytes, text)) {
     case TapeFit::fits:

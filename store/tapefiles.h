@@ -50,9 +50,6 @@ QByteArray encodeTapeText(const QString &text);
 // and were replaced.
 QString decodeTapeText(const QByteArray &bytes, bool *lossy = nullptr);
 
-// The whole file decoded; empty when it cannot be read. Never creates a file.
-QString FileContent(const QString &path);
-
 // A new tape file in `dataFolder` holding `bytes`, named from `moment` ("-2", "-3", …
 // when the name is taken), never replacing a file. It gets its name only once its whole
 // content is on the disk, so a save cut off at any moment leaves the whole tape or no
@@ -76,7 +73,7 @@ enum class SaveOutcome {
 };
 
 // The save key. Whatever it writes is the tape view as the screen shows it, in the form
-// of savedBackText, so a save, a save back and the journal's recovery of one view agree:
+// of tapeFileText, so a save, a save back and the journal's recovery of one view agree:
 // `tapeView` (the window passes its view and `viewShown`), or for a new tape without
 // `viewShown` (a caller with no window) the tape text of every recorded line, which is
 // what the view shows in a review too. With no current file: a new file named from

@@ -43,10 +43,6 @@ QRect pixels(Rect r) {
     return {px(r.left), px(r.top), px(r.width), px(r.height)};
 }
 
-QFont songFont(double points) {
-    return programFont(points);
-}
-
 QString text(const std::string &utf8) {
     return QString::fromStdString(utf8);
 }
@@ -239,7 +235,7 @@ KeyLabel *Form1::addLabel(const char *name, const QString &caption, double point
     auto *label = new KeyLabel(this, kind);
     label->setObjectName(QString::fromLatin1(name));
     label->setText(caption);
-    label->setFont(songFont(points));
+    label->setFont(programFont(points));
     label->setGeometry(pixels(rect));
     return label;
 }
@@ -290,7 +286,7 @@ void Form1::buildSurface() {
         QWidget *added = addElement(element);
         added->setObjectName(QString::fromLatin1(element.name));
         if (element.points > 0)
-            added->setFont(songFont(element.points));
+            added->setFont(programFont(element.points));
         added->setGeometry(pixels(element.placed ? m_calc.panel.*element.placed : element.rect));
         if (element.color) {
             // Through the palette: a style sheet would bring in Qt's style sheet engine

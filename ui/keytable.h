@@ -44,7 +44,7 @@ enum class Element {
     caption,  // fixed text
     display,  // text the calculator writes
     entryBox,
-    frame, // the box around the entry box
+    frame, // the box around the result
     tapeView,
     fileList,
 };

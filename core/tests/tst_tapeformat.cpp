@@ -131,8 +131,8 @@ void TestTapeFormat::savedBackViewReadsAsTheView() {
                 view += c;
         view += random() % 2 ? " \t\n\n" : "";
 
-        const std::string saved = savedBackText(view);
-        QCOMPARE(savedBackText(saved), saved);
+        const std::string saved = tapeFileText(view);
+        QCOMPARE(tapeFileText(saved), saved);
         QVERIFY(saved.empty() || saved.ends_with("\r\n"));
         Calculator fromSaved;
         loadTapeText(fromSaved, saved);

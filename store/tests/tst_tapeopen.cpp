@@ -32,7 +32,6 @@ class TestTapeOpen : public TapeFolderSuite {
     void openRowBound_data();
     void openRowBound();
     void openMoreThanTapeSlots();
-    void fileContent();
 };
 
 void TestTapeOpen::open_data() {
@@ -296,18 +295,6 @@ void TestTapeOpen::openMoreThanTapeSlots() {
     Calculator reopened;
     QCOMPARE(openSelectedTape(reopened, data, tapeFileName(moment)).linesLeftOut, 0);
     QCOMPARE(reopened.shown.label1, calc.shown.label1);
-}
-
-void TestTapeOpen::fileContent() {
-    const QString data = freshFolder("content");
-    const QString missing = QDir(data).filePath("missing.qtz");
-    QCOMPARE(FileContent(missing), QString());
-    QVERIFY(!QFileInfo::exists(missing));
-    QCOMPARE(FileContent(data), QString());
-
-    const QString path = QDir(data).filePath("t.qtz");
-    writeBytes(path, "5\r\n" + gbkTimes + "\r\n\r\n");
-    QCOMPARE(FileContent(path), "5\r\n" + QString(QChar(0x00D7)) + "\r\n\r\n");
 }
 
 QTEST_GUILESS_MAIN(TestTapeOpen)

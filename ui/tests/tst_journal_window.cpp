@@ -219,7 +219,7 @@ void startChild(QProcess &child, const Folder &folder, const QString &shadow, in
 QString expectedFile(const QPair<QByteArray, QString> &entry) {
     return entry.first[1] == '1'
                ? QString()
-               : QString::fromStdString(savedBackText(entry.second.toStdString()));
+               : QString::fromStdString(tapeFileText(entry.second.toStdString()));
 }
 
 QString recoveredMessage(const QString &name) {

@@ -132,7 +132,7 @@ void TestSaveDelete::whatTheWindowMakesOpensAgain() {
                 QVERIFY(longestRow(view->toPlainText().toStdString()) <= longestTapeRow);
             }
             const QString shown = view->toPlainText();
-            const std::string text = savedBackText(shown.toStdString());
+            const std::string text = tapeFileText(shown.toStdString());
             const QStringList before = QDir(form.dataFolder()).entryList(QDir::Files);
             click(form, "Label32");
             QCOMPARE(view->toPlainText(), shown);
