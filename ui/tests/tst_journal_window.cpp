@@ -217,9 +217,8 @@ void startChild(QProcess &child, const Folder &folder, const QString &shadow, in
 
 // A recovered file holds the view as a save back writes it; a kept or blank view none.
 QString expectedFile(const QPair<QByteArray, QString> &entry) {
-    return entry.first[1] == '1'
-               ? QString()
-               : QString::fromStdString(tapeFileText(entry.second.toStdString()));
+    return entry.first[1] == '1' ? QString()
+                                 : QString::fromStdString(tapeFileText(entry.second.toStdString()));
 }
 
 QString recoveredMessage(const QString &name) {
