@@ -17,6 +17,41 @@ namespace {
 // The title of the print jobs, by which the job just sent is found among the queue's.
 const QString jobTitle = QStringLiteral("TapeCalc");
 
+// The job just sent, until it has printed or failed. The first seconds decide most jobs
+// (a queue that aborts it, a backend that fails at once); one still waiting then is on
+// its way, and watched on until it has printed or failed. One that fails later is taken
+// back, so that it never comes out beside the PDF the window keeps instead.
+PrintOutcome followJob(PrintJobWatch &job, const PrintWatch &watch) {
+    constexpr int firstMs = 3000;
+    constexpr int watchMs = 10 * 60 * 1000;
+    constexpr int stepMs = 200;
+    QElapsedTimer clock;
+    clock.start();
+    bool toldOnItsWay = false;
+    for (;;) {
+        const PrintJobWatch::State state = job.look();
+        if (!watch.wanted()) {
+            job.cancel();
+            return PrintOutcome::failed;
+        }
+        if (state != PrintJobWatch::State::waiting) {
+            const PrintOutcome outcome = state == PrintJobWatch::State::printed
+                                             ? PrintOutcome::printed
+                                             : PrintOutcome::failed;
+            if (!toldOnItsWay)
+                watch.decided(outcome);
+            return outcome;
+        }
+        if (!toldOnItsWay && clock.elapsed() >= firstMs) {
+            toldOnItsWay = true;
+            watch.decided(PrintOutcome::printed);
+        }
+        if (clock.elapsed() >= watchMs)
+            return PrintOutcome::printed; // waiting its turn on a queue that prints
+        QThread::msleep(stepMs);
+    }
+}
+
 } // namespace
 
 QPrinterInfo reportPrinter() {
@@ -54,36 +89,7 @@ PrintOutcome printReportOnPaper(const std::vector<ReportLine> &lines, const QFon
             printer.printerState() == QPrinter::Aborted)
             return decide(PrintOutcome::failed);
     }
-    // The first seconds decide most jobs (a queue that aborts it, a backend that fails at
-    // once); one still waiting then is on its way, and watched on until it has printed or
-    // failed. One that fails later is taken back, so that it never comes out beside the
-    // PDF the window keeps instead.
-    constexpr int firstMs = 3000;
-    constexpr int watchMs = 10 * 60 * 1000;
-    constexpr int stepMs = 200;
-    QElapsedTimer clock;
-    clock.start();
-    bool toldOnItsWay = false;
-    for (;;) {
-        const PrintJobWatch::State state = job.look();
-        if (!watch.wanted()) {
-            job.cancel();
-            return PrintOutcome::failed;
-        }
-        if (state != PrintJobWatch::State::waiting) {
-            const PrintOutcome outcome = state == PrintJobWatch::State::printed
-                                             ? PrintOutcome::printed
-                                             : PrintOutcome::failed;
-            return toldOnItsWay ? outcome : decide(outcome);
-        }
-        if (!toldOnItsWay && clock.elapsed() >= firstMs) {
-            toldOnItsWay = true;
-            watch.decided(PrintOutcome::printed);
-        }
-        if (clock.elapsed() >= watchMs)
-            return PrintOutcome::printed; // waiting its turn on a queue that prints
-        QThread::msleep(stepMs);
-    }
+    return followJob(job, watch);
 }
 
 } // namespace tapecalc

@@ -12,20 +12,17 @@
 
 #include <vector>
 
-int main(int argc, char *argv[]) {
-    QCoreApplication::setApplicationName(QStringLiteral("tapecalc"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(TAPECALC_VERSION));
-    QGuiApplication::setDesktopFileName(QStringLiteral(TAPECALC_APP_ID));
+namespace {
 
-    QCommandLineParser options;
+// The command line: --help and --version are answered (and the program ends) before a
+// window system is asked for, so they work without a display. The window system's own
+// options (-platform …) are not known here; the window's start checks the rest.
+void answerHelpAndVersion(QCommandLineParser &options, int argc, char *argv[]) {
     options.setApplicationDescription(
         tapecalc::programTitle +
         QStringLiteral(" — a desktop adding machine with a paper tape. No options are needed."));
     const QCommandLineOption help = options.addHelpOption();
     const QCommandLineOption version = options.addVersionOption();
-
-    // Help and version are answered before a window system is asked for, so they work
-    // without a display. The window system's own options (-platform …) are not known here.
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
@@ -39,6 +36,16 @@ int main(int argc, char *argv[]) {
             options.showHelp();
         options.showVersion();
     }
+}
+
+} // namespace
+
+int main(int argc, char *argv[]) {
+    QCoreApplication::setApplicationName(QStringLiteral("tapecalc"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TAPECALC_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral(TAPECALC_APP_ID));
+    QCommandLineParser options;
+    answerHelpAndVersion(options, argc, argv);
 
     std::jthread fontConfiguration = tapecalc::readFontConfigurationAside();
     std::vector<char *> args = tapecalc::argumentsForWindowSystem(argc, argv);
