@@ -234,7 +234,7 @@ void TestTapeDelete::whereADeletedTapeGoes_data() {
     const QString shared = ".Trash/" + user;
     // clang-format off
     QTest::newRow("home trash") << "" << 1 << "home";
-    QTest::newRow("no data folder: made") << "noDataFolder" << 1 << "made";
+    QTest::newRow("no data folder: made") << "noDataFolder" << 1 << "home";
     QTest::newRow("link in files/: a taken name") << "linkInFiles" << 1 << "home";
     QTest::newRow("another mount of the same disk") << "bindMount" << 1 << own;
     QTest::newRow("relative XDG_DATA_HOME: the home trash") << "relativeDataHome" << 1 << "home";
@@ -272,6 +272,8 @@ void TestTapeDelete::whereADeletedTapeGoes() {
     const QString elsewhere = QDir(base).filePath("elsewhere");
     QDir().mkpath(elsewhere);
     QString dataHome = home_.dataHome();
+    if (setup == "noDataFolder")
+        dataHome = QDir(base).filePath("fresh/.local/share");
     const QString trash = QDir(dataHome).filePath("Trash");
     QFile::remove(trash);
     home_.emptyTrash();
@@ -305,8 +307,6 @@ void TestTapeDelete::whereADeletedTapeGoes() {
         QDir().mkpath(QDir(trash).filePath("files"));
         QFile::setPermissions(QDir(trash).filePath("files"), QFile::ReadOwner | QFile::ExeOwner);
     }
-    if (setup == "noDataFolder")
-        dataHome = QDir(base).filePath("fresh/.local/share");
     if (setup == "linkInFiles") { // leading out of the trash, to nothing
         QVERIFY(QDir().mkpath(QDir(trash).filePath("files")));
         QVERIFY(
@@ -352,19 +352,16 @@ void TestTapeDelete::whereADeletedTapeGoes() {
     QCOMPARE(folderEntries(data), where == "kept" ? QStringList{"t.qtz"} : QStringList());
     QCOMPARE(calc.lineNumber, where == "kept" ? 1 : 0);
     if (trashed) {
-        const bool home = where == "home" || where == "made";
-        const QDir into(where == "made" ? QDir(dataHome).filePath("Trash")
-                        : home          ? trash
-                                        : top.filePath(where));
+        const QDir into(where == "home" ? trash : top.filePath(where));
         const QString as = setup == "linkInFiles" ? "t.2.qtz" : "t.qtz";
         QCOMPARE(readBytes(into.filePath("files/" + as)), "5\r\n+\r\n");
         // The home trash names the file by its whole path, a disk's trash from its top.
-        const QString named = home ? QDir(data).filePath("t.qtz") : "data/t.qtz";
+        const QString named = where == "home" ? QDir(data).filePath("t.qtz") : "data/t.qtz";
         QVERIFY(readBytes(into.filePath("info/" + as + ".trashinfo"))
                     .contains("\nPath=" + named.toUtf8()));
         // Made for this user alone, the data folder's missing parents too.
         for (const char *made : {"fresh/.local", "fresh/.local/share/Trash"})
-            QVERIFY(where != "made" ||
+            QVERIFY(setup != "noDataFolder" ||
                     (QFileInfo(QDir(base).filePath(made)).permissions() & 0x77) == 0);
     }
     QVERIFY(folderEntries(elsewhere).isEmpty());
