@@ -87,12 +87,13 @@ void closeTemporary(int) {
     // createWritten keeps no handle here.
 }
 
+// The system's calls take UTF-16; as bytes, a name is kept in UTF-8, which holds any.
 QByteArray nativePath(const QString &path) {
-    return QFile::encodeName(path);
+    return path.toUtf8();
 }
 
 QString pathOfNative(const QByteArray &bytes) {
-    return QFile::decodeName(bytes);
+    return QString::fromUtf8(bytes);
 }
 
 QStringList undecodableFileNames(const QString &) {

@@ -407,8 +407,10 @@ Recovery recoverJournals(const QString &dataFolder, const QDateTime &moment) {
         }
         durable::LockedFile file;
         const durable::LockedFile::Opened opened = file.open(path, false);
-        // No journal of ours (a link, a device): named once, as it is put aside.
-        if (opened == durable::LockedFile::Opened::refused)
+        // No journal of ours (a link, a device): named once, as it is put aside. A file
+        // this user may not open is another user's journal in a shared folder: theirs.
+        if (opened == durable::LockedFile::Opened::refused &&
+            durable::entryAt(path) != durable::Entry::file)
             recovery.left << setAside(folder, name, unknownPrefix, [&](const QString &to) {
                 return durable::placeAsNew(durable::Temporary(path, -1), to);
             });

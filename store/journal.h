@@ -125,7 +125,8 @@ struct Recovery {
 // At start: each journal in `dataFolder` left by a copy that has ended (its process is
 // gone and its lock is free) becomes a new tape file named from `moment`, then goes. A
 // journal of a blank tape, or of one that is in a file already, only goes; one whose
-// tape cannot be saved stays for the next start. One that is no regular file, is larger
+// tape cannot be saved stays for the next start, as does a file this user may not open
+// (another user's, in a shared folder). One that is no regular file, is larger
 // than largestJournal or is of another version is renamed aside as it is (unknownPrefix);
 // a damaged one gives the tape up to the damage and is renamed aside (damagedPrefix). Of
 // the journals aside, only the newest keptAsideJournals stay. A kill at any moment of it

@@ -39,7 +39,7 @@ void closeTemporary(int handle);
 // A name as the file system holds it. On POSIX a name is bytes: one that is not UTF-8 is
 // kept in a QString with each byte that UTF-8 does not take as a lone surrogate U+DC80 +
 // byte, which no UTF-8 name decodes to, so every name in a folder has a text of its own
-// and gives its bytes back. On Windows names are UTF-16 and both are Qt's own.
+// and gives its bytes back. On Windows names are UTF-16, and these are UTF-8.
 QByteArray nativePath(const QString &path);
 QString pathOfNative(const QByteArray &bytes);
 

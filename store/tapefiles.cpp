@@ -127,7 +127,7 @@ std::string wholeTapeText(Calculator &calc) {
 }
 
 void tieTo(Calculator &calc, const QString &path, const QByteArray &bytes) {
-    calc.currentTapeFile = path.toStdString();
+    calc.currentTapeFile = durable::nativePath(path).toStdString(); // any name, as it is
     calc.currentTapeStamp = stampOf(bytes);
 }
 
@@ -189,7 +189,8 @@ SaveOutcome saveTape(Calculator &calc, const QString &dataFolder, const QDateTim
         savedBackText(fromView ? tapeView.toStdString() : wholeTapeText(calc))));
     SaveOutcome outcome = SaveOutcome::savedNew;
     if (!calc.currentTapeFile.empty()) {
-        const QString path = writtenPath(QString::fromStdString(calc.currentTapeFile));
+        const QString path =
+            writtenPath(durable::pathOfNative(QByteArray::fromStdString(calc.currentTapeFile)));
         outcome = writeBackCheck(calc, path);
         if (outcome == SaveOutcome::savedBack) {
             if (saveBack(path, bytes)) {

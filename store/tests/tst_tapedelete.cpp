@@ -171,7 +171,7 @@ void TestTapeDelete::namesLegalOnTheSystem_data() {
     // clang-format on
 }
 
-// Every name the list shows opens and deletes.
+// Every name the list shows opens, is saved back and deletes.
 void TestTapeDelete::namesLegalOnTheSystem() {
     QFETCH(QString, name);
 #ifdef Q_OS_WIN
@@ -188,10 +188,12 @@ void TestTapeDelete::namesLegalOnTheSystem() {
     Calculator calc;
     QCOMPARE(openSelectedTape(calc, data, name).outcome, OpenOutcome::opened);
     QCOMPARE(calc.shown.label1, std::string("8"));
+    QCOMPARE(saveTape(calc, data, moment, "5\n+\n4\n+\n"), SaveOutcome::savedBack);
+    QCOMPARE(fileNamesIn(data, isTapeFileName, QDir::Hidden), QStringList{name});
     Recorder out;
     QCOMPARE(deleteSelected(calc, out, data, name), DeleteOutcome::deleted);
     QCOMPARE(fileNamesIn(data, isTapeFileName, QDir::Hidden), QStringList());
-    checkTrashed(name, "5\r\n+\r\n3\r\n+\r\n");
+    checkTrashed(name, "5\r\n+\r\n4\r\n+\r\n");
     // Qt's own removal leaves a name that is not UTF-8.
     durable::removeEntry(QDir(home_.trashFiles()).filePath(name));
     durable::removeEntry(QDir(home_.trashFiles()).filePath("../info/" + name + ".trashinfo"));
