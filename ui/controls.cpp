@@ -577,19 +577,24 @@ class FileNameDelegate : public QStyledItemDelegate {
 void FileList::showNames(const QStringList &names) {
     clear();
     m_shown.clear();
-    // Only a name with bytes that are not UTF-8 can read like another: it gives way.
-    QSet<QString> taken;
-    for (const bool withBytes : {false, true})
-        for (const QString &name : names) {
-            if (hasNameBytes(name) != withBytes)
-                continue;
-            const QString shown = shownFileName(name);
-            QString text = shown;
+    // A name the program made shows as its moment, any other as itself: no two read alike
+    // (no name ends as a moment does). A name with bytes that are not UTF-8 can read like
+    // another, and gives way. The other texts are made as their rows are painted.
+    QStringList withBytes;
+    for (const QString &name : names)
+        if (hasNameBytes(name))
+            withBytes << name;
+    if (!withBytes.isEmpty()) {
+        QSet<QString> taken(names.begin(), names.end());
+        for (const QString &name : withBytes) {
+            const QString readable = readableFileName(name);
+            QString text = readable;
             for (int n = 2; taken.contains(text); ++n)
-                text = shown + QStringLiteral(" (%1)").arg(n);
+                text = readable + QStringLiteral(" (%1)").arg(n);
             taken.insert(text);
             m_shown.insert(name, text);
         }
+    }
     addItems(names);
 }
 
