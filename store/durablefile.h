@@ -136,8 +136,9 @@ class LockedFile {
     Placed moveTo(const QString &path);
     // Whether the last call that failed failed for want of space (a full disk or quota).
     bool diskFull() const { return m_diskFull; }
-    // Removes the file's name while the lock is still held, then closes it.
-    void remove();
+    // Removes the file's name while the lock is still held, then closes it. Whether the
+    // name went; if not, the file stays open.
+    bool remove();
     void close();
 
   private:

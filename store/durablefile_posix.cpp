@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -48,7 +49,7 @@ bool syncData(int fd) {
 } // namespace
 
 Creation createWritten(const QString &path, const QByteArray &bytes) {
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = nativePath(path);
     // 0666 less the umask: the permissions any new file of this user gets.
     const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0)
@@ -73,34 +74,160 @@ void closeTemporary(int handle) {
 }
 
 Placed placeAsNew(const Temporary &temporary, const QString &path) {
-    const QByteArray from = QFile::encodeName(temporary.path());
-    const QByteArray to = QFile::encodeName(path);
+    switch (moveNoReplace(temporary.path(), path)) {
+    case Moved::done:
+        return Placed::done;
+    case Moved::nameTaken:
+        return Placed::nameTaken;
+    case Moved::otherMount:
+    case Moved::failed:
+        break;
+    }
+    return Placed::failed;
+}
+
+Moved moveNoReplace(const QString &from, const QString &to) {
+    const QByteArray source = nativePath(from);
+    const QByteArray target = nativePath(to);
 #if defined(__linux__) && defined(RENAME_NOREPLACE)
     // One step, so no moment exists in which both names are there.
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
-        return Placed::done;
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) ==
+        0)
+        return Moved::done;
     if (errno == EEXIST)
-        return Placed::nameTaken;
+        return Moved::nameTaken;
+    if (errno == EXDEV)
+        return Moved::otherMount;
     // A file system without that rename (some network ones) still takes a hard link.
     if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
-        return Placed::failed;
+        return Moved::failed;
 #endif
-    // link() fails on an existing name instead of replacing it; a kill before the unlink
-    // leaves the whole file under both names, and the next start removes the temporary.
-    if (::link(from.constData(), to.constData()) != 0)
-        return errno == EEXIST ? Placed::nameTaken : Placed::failed;
-    ::unlink(from.constData());
-    return Placed::done;
+    // link() fails on an existing name (a dangling link too) instead of replacing it; a
+    // kill before the unlink leaves the whole file under both names.
+    if (::link(source.constData(), target.constData()) != 0)
+        return errno == EEXIST  ? Moved::nameTaken
+               : errno == EXDEV ? Moved::otherMount
+                                : Moved::failed;
+    ::unlink(source.constData());
+    return Moved::done;
+}
+
+QByteArray nativePath(const QString &path) {
+    QByteArray bytes;
+    bytes.reserve(path.size());
+    qsizetype run = 0; // start of the characters not yet encoded
+    for (qsizetype i = 0; i < path.size(); ++i) {
+        const char16_t unit = path.at(i).unicode();
+        if (QChar::isHighSurrogate(unit) && i + 1 < path.size() &&
+            QChar::isLowSurrogate(path.at(i + 1).unicode())) {
+            ++i;
+            continue;
+        }
+        if (unit < 0xDC80 || unit > 0xDCFF)
+            continue;
+        bytes += QStringView(path).mid(run, i - run).toUtf8();
+        bytes += static_cast<char>(unit - 0xDC00);
+        run = i + 1;
+    }
+    return bytes + QStringView(path).mid(run).toUtf8();
+}
+
+QString pathOfNative(const QByteArray &bytes) {
+    QString text;
+    text.reserve(bytes.size());
+    const auto *b = reinterpret_cast<const unsigned char *>(bytes.constData());
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i < n;) {
+        // The length of the sequence b[i] starts, and the least character it may hold.
+        char32_t c = b[i];
+        qsizetype length = 0;
+        char32_t least = 0;
+        if (c < 0x80)
+            length = 1;
+        else if (c >= 0xC2 && c <= 0xDF)
+            length = 2, c &= 0x1F, least = 0x80;
+        else if (c >= 0xE0 && c <= 0xEF)
+            length = 3, c &= 0x0F, least = 0x800;
+        else if (c >= 0xF0 && c <= 0xF4)
+            length = 4, c &= 0x07, least = 0x10000;
+        bool valid = length > 0 && i + length <= n;
+        for (qsizetype k = 1; valid && k < length; ++k) {
+            valid = (b[i + k] & 0xC0) == 0x80;
+            c = (c << 6) | (b[i + k] & 0x3Fu);
+        }
+        if (valid && c >= least && c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF)) {
+            text += QStringView(QChar::fromUcs4(c));
+            i += length;
+        } else {
+            text += QChar(static_cast<char16_t>(0xDC00 + b[i]));
+            ++i;
+        }
+    }
+    return text;
+}
+
+QStringList undecodableFileNames(const QString &folder) {
+    QStringList names;
+    const QByteArray path = nativePath(folder);
+    DIR *listing = ::opendir(path.constData());
+    if (!listing)
+        return names;
+    while (const dirent *entry = ::readdir(listing)) {
+        const QByteArray name(entry->d_name);
+        if (name.startsWith('.'))
+            continue;
+        struct stat info {};
+        if (!name.isValidUtf8() && ::stat((path + '/' + name).constData(), &info) == 0 &&
+            S_ISREG(info.st_mode))
+            names << pathOfNative(name);
+    }
+    ::closedir(listing);
+    return names;
+}
+
+Entry entryAt(const QString &path) {
+    struct stat info {};
+    if (::lstat(nativePath(path).constData(), &info) != 0)
+        return Entry::none;
+    return S_ISREG(info.st_mode)   ? Entry::file
+           : S_ISDIR(info.st_mode) ? Entry::folder
+                                   : Entry::other;
+}
+
+bool removeEntry(const QString &path) {
+    return ::unlink(nativePath(path).constData()) == 0;
+}
+
+OpenedFile openRegularFile(QFile &file, const QString &path) {
+    const QByteArray name = nativePath(path);
+    struct stat named {};
+    if (::stat(name.constData(), &named) != 0)
+        return errno == ENOENT ? OpenedFile::missing : OpenedFile::unreadable;
+    // Looked at before it is opened: opening a device can act on it.
+    if (!S_ISREG(named.st_mode))
+        return OpenedFile::notAFile;
+    // Without waiting, should the name have become a pipe since.
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    struct stat opened {};
+    if (fd < 0 || ::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+        if (fd >= 0)
+            ::close(fd);
+        return fd < 0 ? OpenedFile::unreadable : OpenedFile::notAFile;
+    }
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return OpenedFile::unreadable;
+    }
+    return OpenedFile::opened;
 }
 
 bool replaceWith(const Temporary &temporary, const QString &path) {
-    return ::rename(QFile::encodeName(temporary.path()).constData(),
-                    QFile::encodeName(path).constData()) == 0;
+    return ::rename(nativePath(temporary.path()).constData(), nativePath(path).constData()) == 0;
 }
 
 bool mayReplace(const QString &path) {
-    const QByteArray file = QFile::encodeName(path);
-    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    const QByteArray file = nativePath(path);
+    const QByteArray folder = nativePath(QFileInfo(path).absolutePath());
     struct stat fileInfo {};
     struct stat folderInfo {};
     const uid_t user = ::geteuid();
@@ -114,7 +241,7 @@ bool mayReplace(const QString &path) {
 }
 
 bool removeAbandoned(const QString &path) {
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = nativePath(path);
     const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0)
         return false;
@@ -132,11 +259,11 @@ bool removeAbandoned(const QString &path) {
 }
 
 bool removeTemporary(const QString &path) {
-    return ::unlink(QFile::encodeName(path).constData()) == 0;
+    return ::unlink(nativePath(path).constData()) == 0;
 }
 
 bool syncFile(const QString &path) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CLOEXEC);
+    const int fd = ::open(nativePath(path).constData(), O_WRONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
     const bool ok = syncData(fd);
@@ -148,7 +275,7 @@ void syncFolder(const QString &folder) {
 #ifdef O_DIRECTORY
     flags |= O_DIRECTORY;
 #endif
-    const int fd = ::open(QFile::encodeName(folder).constData(), flags);
+    const int fd = ::open(nativePath(folder).constData(), flags);
     if (fd < 0)
         return;
     ::fsync(fd);
@@ -159,7 +286,7 @@ void syncFolder(const QString &folder) {
 
 LockedFile::Opened LockedFile::open(const QString &path, bool create) {
     close();
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = nativePath(path);
     // A file left by another copy is looked at before it is opened: opening a device can
     // act on it, and a pipe would wait for a writer.
     struct stat named {};
@@ -241,8 +368,7 @@ void LockedFile::noteFailure() {
 
 bool LockedFile::takeOver(LockedFile &next) {
     // The name passes to the new file in one step; the old file keeps its lock until then.
-    if (::rename(QFile::encodeName(next.m_path).constData(),
-                 QFile::encodeName(m_path).constData()) != 0)
+    if (::rename(nativePath(next.m_path).constData(), nativePath(m_path).constData()) != 0)
         return false;
     ::close(static_cast<int>(m_handle));
     m_handle = std::exchange(next.m_handle, closed);
@@ -250,11 +376,13 @@ bool LockedFile::takeOver(LockedFile &next) {
     return true;
 }
 
-void LockedFile::remove() {
+bool LockedFile::remove() {
     if (!isOpen())
-        return;
-    ::unlink(QFile::encodeName(m_path).constData());
+        return true;
+    if (::unlink(nativePath(m_path).constData()) != 0)
+        return false;
     close();
+    return true;
 }
 
 void LockedFile::close() {

@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <windows.h>
@@ -84,6 +85,43 @@ Creation createWritten(const QString &path, const QByteArray &bytes) {
 
 void closeTemporary(int) {
     // createWritten keeps no handle here.
+}
+
+// The system's calls take UTF-16; as bytes, a name is kept in UTF-8, which holds any.
+QByteArray nativePath(const QString &path) {
+    return path.toUtf8();
+}
+
+QString pathOfNative(const QByteArray &bytes) {
+    return QString::fromUtf8(bytes);
+}
+
+QStringList undecodableFileNames(const QString &) {
+    return {}; // every UTF-16 name is a QString
+}
+
+Entry entryAt(const QString &path) {
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return Entry::none;
+    return info.isSymLink() ? Entry::other
+           : info.isDir()   ? Entry::folder
+           : info.isFile()  ? Entry::file
+                            : Entry::other;
+}
+
+bool removeEntry(const QString &path) {
+    return QFile::remove(path);
+}
+
+OpenedFile openRegularFile(QFile &file, const QString &path) {
+    const QFileInfo info(path);
+    if (!info.exists())
+        return OpenedFile::missing;
+    if (!info.isFile())
+        return OpenedFile::notAFile;
+    file.setFileName(path);
+    return file.open(QIODevice::ReadOnly) ? OpenedFile::opened : OpenedFile::unreadable;
 }
 
 Placed placeAsNew(const Temporary &temporary, const QString &path) {
@@ -263,12 +301,14 @@ bool LockedFile::takeOver(LockedFile &next) {
     return true;
 }
 
-void LockedFile::remove() {
+bool LockedFile::remove() {
     if (!isOpen())
-        return;
+        return true;
     // The name goes when the last handle closes; shared for deletion, so this is now.
-    DeleteFileW(native(QDir::toNativeSeparators(m_path)));
+    if (!DeleteFileW(native(QDir::toNativeSeparators(m_path))))
+        return false;
     close();
+    return true;
 }
 
 void LockedFile::close() {

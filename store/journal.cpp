@@ -5,6 +5,7 @@
 #include "core/tapeformat.h"
 #include "core/text.h"
 #include "store/freename.h"
+#include "store/platform_p.h"
 #include "store/tapefiles.h"
 
 #include <QCoreApplication>
@@ -100,8 +101,8 @@ void TapeJournal::record(qsizetype position, qsizetype removed, const QString &i
     if (isBlankText(units(m_view))) {
         // Cleared: nothing before matters any more, and a blank tape needs no file (nor
         // keeps one open in the folder, which Windows would not let go).
-        if (m_file.isOpen())
-            discard();
+        if (m_file.isOpen() && !discard())
+            return failed(Health::cannotWrite);
         m_behind = false;
         return;
     }
@@ -117,12 +118,21 @@ void TapeJournal::kept() {
         store(0, 0, {}, journal::keptRecord());
 }
 
-void TapeJournal::discard() {
+bool TapeJournal::discard() {
     stopSyncing();
-    m_file.remove();
     m_behind = false;
     m_torn = false;
     m_size = 0;
+    if (m_file.remove())
+        return true;
+    // The name cannot go (a folder that turned read-only): emptied, the file holds no
+    // tape for a later start to bring back, and the keys that follow go on in it.
+    if (m_file.truncate(0) && m_file.sync()) {
+        startSyncing();
+        return true;
+    }
+    m_torn = true; // the cleared tape is still in it: only a start over may write there
+    return false;
 }
 
 void TapeJournal::store(qsizetype position, qsizetype removed, const QString &inserted,
@@ -203,13 +213,12 @@ void TapeJournal::wrote(qint64 size, const journal::Work &work) {
         m_dirty = true;
     }
     m_wake.notify_one();
-    // A disk that filled up may still take a record now and then (the end of a block):
-    // the file keeps up again only once the disk has room for it to start over twice, so
-    // the user does not hear of each record.
+    // Caught up. A full disk may still take a record now and then (into the slack of the
+    // file's last block): the file keeps up again only once the disk has a free block, so
+    // the user does not hear of each such record, on a disk of any size.
     if (m_health != Health::keepsUp) {
         const QStorageInfo disk(m_folder);
-        const qint64 room = 2 * sizeLimit();
-        if (disk.isValid() && disk.bytesAvailable() < room)
+        if (disk.isValid() && disk.bytesAvailable() < std::max(disk.blockSize(), 1))
             return;
         m_health = Health::keepsUp;
         if (m_onHealth)
@@ -337,18 +346,38 @@ QString placeRecovered(durable::LockedFile &journal, const QDir &folder, const Q
     return name;
 }
 
-// A damaged journal, once its readable part is a tape file, under a name no start
-// recovers again. The name it has now.
-QString setAside(durable::LockedFile &journal, const QDir &folder) {
-    const QString name = QFileInfo(journal.path()).fileName();
-    const qsizetype prefix = static_cast<qsizetype>(std::strlen(
+// A journal put aside under `prefix`, named by what followed the journal's own prefix,
+// so that no start takes it up again. The name it has now (the old one where it could
+// not be renamed).
+QString setAside(const QDir &folder, const QString &name, const char *prefix,
+                 const std::function<durable::Placed(const QString &)> &moveTo) {
+    const qsizetype own = static_cast<qsizetype>(std::strlen(
         name.startsWith(QLatin1String(recoveringPrefix)) ? recoveringPrefix : journalPrefix));
     const QString aside =
-        claimFreeName(QString::fromLatin1(damagedPrefix) + name.mid(prefix), QLatin1Char('-'),
+        claimFreeName(QString::fromLatin1(prefix) + name.mid(own), QLatin1Char('-'),
                       [&](const QString &candidate) {
-                          return durable::claimOf(journal.moveTo(folder.filePath(candidate)));
+                          return durable::claimOf(moveTo(folder.filePath(candidate)));
                       });
     return aside.isEmpty() ? name : aside;
+}
+
+bool isAsideName(QStringView name) {
+    return name.startsWith(QLatin1String(damagedPrefix), Qt::CaseInsensitive) ||
+           name.startsWith(QLatin1String(unknownPrefix), Qt::CaseInsensitive);
+}
+
+// Of the journals set aside, the newest `keptAsideJournals` stay, the older go.
+void boundAside(const QDir &folder) {
+    QStringList names = fileNamesIn(folder.path(), isAsideName, QDir::Hidden | QDir::System);
+    if (names.size() <= keptAsideJournals)
+        return;
+    const auto written = [&](const QString &name) {
+        return QFileInfo(folder.filePath(name)).lastModified();
+    };
+    std::stable_sort(names.begin(), names.end(),
+                     [&](const QString &a, const QString &b) { return written(a) > written(b); });
+    for (const QString &name : names.mid(keptAsideJournals))
+        durable::removeEntry(folder.filePath(name));
 }
 
 } // namespace
@@ -378,8 +407,13 @@ Recovery recoverJournals(const QString &dataFolder, const QDateTime &moment) {
         }
         durable::LockedFile file;
         const durable::LockedFile::Opened opened = file.open(path, false);
-        if (opened == durable::LockedFile::Opened::refused)
-            recovery.left << name;
+        // No journal of ours (a link, a device): named once, as it is put aside. A file
+        // this user may not open is another user's journal in a shared folder: theirs.
+        if (opened == durable::LockedFile::Opened::refused &&
+            durable::entryAt(path) != durable::Entry::file)
+            recovery.left << setAside(folder, name, unknownPrefix, [&](const QString &to) {
+                return durable::placeAsNew(durable::Temporary(path, -1), to);
+            });
         if (opened != durable::LockedFile::Opened::locked)
             continue;
         const std::optional<QByteArray> bytes = file.readAll(largestJournal);
@@ -391,9 +425,10 @@ Recovery recoverJournals(const QString &dataFolder, const QDateTime &moment) {
             bytes ? journal::replay(std::string_view(bytes->constData(),
                                                      static_cast<std::size_t>(bytes->size())))
                   : journal::Replayed();
-        // Too large, unreadable, another version's or no journal at all: as it is.
+        // Too large, unreadable, another version's or no journal at all: as it is, aside.
         if (!replayed.known) {
-            recovery.left << name;
+            recovery.left << setAside(folder, name, unknownPrefix,
+                                      [&](const QString &to) { return file.moveTo(to); });
             continue;
         }
         const std::string text =
@@ -401,7 +436,8 @@ Recovery recoverJournals(const QString &dataFolder, const QDateTime &moment) {
         if (!replayed.kept && !text.empty()) {
             const QByteArray tape = encodeTapeText(QString::fromStdString(text));
             if (tapeFit(tape, text) != TapeFit::fits) {
-                recovery.tooLarge << name;
+                recovery.tooLarge << setAside(folder, name, unknownPrefix,
+                                              [&](const QString &to) { return file.moveTo(to); });
                 continue;
             }
             QString made = marker ? alreadyMade(folder, name, tape) : QString();
@@ -412,10 +448,17 @@ Recovery recoverJournals(const QString &dataFolder, const QDateTime &moment) {
             recovery.tapes << made;
         }
         if (replayed.damaged)
-            recovery.left << setAside(file, folder);
+            recovery.left << setAside(folder, QFileInfo(file.path()).fileName(), damagedPrefix,
+                                      [&](const QString &to) { return file.moveTo(to); });
         else
             file.remove();
     }
+    boundAside(folder);
+    // Named only while it is there.
+    for (QStringList *named : {&recovery.left, &recovery.tooLarge})
+        named->removeIf([&](const QString &name) {
+            return durable::entryAt(folder.filePath(name)) == durable::Entry::none;
+        });
     return recovery;
 }
 

@@ -30,6 +30,11 @@ inline constexpr char recoveringPrefix[] = ".tapecalc-recovering-";
 // A journal with bytes that could not be read after a damaged record: what could be read
 // became a tape; the rest stays here, for a person to look at.
 inline constexpr char damagedPrefix[] = ".tapecalc-damaged-journal-";
+// A journal left by an ended copy that is none this program can read (a link, a device,
+// another version's, too large): renamed so that it is named at one start only.
+inline constexpr char unknownPrefix[] = ".tapecalc-unknown-journal-";
+// Journals set aside (damaged or unknown) kept at most: the newest by their last write.
+inline constexpr int keptAsideJournals = 8;
 
 // The largest journal read, and written: from the tape bound. The view of the largest tape
 // file is at most that many units, two bytes each in the journal, and the changes may
@@ -57,8 +62,10 @@ class TapeJournal {
     bool edited(qsizetype position, qsizetype removed, const QString &inserted);
     // The view as it stands is in a tape file (saved, or just opened).
     void kept();
-    // The user ended the program: the journal goes.
-    void discard();
+    // The user ended the program, or cleared the tape: the journal goes. Where its name
+    // cannot go, the file is emptied (and kept for what follows), so no later start
+    // brings the tape back. False when not even that could be done.
+    bool discard();
 
     const QString &view() const { return m_view; }
     QString path() const { return m_path; }
@@ -112,19 +119,21 @@ class TapeJournal {
 
 struct Recovery {
     QStringList tapes; // tape files made of journals, at this start or one cut off before it
-    QStringList left;  // journals that could not be read or replayed whole, left in the folder
-    // Journals whose tape is larger than a tape file may be (tapeFit), left in the folder:
-    // such a file would not open.
+    QStringList left;  // journals that could not be read or replayed whole, as they are named now
+    // Journals whose tape is larger than a tape file may be (tapeFit): such a file would not
+    // open. Set aside as they are, as they are named now.
     QStringList tooLarge;
 };
 
 // At start: each journal in `dataFolder` left by a copy that has ended (its process is
 // gone and its lock is free) becomes a new tape file named from `moment`, then goes. A
 // journal of a blank tape, or of one that is in a file already, only goes; one whose
-// tape cannot be saved stays for the next start, and so does one whose tape the open
-// would refuse (Recovery::tooLarge). One that is no regular file, is larger than
-// largestJournal or is of another version stays as it is; a damaged one gives the
-// tape up to the damage and is renamed aside (damagedPrefix). A kill at any moment of it
+// tape cannot be saved stays for the next start, as does a file this user may not open
+// (another user's, in a shared folder). One that is no regular file, is larger than
+// largestJournal, is of another version, or holds a tape the open would refuse
+// (Recovery::tooLarge) is renamed aside as it is (unknownPrefix); a damaged one gives the
+// tape up to the damage and is renamed aside (damagedPrefix). Of the journals aside, only
+// the newest keptAsideJournals stay. A kill at any moment of it
 // never gives a journal's tape twice.
 Recovery recoverJournals(const QString &dataFolder, const QDateTime &moment);
 

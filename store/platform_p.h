@@ -12,7 +12,9 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QFile>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -33,6 +35,32 @@ Creation createWritten(const QString &path, const QByteArray &bytes);
 
 // Lets go of a handle that createWritten kept, and of its lock.
 void closeTemporary(int handle);
+
+// A name as the file system holds it. On POSIX a name is bytes: one that is not UTF-8 is
+// kept in a QString with each byte that UTF-8 does not take as a lone surrogate U+DC80 +
+// byte, which no UTF-8 name decodes to, so every name in a folder has a text of its own
+// and gives its bytes back. On Windows names are UTF-16, and these are UTF-8.
+QByteArray nativePath(const QString &path);
+QString pathOfNative(const QByteArray &bytes);
+
+// The names in `folder` that Qt's listing leaves out, not being valid in the file
+// system's encoding (none on Windows): regular files (through links), not hidden ones.
+QStringList undecodableFileNames(const QString &folder);
+
+enum class Entry { none, file, folder, other }; // what a name is, not following a link
+Entry entryAt(const QString &path);
+bool removeEntry(const QString &path);
+
+// `path` open for reading in `file` when it is a regular file (through links), else why
+// not. Opening never waits (a pipe) nor acts on a device.
+enum class OpenedFile { opened, missing, notAFile, unreadable };
+OpenedFile openRegularFile(QFile &file, const QString &path);
+
+enum class Moved { done, nameTaken, otherMount, failed };
+// Gives the file or link `from` the name `to` in one rename that never replaces a file,
+// a link or a dangling link; a rename across mounts is refused, never done as a copy.
+// POSIX only: the freedesktop trash and placeAsNew are its users.
+Moved moveNoReplace(const QString &from, const QString &to);
 
 } // namespace durable
 

@@ -5,6 +5,7 @@
 #include "core/actions.h"
 #include "core/tapeformat.h"
 #include "store/durablefile.h"
+#include "store/platform_p.h"
 #include "store/textcoding.h"
 
 #include <QDir>
@@ -53,16 +54,18 @@ struct ReadBytes {
 // A tape file's bytes: only a regular file (through a link too), only up to the largest
 // tape, and only when every byte could be read.
 ReadBytes readTapeFile(const QString &path) {
-    const QFileInfo info(path);
-    if (!info.exists())
-        return {OpenOutcome::unreadable, {}};
-    if (!info.isFile())
+    QFile file;
+    switch (durable::openRegularFile(file, path)) {
+    case durable::OpenedFile::opened:
+        break;
+    case durable::OpenedFile::notAFile:
         return {OpenOutcome::notATape, {}};
-    if (info.size() > largestTapeFile)
-        return {OpenOutcome::tooLarge, {}};
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    case durable::OpenedFile::missing:
+    case durable::OpenedFile::unreadable:
         return {OpenOutcome::unreadable, {}};
+    }
+    if (file.size() > largestTapeFile)
+        return {OpenOutcome::tooLarge, {}};
     // Read no more than the bound, however the file grows meanwhile.
     QByteArray bytes = file.read(largestTapeFile + 1);
     if (file.error() != QFileDevice::NoError)
@@ -106,12 +109,18 @@ enum class Held { same, changed, unreadable };
 Held compareWithStamp(const QString &path, const std::string &stamp) {
     qint64 size = -1;
     std::from_chars(stamp.data(), stamp.data() + stamp.size(), size);
-    const QFileInfo info(path);
-    if (!info.isFile() || info.size() != size)
+    QFile file;
+    switch (durable::openRegularFile(file, path)) {
+    case durable::OpenedFile::opened:
+        break;
+    case durable::OpenedFile::missing:
+    case durable::OpenedFile::notAFile:
         return Held::changed;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    case durable::OpenedFile::unreadable:
         return Held::unreadable;
+    }
+    if (file.size() != size)
+        return Held::changed;
     const QByteArray bytes = file.read(size + 1);
     if (file.error() != QFileDevice::NoError)
         return Held::unreadable;
@@ -124,7 +133,7 @@ SaveOutcome writeBackCheck(const Calculator &calc, const QString &path) {
         return SaveOutcome::savedNewFilePartial;
     if (path.isEmpty())
         return SaveOutcome::savedNewFileChanged; // a link whose file was taken away
-    if (!QFileInfo::exists(path))
+    if (durable::entryAt(path) == durable::Entry::none)
         return SaveOutcome::savedBack; // gone meanwhile: written again, nothing is lost
     switch (compareWithStamp(path, calc.currentTapeStamp)) {
     case Held::same:
@@ -150,7 +159,7 @@ std::string wholeTapeText(Calculator &calc) {
 }
 
 void tieTo(Calculator &calc, const QString &path, const QByteArray &bytes) {
-    calc.currentTapeFile = path.toStdString();
+    calc.currentTapeFile = durable::nativePath(path).toStdString(); // any name, as it is
     calc.currentTapeStamp = stampOf(bytes);
 }
 
@@ -221,7 +230,8 @@ SaveOutcome saveTape(Calculator &calc, const QString &dataFolder, const QDateTim
     }
     SaveOutcome outcome = SaveOutcome::savedNew;
     if (!calc.currentTapeFile.empty()) {
-        const QString path = writtenPath(QString::fromStdString(calc.currentTapeFile));
+        const QString path =
+            writtenPath(durable::pathOfNative(QByteArray::fromStdString(calc.currentTapeFile)));
         outcome = writeBackCheck(calc, path);
         if (outcome == SaveOutcome::savedBack) {
             if (saveBack(path, bytes)) {
@@ -286,7 +296,7 @@ DeleteOutcome deleteTape(Calculator &calc, Requests &out, const QString &dataFol
             return DeleteOutcome::failed;
         const QString path = pathInFolder(dataFolder, selectedName);
         // Only tape files: a folder of a tape's name is no tape.
-        if (QFileInfo(path).isDir())
+        if (QFileInfo(path).isDir() || durable::entryAt(path) == durable::Entry::folder)
             return DeleteOutcome::failed;
         switch (discardFile(path, moment, removeForGood)) {
         case Discarded::trashed:
@@ -310,6 +320,11 @@ bool isTapeFileName(QStringView name) {
 
 QStringList fileNamesIn(const QString &folder, bool (*keep)(QStringView name), QDir::Filters more) {
     QStringList names = QDir(folder).entryList(QDir::Files | more, QDir::Name);
+    // Qt's listing leaves out names that are not valid in the file system's encoding.
+    if (const QStringList odd = durable::undecodableFileNames(folder); !odd.isEmpty()) {
+        names += odd;
+        names.sort();
+    }
     names.removeIf([keep](const QString &name) { return !keep(name); });
     return names;
 }

@@ -6,7 +6,6 @@
 #include "store/platform_p.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 namespace tapecalc {
@@ -25,7 +24,7 @@ QString freedesktopDataHome() {
 Discarded discardFile(const QString &path, const QDateTime &moment,
                       const RemoveForGood &removeForGood) {
     const QFileInfo file(path);
-    if (!file.exists() && !file.isSymLink())
+    if (durable::entryAt(path) == durable::Entry::none)
         return Discarded::failed;
     if (trashFile(path, moment))
         return Discarded::trashed;
@@ -36,7 +35,7 @@ Discarded discardFile(const QString &path, const QDateTime &moment,
 #endif
     if (!removeForGood || !removeForGood())
         return Discarded::kept;
-    return QFile::remove(path) ? Discarded::removed : Discarded::failed;
+    return durable::removeEntry(path) ? Discarded::removed : Discarded::failed;
 }
 
 } // namespace tapecalc

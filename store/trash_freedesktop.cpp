@@ -1,16 +1,18 @@
 // The trash of the freedesktop.org trash standard, written out here because Qt 6.4's
 // QFile::moveToTrash loops for ever when the trash cannot be made, and falls back to a
 // "files" and "info" folder wherever the program was started: the home trash for a file
-// on the disk of the home trash, the trash at the top of its own disk for any other.
+// on the disk of the home trash, the trash at the top of its own disk (or mount) for any
+// other. A file only ever moves by a rename: nothing is copied, nothing written through a
+// link.
 #include "store/freename.h"
 #include "store/platform_p.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QUrl>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,7 +21,7 @@ namespace tapecalc {
 namespace {
 
 QByteArray native(const QString &path) {
-    return QFile::encodeName(path);
+    return durable::nativePath(path);
 }
 
 bool statOf(const QString &path, struct stat &info) {
@@ -48,6 +50,21 @@ bool ownFolderMade(const QString &path) {
     return isOwnFolder(path);
 }
 
+// The data folder made where it is missing, its missing parents too, for this user alone,
+// as the base-directory rules say; never the home itself (a service's home that does not
+// exist stays so).
+bool dataFolderMade(const QString &path) {
+    struct stat info {};
+    if (::lstat(native(path).constData(), &info) == 0)
+        return isWritableFolder(path);
+    const QString parent = QFileInfo(path).path();
+    if (parent == path || QDir::cleanPath(path) == QDir::cleanPath(qEnvironmentVariable("HOME")) ||
+        !dataFolderMade(parent))
+        return false;
+    return (::mkdir(native(path).constData(), 0700) == 0 || errno == EEXIST) &&
+           isWritableFolder(path);
+}
+
 // The trash folder `trash` with its "files" and "info", each checked before anything is
 // made inside it.
 bool trashMade(const QString &trash) {
@@ -63,52 +80,95 @@ bool isStickyFolder(const QString &path) {
            (info.st_mode & S_ISVTX) != 0;
 }
 
-// The mount point of the disk that holds `folder`: its highest parent on the same device.
+// Which mount holds `path` (another mount of the same disk has the same device), or 0
+// where the system does not say.
+quint64 mountOf(const QString &path) {
+#ifdef STATX_MNT_ID
+    struct statx info {};
+    if (::statx(AT_FDCWD, native(path).constData(), 0, STATX_MNT_ID, &info) == 0 &&
+        (info.stx_mask & STATX_MNT_ID) != 0)
+        return info.stx_mnt_id;
+#else
+    Q_UNUSED(path);
+#endif
+    return 0;
+}
+
+// The mount point of the disk that holds `folder`: its highest parent on the same device
+// and mount.
 QString topDirectory(const QString &folder, dev_t device) {
     QString top = QFileInfo(folder).canonicalFilePath();
+    const quint64 mount = mountOf(top);
     while (!top.isEmpty() && top != QLatin1String("/")) {
         const QString parent = QFileInfo(top).path();
         struct stat info {};
-        if (!statOf(parent, info) || info.st_dev != device)
+        if (!statOf(parent, info) || info.st_dev != device || mountOf(parent) != mount)
             break;
         top = parent;
     }
     return top;
 }
 
+// A name in use: a file, a folder, a link (one that leads nowhere too).
+bool nameTaken(const QString &path) {
+    struct stat info {};
+    return ::lstat(native(path).constData(), &info) == 0;
+}
+
+// The new file `path` holding `bytes`, for this user alone; never through a link.
+enum class Written { done, nameTaken, failed };
+Written writeNew(const QString &path, const QByteArray &bytes) {
+    const int fd = ::open(native(path).constData(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return errno == EEXIST ? Written::nameTaken : Written::failed;
+    // A full disk may take the name and not the content.
+    const bool whole = ::write(fd, bytes.constData(), static_cast<std::size_t>(bytes.size())) ==
+                       static_cast<ssize_t>(bytes.size());
+    return ::close(fd) == 0 && whole ? Written::done : Written::failed;
+}
+
 QByteArray trashInfo(const QString &recordedPath, const QDateTime &moment) {
-    return "[Trash Info]\nPath=" + QUrl::toPercentEncoding(recordedPath, QByteArrayLiteral("/")) +
+    // The name's own bytes, whatever their encoding.
+    return "[Trash Info]\nPath=" + native(recordedPath).toPercentEncoding(QByteArrayLiteral("/")) +
            "\nDeletionDate=" + moment.toString(Qt::ISODate).left(19).toLatin1() + '\n';
 }
 
+enum class Move { done, otherMount, failed };
+
 // Moves `path` into the made trash `trash`, its info file naming it `recordedPath`.
-bool moveInto(const QString &trash, const QString &path, const QString &recordedPath,
+Move moveInto(const QString &trash, const QString &path, const QString &recordedPath,
               const QDateTime &moment) {
     const QDir files(QDir(trash).filePath(QStringLiteral("files")));
     const QDir info(QDir(trash).filePath(QStringLiteral("info")));
+    Move failure = Move::failed;
     // A name free in both folders (the file's own, else "name.2.ext", "name.3.ext", …):
     // the info file is made first and exclusively, so two deletes never take the same name.
     const QString name =
         claimFreeName(QFileInfo(path).fileName(), QLatin1Char('.'), [&](const QString &candidate) {
-            if (QFileInfo::exists(files.filePath(candidate)))
+            if (nameTaken(files.filePath(candidate)))
                 return Claim::taken;
-            QFile infoFile(info.filePath(candidate + QStringLiteral(".trashinfo")));
-            if (!infoFile.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-                if (QFileInfo::exists(infoFile.fileName()))
-                    return Claim::taken;
+            const QString infoFile = info.filePath(candidate + QStringLiteral(".trashinfo"));
+            switch (writeNew(infoFile, trashInfo(recordedPath, moment))) {
+            case Written::done:
+                break;
+            case Written::nameTaken:
+                return Claim::taken;
+            case Written::failed:
+                durable::removeEntry(infoFile);
                 return Claim::failed; // the trash takes no more files
             }
-            const QByteArray content = trashInfo(recordedPath, moment);
-            // A full disk may take the name and not the content.
-            const bool written = infoFile.write(content) == content.size() && infoFile.flush();
-            infoFile.close();
-            if (written && QFile::rename(path, files.filePath(candidate)))
+            const durable::Moved moved = durable::moveNoReplace(path, files.filePath(candidate));
+            if (moved == durable::Moved::done)
                 return Claim::done;
-            infoFile.remove();
-            // Another disk after all, or a folder that may not be written.
+            durable::removeEntry(infoFile);
+            if (moved == durable::Moved::nameTaken) // a name claimed meanwhile
+                return Claim::taken;
+            if (moved == durable::Moved::otherMount)
+                failure = Move::otherMount;
             return Claim::failed;
         });
-    return !name.isEmpty();
+    return name.isEmpty() ? failure : Move::done;
 }
 
 } // namespace
@@ -123,11 +183,16 @@ bool trashFile(const QString &path, const QDateTime &moment) {
     const QString trash = QDir(home).filePath(QStringLiteral("Trash"));
     struct stat where {};
     struct stat homeTrash {};
-    if (home.isEmpty() || !isWritableFolder(home) || !trashMade(trash) ||
-        !statOf(trash, homeTrash) || !statOf(folder, where))
+    if (home.isEmpty() || !dataFolderMade(home) || !trashMade(trash) || !statOf(trash, homeTrash) ||
+        !statOf(folder, where))
         return false;
-    if (homeTrash.st_dev == where.st_dev)
-        return moveInto(trash, path, file.absoluteFilePath(), moment);
+    // The same disk, seen through another mount (a bind mount) that no rename crosses:
+    // the trash at the top of that mount.
+    if (homeTrash.st_dev == where.st_dev) {
+        const Move moved = moveInto(trash, path, file.absoluteFilePath(), moment);
+        if (moved != Move::otherMount)
+            return moved == Move::done;
+    }
     // Another disk: the trash at its top, where a rename takes the file. Its info files
     // name the file from there.
     const QString top = topDirectory(folder, where.st_dev);
@@ -139,11 +204,11 @@ bool trashFile(const QString &path, const QDateTime &moment) {
     const QString shared = QDir(top).filePath(QStringLiteral(".Trash"));
     if (isStickyFolder(shared)) {
         const QString ownInShared = QDir(shared).filePath(user);
-        if (trashMade(ownInShared) && moveInto(ownInShared, path, recorded, moment))
+        if (trashMade(ownInShared) && moveInto(ownInShared, path, recorded, moment) == Move::done)
             return true;
     }
     const QString own = QDir(top).filePath(QStringLiteral(".Trash-") + user);
-    return trashMade(own) && moveInto(own, path, recorded, moment);
+    return trashMade(own) && moveInto(own, path, recorded, moment) == Move::done;
 }
 
 } // namespace tapecalc

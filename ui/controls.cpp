@@ -4,11 +4,13 @@
 #include "core/tapeformat.h"
 #include "core/text.h"
 #include "core/textgate.h"
+#include "store/freename.h"
 #include "store/tapefiles.h"
 
 #include <QAccessibleWidget>
 #include <QClipboard>
 #include <QDate>
+#include <QDateTime>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -21,6 +23,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmapCache>
+#include <QSet>
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTextBlock>
@@ -533,28 +536,59 @@ int digitsValue(QStringView digits, qsizetype least, qsizetype most) {
 
 } // namespace
 
+namespace {
+
+// A byte of a name that UTF-8 does not take, as the store keeps it: a lone surrogate.
+bool isNameByte(const QString &name, qsizetype at) {
+    const char16_t unit = name.at(at).unicode();
+    return unit >= 0xDC80 && unit <= 0xDCFF && (at == 0 || !name.at(at - 1).isHighSurrogate());
+}
+
+bool hasNameBytes(const QString &name) {
+    for (qsizetype at = 0; at < name.size(); ++at)
+        if (isNameByte(name, at))
+            return true;
+    return false;
+}
+
+} // namespace
+
+QString readableFileName(const QString &fileName) {
+    if (!hasNameBytes(fileName))
+        return fileName;
+    QString text;
+    for (qsizetype at = 0; at < fileName.size(); ++at)
+        text += isNameByte(fileName, at)
+                    ? QStringLiteral("\\x") +
+                          QString::number(fileName.at(at).unicode() - 0xDC00, 16).toUpper()
+                    : QString(fileName.at(at));
+    return text;
+}
+
 // Taken apart by hand: a regular expression would load the library for it into every
 // start of the program that lists a tape.
 QString shownFileName(const QString &fileName) {
     if (!isTapeFileName(fileName))
-        return fileName;
+        return readableFileName(fileName);
     QStringView stem = QStringView(fileName).chopped(4); // "yyyyMMdd$h$mm$ss" and "-n"
     QStringView copy;                                    // "-2", "-3", … or nothing
     if (const qsizetype dash = stem.indexOf(u'-'); dash >= 0) {
         copy = stem.mid(dash);
         stem = stem.left(dash);
-        if (!allDigits(copy.mid(1)))
-            return fileName;
     }
     const QList<QStringView> parts = stem.split(u'$');
     if (parts.size() != 4)
-        return fileName;
+        return readableFileName(fileName);
     const int day = digitsValue(parts[0], 8, 8);
     const QDate date(day / 10000, day / 100 % 100, day % 100);
     const QTime time(digitsValue(parts[1], 1, 2), digitsValue(parts[2], 2, 2),
                      digitsValue(parts[3], 2, 2));
-    if (day < 0 || !date.isValid() || !time.isValid())
-        return fileName;
+    const int n = copy.isEmpty() ? 1 : digitsValue(copy.mid(1), 1, 9);
+    // Only a name the program makes: another spelling of the same moment ("09" for "9",
+    // ".QTZ", "-02") is a file of its own and shows as its name.
+    if (day < 0 || !date.isValid() || !time.isValid() || n < 1 ||
+        numberedName(tapeFileName(QDateTime(date, time, Qt::UTC)), n, u'-') != fileName)
+        return readableFileName(fileName);
     return date.toString(Qt::ISODate) + QChar(QChar::LineSeparator) + time.toString(Qt::ISODate) +
            copy.toString();
 }
@@ -563,20 +597,52 @@ namespace {
 
 class FileNameDelegate : public QStyledItemDelegate {
   public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    explicit FileNameDelegate(FileList *list) : QStyledItemDelegate(list), m_list(list) {}
     QString displayText(const QVariant &value, const QLocale &) const override {
-        return shownFileName(value.toString());
+        return m_list->shownText(value.toString());
     }
     bool helpEvent(QHelpEvent *e, QAbstractItemView *view, const QStyleOptionViewItem &option,
                    const QModelIndex &index) override {
         if (e->type() != QEvent::ToolTip || !index.isValid())
             return QStyledItemDelegate::helpEvent(e, view, option, index);
-        QToolTip::showText(e->globalPos(), index.data().toString(), view, option.rect);
+        QToolTip::showText(e->globalPos(), readableFileName(index.data().toString()), view,
+                           option.rect);
         return true;
     }
+
+  private:
+    FileList *m_list;
 };
 
 } // namespace
+
+void FileList::showNames(const QStringList &names) {
+    clear();
+    m_shown.clear();
+    // A name the program made shows as its moment, any other as itself: no two read alike
+    // (no name ends as a moment does). A name with bytes that are not UTF-8 can read like
+    // another, and gives way. The other texts are made as their rows are painted.
+    QStringList withBytes;
+    for (const QString &name : names)
+        if (hasNameBytes(name))
+            withBytes << name;
+    if (!withBytes.isEmpty()) {
+        QSet<QString> taken(names.begin(), names.end());
+        for (const QString &name : withBytes) {
+            const QString readable = readableFileName(name);
+            QString text = readable;
+            for (int n = 2; taken.contains(text); ++n)
+                text = readable + QStringLiteral(" (%1)").arg(n);
+            taken.insert(text);
+            m_shown.insert(name, text);
+        }
+    }
+    addItems(names);
+}
+
+QString FileList::shownText(const QString &name) const {
+    return m_shown.value(name, shownFileName(name));
+}
 
 FileList::FileList(QWidget *parent) : QListWidget(parent) {
     setItemDelegate(new FileNameDelegate(this));

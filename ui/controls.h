@@ -4,6 +4,7 @@
 
 #include "core/entrykeys.h"
 
+#include <QHash>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -151,19 +152,29 @@ class TapeView : public QPlainTextEdit {
     bool removalTakes(bool backward) const;
 };
 
-// The file list. A tape named from the moment it was saved ("20261206$16$58$07.qtz",
-// "…$9$05$07-2.qtz") shows as its date over its time ("2026-12-06" / "16:58:07"), which
-// fits the list's width where the name would not; any other name shows as it is. An
+// The file list. A tape the program named from the moment it was saved
+// ("20261206$16$58$07.qtz", "…$9$05$07-2.qtz") shows as its date over its time
+// ("2026-12-06" / "16:58:07"), which fits the list's width where the name would not; any
+// other name, another spelling of a moment among them ("…$09$05$07.qtz"), shows as it
+// is, its bytes that are not UTF-8 as "\xFF". Every file shows a text of its own. An
 // item's text stays the file's name, and its tooltip shows that name.
 class FileList : public QListWidget {
     Q_OBJECT
 
   public:
     explicit FileList(QWidget *parent);
+    // The list holds `names`, in that order.
+    void showNames(const QStringList &names);
+    QString shownText(const QString &name) const;
+
+  private:
+    QHash<QString, QString> m_shown;
 };
 
 // What the file list shows for a file name: two lines for a name from the moment.
 QString shownFileName(const QString &fileName);
+// The name as text a person can read: each byte that is not UTF-8 as "\xFF".
+QString readableFileName(const QString &fileName);
 
 // Maps Qt's keys to the keys the entry box's handler knows (Page Up, Page Down, End,
 // Delete); every other key is KeyCode::other. Only the key decides, never the text, so a

@@ -670,8 +670,7 @@ void Form1::refreshFileList() {
     const QString selected = selectedFileName();
     const QListWidgetItem *current = m_file1->currentItem();
     const QString currentName = current ? current->text() : QString();
-    m_file1->clear();
-    m_file1->addItems(fileNamesIn(dataFolder(), isTapeFileName));
+    static_cast<FileList *>(m_file1)->showNames(fileNamesIn(dataFolder(), isTapeFileName));
     const auto again = m_file1->findItems(currentName, Qt::MatchExactly);
     if (!currentName.isEmpty() && !again.isEmpty())
         m_file1->setCurrentItem(again.first(), QItemSelectionModel::NoUpdate);

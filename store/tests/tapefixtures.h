@@ -5,6 +5,7 @@
 
 #include "core/actions.h"
 #include "core/tests/recorder.h"
+#include "store/platform_p.h"
 #include "store/tests/temporaryhome.h"
 #include "tests/missing.h"
 #include "tests/nobody.h"
@@ -57,9 +58,9 @@ inline void press(Calculator &calc, Recorder &out, const QString &keys) {
     }
 }
 
-inline QByteArray readBytes(const QString &path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+inline QByteArray readBytes(const QString &path) { // a name that is not UTF-8 too
+    QFile file;
+    if (durable::openRegularFile(file, path) != durable::OpenedFile::opened)
         return "<unreadable>";
     return file.readAll();
 }

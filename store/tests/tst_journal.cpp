@@ -8,6 +8,7 @@
 #include "core/tapeformat.h"
 #include "store/journal.h"
 #include "store/tapefiles.h"
+#include "store/tests/tapefixtures.h"
 #include "tests/missing.h"
 #include "tests/smalldisk.h"
 
@@ -24,7 +25,9 @@
 #include <random>
 
 #ifdef Q_OS_UNIX
+#include <csignal>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 using namespace tapecalc;
@@ -42,6 +45,7 @@ struct Folder {
     }
     QStringList journals() const { return names(".tapecalc-journal-*"); }
     QStringList aside() const { return names(".tapecalc-damaged-journal-*"); }
+    QStringList unknown() const { return names(".tapecalc-unknown-journal-*"); }
     QStringList markers() const { return names(".tapecalc-recovering-*"); }
     QStringList tapes() const { return names("*.qtz"); }
     QByteArray read(const QString &name) const {
@@ -88,6 +92,7 @@ class TestJournal : public QObject {
     void killedRecoveryGivesEachTapeOnce_data();
     void killedRecoveryGivesEachTapeOnce();
     void liveJournalIsLeftAlone();
+    void aClearInAReadOnlyFolderStaysCleared();
 };
 
 // Random views, each a change of the one before (a surrogate pair and line ends among
@@ -206,8 +211,10 @@ void TestJournal::keptMarksTheViewAndStartsOverWhenOutweighed() {
 
 void TestJournal::aFullDiskNeverCutsTheFile_data() {
     QTest::addColumn<bool>("aboutToStartOver"); // when the disk fills
-    QTest::newRow("filled while the file is small") << false;
-    QTest::newRow("filled as the file is about to start over") << true;
+    QTest::addColumn<int>("diskKiB");
+    QTest::newRow("filled while the file is small") << false << 256;
+    QTest::newRow("filled as the file is about to start over") << true << 256;
+    QTest::newRow("a disk smaller than the file's size limit") << false << 64;
 }
 
 // On a disk that fills up, every change is followed by a file that replays whole as a
@@ -218,8 +225,9 @@ void TestJournal::aFullDiskNeverCutsTheFile() {
     QSKIP("a tmpfs of its own is for Linux");
 #else
     QFETCH(bool, aboutToStartOver);
+    QFETCH(int, diskKiB);
     Folder folder;
-    SmallDisk disk(folder.data(), 256 * 1024);
+    SmallDisk disk(folder.data(), diskKiB * 1024);
     if (!disk.mounted())
         TAPECALC_MISSING("mounting a tmpfs needs root");
     TapeJournal journal(folder.data());
@@ -323,7 +331,7 @@ void TestJournal::hostileJournals_data() {
     QTest::addColumn<qint64>("size");
     QTest::addColumn<QString>("tape");  // the recovered file's text: none, "*" for any, or
                                         // "!" for one the open would refuse (not made)
-    QTest::addColumn<QString>("after"); // the journal "stays" as it is, is set "aside", or "goes"
+    QTest::addColumn<QString>("after"); // renamed "unknown" or "aside", or "goes"
     const auto change = [](std::uint32_t at, const std::u16string &text) {
         return QByteArray::fromStdString(journal::changeRecord({at, 0, text}));
     };
@@ -353,24 +361,24 @@ void TestJournal::hostileJournals_data() {
     const QByteArray atTheBound = header + change(0, ones);
     const qint64 none = 0;
     // clang-format off
-    QTest::newRow("a link to /dev/zero")            << "link"   << QByteArray() << none << "" << "stays";
-    QTest::newRow("a FIFO")                         << "fifo"   << QByteArray() << none << "" << "stays";
-    QTest::newRow("sparse, 8 GiB, with the header") << "sparse" << header << (qint64(8) << 30) << "" << "stays";
-    QTest::newRow("a byte beyond the bound")        << "sparse" << whole << largestJournal + 1 << "" << "stays";
-    QTest::newRow("at the bound, a tape too large") << "bytes"  << atTheBound << none << "!" << "stays";
-    QTest::newRow("another version's")              << "bytes"  << "TapeCalc journal 2\n" + whole.mid(header.size()) << none << "" << "stays";
-    QTest::newRow("no journal")                     << "bytes"  << QByteArray("no journal") << none << "" << "stays";
+    QTest::newRow("a link to /dev/zero")            << "link"   << QByteArray() << none << "" << "unknown";
+    QTest::newRow("a FIFO")                         << "fifo"   << QByteArray() << none << "" << "unknown";
+    QTest::newRow("sparse, 8 GiB, with the header") << "sparse" << header << (qint64(8) << 30) << "" << "unknown";
+    QTest::newRow("a byte beyond the bound")        << "sparse" << whole << largestJournal + 1 << "" << "unknown";
+    QTest::newRow("at the bound, a tape too large") << "bytes"  << atTheBound << none << "!" << "unknown";
+    QTest::newRow("another version's")              << "bytes"  << "TapeCalc journal 2\n" + whole.mid(header.size()) << none << "" << "unknown";
+    QTest::newRow("no journal")                     << "bytes"  << QByteArray("no journal") << none << "" << "unknown";
     QTest::newRow("cut inside its last record")     << "bytes"  << whole.chopped(3) << none << "5\r\n+\r\n" << "goes";
     QTest::newRow("damaged, a whole record after")  << "bytes"  << damagedFirst << none << "" << "aside";
     QTest::newRow("damaged after a whole record")   << "bytes"  << damagedSecond << none << "5\r\n+\r\n" << "aside";
     QTest::newRow("more work than a replay may do") << "bytes"  << turns(sevens + u"\n") << none << "*" << "aside";
-    QTest::newRow("a row longer than a tape's")     << "bytes"  << turns(std::u16string(100000, u'7') + u"\n") << none << "!" << "stays";
+    QTest::newRow("a row longer than a tape's")     << "bytes"  << turns(std::u16string(100000, u'7') + u"\n") << none << "!" << "unknown";
     // clang-format on
 }
 
 // A journal of an ended copy that is no regular file, larger than the bound, of another
-// version or no journal at all stays as it is; a damaged one gives the tape before the
-// damage and is set aside whole; the start names both kinds.
+// version or no journal at all is renamed aside as it is; a damaged one gives the tape
+// before the damage and is set aside whole; the start names both kinds, once.
 void TestJournal::hostileJournals() {
     QFETCH(QString, kind);
     QFETCH(QByteArray, bytes);
@@ -397,16 +405,23 @@ void TestJournal::hostileJournals() {
     const Recovery recovery = recoverJournals(folder.data(), moment);
     QCOMPARE(recovery.tapes, folder.tapes());
     QCOMPARE(recovery.tapes.size(), tape.isEmpty() || tape == "!" ? 0 : 1);
-    QCOMPARE(recovery.tooLarge, tape == "!" ? QStringList{name} : QStringList());
+    QCOMPARE(recovery.tooLarge.size(), tape == "!" ? 1 : 0);
     if (!tape.isEmpty() && tape != "*" && tape != "!")
         QCOMPARE(decodeTapeText(folder.read(recovery.tapes[0])), tape);
-    QCOMPARE(folder.journals(), after == "stays" ? QStringList{name} : QStringList());
+    QCOMPARE(folder.journals(), QStringList());
     QCOMPARE(folder.aside().size(), after == "aside" ? 1 : 0);
-    QCOMPARE(recovery.left + recovery.tooLarge,
-             after == "goes" ? QStringList() : folder.journals() + folder.aside());
+    QCOMPARE(folder.unknown().size(), after == "unknown" ? 1 : 0);
+    QCOMPARE(recovery.left + recovery.tooLarge, folder.aside() + folder.unknown());
     if (kind == "bytes" && after != "goes")
         QCOMPARE(folder.read((recovery.left + recovery.tooLarge)[0]), bytes);
     QCOMPARE(folder.markers(), QStringList());
+    // Named once: the next start leaves what is aside alone. Of many set aside, the
+    // newest stay.
+    QCOMPARE(recoverJournals(folder.data(), moment).left, QStringList());
+    for (int n = 0; n < keptAsideJournals + 2; ++n)
+        folder.write(".tapecalc-journal-99999998" + QString::number(n), "no journal");
+    recoverJournals(folder.data(), moment);
+    QCOMPARE(folder.aside().size() + folder.unknown().size(), keptAsideJournals);
 }
 
 void TestJournal::killedRecoveryGivesEachTapeOnce_data() {
@@ -483,8 +498,36 @@ void TestJournal::liveJournalIsLeftAlone() {
     QCOMPARE(folder.journals(), QStringList());
 }
 
+// A tape keyed, the folder made read-only, the tape cleared (AC) and another keyed, then
+// kill -9: the next start brings back the second tape, never the cleared one.
+void TestJournal::aClearInAReadOnlyFolderStaysCleared() {
+#ifdef Q_OS_UNIX          // a folder's read-only flag on Windows says nothing about its files
+    if (::geteuid() == 0) // an administrator removes names from any folder
+        return runAsNobody("aClearInAReadOnlyFolderStaysCleared");
+    Folder folder;
+    QProcess keyed;
+    keyed.start(QCoreApplication::applicationFilePath(), {"--clear-read-only", folder.data()});
+    QVERIFY(keyed.waitForFinished(30000));
+    QCOMPARE(keyed.exitStatus(), QProcess::CrashExit);
+    QCOMPARE(::chmod(QFile::encodeName(folder.data()).constData(), 0755), 0);
+    QCOMPARE(recoverJournals(folder.data(), moment).tapes.size(), 1);
+    QCOMPARE(decodeTapeText(folder.read(folder.tapes().value(0))), "3\r\n+\r\n4\r\n+\r\n");
+#endif
+}
+
 int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
+#ifdef Q_OS_UNIX
+    // The keys of aClearInAReadOnlyFolderStaysCleared, ended by kill -9.
+    if (argc == 3 && qstrcmp(argv[1], "--clear-read-only") == 0) {
+        TapeJournal journal(QString::fromLocal8Bit(argv[2]));
+        journal.follow("1\n+\n2\n+\n");
+        ::chmod(argv[2], 0555);
+        journal.follow("");
+        journal.follow("3\n+\n4\n+\n");
+        ::kill(::getpid(), SIGKILL);
+    }
+#endif
     // The recovery alone, for strace to kill it (killedRecoveryGivesEachTapeOnce).
     if (argc == 3 && qstrcmp(argv[1], "--recover") == 0)
         return static_cast<int>(

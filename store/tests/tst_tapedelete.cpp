@@ -1,6 +1,7 @@
 // Deleting tapes to the trash with their cues: the selected name goes whole to the trash
 // of the test's own home or of its own disk, a missing selection, names of every kind, and
 // the question before a delete for good where no trash takes the file.
+#include "store/platform_p.h"
 #include "store/tapefiles.h"
 #include "store/tests/tapefixtures.h"
 
@@ -165,27 +166,37 @@ void TestTapeDelete::namesLegalOnTheSystem_data() {
     QTest::newRow("colon") << "lunch 12:30.qtz";
     QTest::newRow("two dots inside") << "v1..v2.qtz";
     QTest::newRow("backslash") << "back\\slash.qtz";
+    QTest::newRow("not UTF-8, as the list gives it") << QString("a%1.qtz").arg(QChar(0xDCFF));
     QTest::newRow("leading dots") << "..hidden.qtz";
     // clang-format on
 }
 
-// Every name the list shows opens and deletes.
+// Every name the list shows opens, is saved back and deletes.
 void TestTapeDelete::namesLegalOnTheSystem() {
     QFETCH(QString, name);
 #ifdef Q_OS_WIN
-    if (name.contains(':') || name.contains('\\'))
+    if (name.contains(':') || name.contains('\\') || name.contains(QChar(0xDCFF)))
         QSKIP("not a file name on Windows");
 #endif
     const QString data = freshFolder("names");
     home_.emptyTrash();
-    writeBytes(QDir(data).filePath(name), "5\r\n+\r\n3\r\n+\r\n");
+    writeBytes(QDir(data).filePath("plain"), "5\r\n+\r\n3\r\n+\r\n");
+    QCOMPARE(::rename(QFile::encodeName(QDir(data).filePath("plain")),
+                      durable::nativePath(QDir(data).filePath(name))),
+             0);
+    QCOMPARE(fileNamesIn(data, isTapeFileName, QDir::Hidden), QStringList{name});
     Calculator calc;
     QCOMPARE(openSelectedTape(calc, data, name).outcome, OpenOutcome::opened);
     QCOMPARE(calc.shown.label1, std::string("8"));
+    QCOMPARE(saveTape(calc, data, moment, "5\n+\n4\n+\n"), SaveOutcome::savedBack);
+    QCOMPARE(fileNamesIn(data, isTapeFileName, QDir::Hidden), QStringList{name});
     Recorder out;
     QCOMPARE(deleteSelected(calc, out, data, name), DeleteOutcome::deleted);
-    QVERIFY(folderEntries(data).isEmpty());
-    checkTrashed(name, "5\r\n+\r\n3\r\n+\r\n");
+    QCOMPARE(fileNamesIn(data, isTapeFileName, QDir::Hidden), QStringList());
+    checkTrashed(name, "5\r\n+\r\n4\r\n+\r\n");
+    // Qt's own removal leaves a name that is not UTF-8.
+    durable::removeEntry(QDir(home_.trashFiles()).filePath(name));
+    durable::removeEntry(QDir(home_.trashFiles()).filePath("../info/" + name + ".trashinfo"));
 }
 
 #ifdef Q_OS_UNIX
@@ -196,10 +207,12 @@ namespace {
 struct MountedDisk {
     QString path;
     bool mounted = false;
-    MountedDisk(const QString &at, const QString &size) : path(at) {
+    MountedDisk(const QString &at, const QString &size, const QString &bound = {}) : path(at) {
+        QStringList how = bound.isEmpty()
+                              ? QStringList{"-t", "tmpfs", "-o", "size=" + size, "tmpfs"}
+                              : QStringList{"--bind", bound};
         mounted =
-            asAdministrator() && QDir().mkpath(at) &&
-            QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=" + size, "tmpfs", at}) == 0;
+            asAdministrator() && QDir().mkpath(at) && QProcess::execute("mount", how << at) == 0;
     }
     ~MountedDisk() {
         if (mounted)
@@ -223,6 +236,9 @@ void TestTapeDelete::whereADeletedTapeGoes_data() {
     const QString shared = ".Trash/" + user;
     // clang-format off
     QTest::newRow("home trash") << "" << 1 << "home";
+    QTest::newRow("no data folder: made") << "noDataFolder" << 1 << "home";
+    QTest::newRow("link in files/: a taken name") << "linkInFiles" << 1 << "home";
+    QTest::newRow("another mount of the same disk") << "bindMount" << 1 << own;
     QTest::newRow("relative XDG_DATA_HOME: the home trash") << "relativeDataHome" << 1 << "home";
     QTest::newRow("other disk") << "otherDisk" << 1 << own;
     QTest::newRow("other disk, sticky .Trash") << "otherDiskSticky" << 1 << shared;
@@ -258,13 +274,17 @@ void TestTapeDelete::whereADeletedTapeGoes() {
     const QString elsewhere = QDir(base).filePath("elsewhere");
     QDir().mkpath(elsewhere);
     QString dataHome = home_.dataHome();
+    if (setup == "noDataFolder")
+        dataHome = QDir(base).filePath("fresh/.local/share");
     const QString trash = QDir(dataHome).filePath("Trash");
     QFile::remove(trash);
     home_.emptyTrash();
     QString data = home_.folder("whereData");
     QFile::remove(QDir(data).filePath("t.qtz"));
-    const bool onItsDisk = setup.startsWith("otherDisk") || setup == "diskFull";
-    MountedDisk disk(QDir(base).filePath("disk"), setup == "diskFull" ? "64k" : "1m");
+    const bool onItsDisk =
+        setup.startsWith("otherDisk") || setup == "diskFull" || setup == "bindMount";
+    MountedDisk disk(QDir(base).filePath("disk"), setup == "diskFull" ? "64k" : "1m",
+                     setup == "bindMount" ? home_.folder("bound") : QString());
     if (onItsDisk) {
         if (!disk.mounted)
             TAPECALC_MISSING("a tmpfs of the test's own cannot be mounted (needs root on Linux)");
@@ -288,6 +308,11 @@ void TestTapeDelete::whereADeletedTapeGoes() {
         QDir().mkpath(QDir(trash).filePath("info"));
         QDir().mkpath(QDir(trash).filePath("files"));
         QFile::setPermissions(QDir(trash).filePath("files"), QFile::ReadOwner | QFile::ExeOwner);
+    }
+    if (setup == "linkInFiles") { // leading out of the trash, to nothing
+        QVERIFY(QDir().mkpath(QDir(trash).filePath("files")));
+        QVERIFY(
+            QFile::link(QDir(elsewhere).filePath("t.qtz"), QDir(trash).filePath("files/t.qtz")));
     }
     if (setup == "trashIsAFile")
         writeBytes(trash, "");
@@ -330,11 +355,16 @@ void TestTapeDelete::whereADeletedTapeGoes() {
     QCOMPARE(calc.lineNumber, where == "kept" ? 1 : 0);
     if (trashed) {
         const QDir into(where == "home" ? trash : top.filePath(where));
-        QCOMPARE(readBytes(into.filePath("files/t.qtz")), "5\r\n+\r\n");
+        const QString as = setup == "linkInFiles" ? "t.2.qtz" : "t.qtz";
+        QCOMPARE(readBytes(into.filePath("files/" + as)), "5\r\n+\r\n");
         // The home trash names the file by its whole path, a disk's trash from its top.
         const QString named = where == "home" ? QDir(data).filePath("t.qtz") : "data/t.qtz";
-        QVERIFY(
-            readBytes(into.filePath("info/t.qtz.trashinfo")).contains("\nPath=" + named.toUtf8()));
+        QVERIFY(readBytes(into.filePath("info/" + as + ".trashinfo"))
+                    .contains("\nPath=" + named.toUtf8()));
+        // Made for this user alone, the data folder's missing parents too.
+        for (const char *made : {"fresh/.local", "fresh/.local/share/Trash"})
+            QVERIFY(setup != "noDataFolder" ||
+                    (QFileInfo(QDir(base).filePath(made)).permissions() & 0x77) == 0);
     }
     QVERIFY(folderEntries(elsewhere).isEmpty());
     QVERIFY(!QFileInfo::exists(QDir(base).filePath("files")));

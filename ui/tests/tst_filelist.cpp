@@ -1,12 +1,15 @@
 // The file list of the real window: every name a save gives is readable in the list's own
 // width, without scrolling, and the tooltip names the file.
+#include "store/platform_p.h"
 #include "store/tapefiles.h"
 #include "ui/controls.h"
 #include "ui/form1.h"
 #include "ui/tests/recordingplatform.h"
 
 #include <QDir>
+#include <QHash>
 #include <QHelpEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QRandomGenerator>
@@ -17,6 +20,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolTip>
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 using namespace tapecalc;
 
@@ -27,6 +34,7 @@ class TestFileList : public QObject {
     void savedNamesShowWholeInTheList_data();
     void savedNamesShowWholeInTheList();
     void shownNamesAgreeWithThePattern();
+    void everyTapeShowsOnceWithATextOfItsOwn();
 };
 
 void TestFileList::savedNamesShowWholeInTheList_data() {
@@ -94,12 +102,12 @@ void TestFileList::savedNamesShowWholeInTheList() {
     QCOMPARE(shownTexts.size(), saves);
 }
 
-// The list takes names apart by hand. The pattern it read them with before is the oracle,
-// over the names saves give, copies' names, and both changed a character at a time.
+// The list takes names apart by hand. A pattern of the names saves make is the oracle,
+// over the names saves give, copies' names, and both changed a character at a time; no
+// two names show the same text.
 void TestFileList::shownNamesAgreeWithThePattern() {
-    static const QRegularExpression fromMoment(
-        QStringLiteral("^(\\d{8})\\$(\\d{1,2})\\$(\\d\\d)\\$(\\d\\d)(-\\d+)?\\.qtz$"),
-        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression fromMoment(QStringLiteral(
+        "^([1-9]\\d{7})\\$([1-9]?\\d)\\$(\\d\\d)\\$(\\d\\d)(-[2-9]|-[1-9]\\d+)?\\.qtz$"));
     const auto oracle = [](const QString &fileName) {
         const QRegularExpressionMatch name = fromMoment.match(fileName);
         if (!name.hasMatch())
@@ -116,6 +124,7 @@ void TestFileList::shownNamesAgreeWithThePattern() {
     const QString alphabet = QStringLiteral("0123456789$$--..qtzQTZa\u0663 ");
     QRandomGenerator random(20261207);
     int shownAsMoments = 0;
+    QHash<QString, QString> nameOf; // shown text → name
     for (int i = 0; i < 20000; ++i) {
         const QDateTime moment(
             QDate(int(random.bounded(1, 10000)), int(random.bounded(1, 13)),
@@ -141,10 +150,53 @@ void TestFileList::shownNamesAgreeWithThePattern() {
         }
         const QString shown = shownFileName(name);
         QCOMPARE(shown, oracle(name));
+        QCOMPARE(nameOf.value(shown, name), name);
+        nameOf.insert(shown, name);
         shownAsMoments += shown != name ? 1 : 0;
     }
     // Both kinds were met: names shown as moments and names shown as they are.
     QVERIFY(shownAsMoments > 5000 && shownAsMoments < 19000);
+}
+
+// Two spellings of one moment, two cases of one name, a name that is not UTF-8 and one
+// that reads like it: each listed once, with a text of its own, and each click opens its
+// own file.
+void TestFileList::everyTapeShowsOnceWithATextOfItsOwn() {
+#ifdef Q_OS_UNIX
+    const QList<std::pair<QByteArray, QString>> shown = {
+        {"20261208$9$05$07.qtz", "2026-12-08\u202809:05:07"},
+        {"20261208$09$05$07.qtz", "20261208$09$05$07.qtz"},
+        {"x.qtz", "x.qtz"},
+        {"x.QTZ", "x.QTZ"},
+        {"a\xff.qtz", "a\\xFF.qtz (2)"},
+        {"a\\xFF.qtz", "a\\xFF.qtz"}};
+    QTemporaryDir program;
+    const QByteArray data = QFile::encodeName(program.filePath("shujucuncu")) + '/';
+    QVERIFY(QDir().mkpath(program.filePath("shujucuncu")));
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        const int fd = ::open((data + shown[i].first).constData(), O_CREAT | O_WRONLY, 0600);
+        QVERIFY(fd >= 0 && ::write(fd, (QByteArray::number(i + 1) + "\n+\n").constData(), 4) == 4 &&
+                ::close(fd) == 0);
+    }
+    RecordingPlatform platform;
+    Form1 form(platform, program.path());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTest::keyClick(form.findChild<QLineEdit *>("Text1"), Qt::Key_PageUp); // the list's window
+    auto *list = form.findChild<QListWidget *>("File1");
+    QCOMPARE(list->count(), shown.size());
+    for (QListWidgetItem *item : list->findItems("*", Qt::MatchWildcard)) {
+        list->scrollToItem(item);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(item).center());
+        const auto file = shown.value(form.findChild<QLabel *>("Label1")->text().toInt() - 1);
+        QCOMPARE(durable::nativePath(item->text()), file.first);
+        QCOMPARE(static_cast<QStyledItemDelegate *>(list->itemDelegate())
+                     ->displayText(item->text(), QLocale()),
+                 file.second);
+    }
+    ::unlink((data + "a\xff.qtz").constData()); // Qt's removal leaves it
+#endif
 }
 
 QTEST_MAIN(TestFileList)
