@@ -382,77 +382,94 @@ void boundAside(const QDir &folder) {
 
 } // namespace
 
-Recovery recoverJournals(const QString &dataFolder, const QDateTime &moment) {
-    const QDir folder(dataFolder);
+namespace {
+
+// The journals in `folder` of copies that have ended: a copy that still runs keeps its
+// journal while its process is there (and is no later program that got the id again);
+// one that holds the lock is checked when it is claimed. Marker names of a recovery cut
+// off are always taken up.
+QStringList endedJournals(const QDir &folder) {
     const qint64 self = QCoreApplication::applicationPid();
-    Recovery recovery;
-    const QStringList names = fileNamesIn(
-        dataFolder,
+    QStringList names = fileNamesIn(
+        folder.path(),
         [](QStringView name) {
             return name.startsWith(QLatin1String(journalPrefix), Qt::CaseInsensitive) ||
                    name.startsWith(QLatin1String(recoveringPrefix), Qt::CaseInsensitive);
         },
         QDir::Hidden | QDir::System);
-    for (const QString &name : names) {
-        const QString path = folder.filePath(name);
-        // A copy that still runs keeps its journal: its process is there (and is no later
-        // program that got the id again), or it holds the lock (another window of this
-        // very process, or a recovery of another copy starting now).
-        const bool marker = name.startsWith(QLatin1String(recoveringPrefix));
-        if (!marker) {
-            const qint64 pid = journalPid(name);
-            const QDateTime written = QFileInfo(path).lastModified();
-            if (pid == 0 || (pid != self && durable::processRunsSince(pid, written)))
-                continue;
-        }
-        durable::LockedFile file;
-        const durable::LockedFile::Opened opened = file.open(path, false);
-        // No journal of ours (a link, a device): named once, as it is put aside. A file
-        // this user may not open is another user's journal in a shared folder: theirs.
-        if (opened == durable::LockedFile::Opened::refused &&
-            durable::entryAt(path) != durable::Entry::file)
-            recovery.left << setAside(folder, name, unknownPrefix, [&](const QString &to) {
-                return durable::placeAsNew(durable::Temporary(path, -1), to);
-            });
-        if (opened != durable::LockedFile::Opened::locked)
-            continue;
-        const std::optional<QByteArray> bytes = file.readAll(largestJournal);
-        if (bytes && bytes->isEmpty()) {
-            file.remove(); // made, and killed before its first write
-            continue;
-        }
-        const journal::Replayed replayed =
-            bytes ? journal::replay(std::string_view(bytes->constData(),
-                                                     static_cast<std::size_t>(bytes->size())))
-                  : journal::Replayed();
-        // Too large, unreadable, another version's or no journal at all: as it is, aside.
-        if (!replayed.known) {
-            recovery.left << setAside(folder, name, unknownPrefix,
-                                      [&](const QString &to) { return file.moveTo(to); });
-            continue;
-        }
-        const std::string text =
-            tapeFileText(QString::fromStdU16String(replayed.view).toStdString());
-        if (!replayed.kept && !text.empty()) {
-            const QByteArray tape = encodeTapeText(QString::fromStdString(text));
-            if (tapeFit(tape, text) != TapeFit::fits) {
-                recovery.tooLarge << setAside(folder, name, unknownPrefix,
-                                              [&](const QString &to) { return file.moveTo(to); });
-                continue;
-            }
-            QString made = marker ? alreadyMade(folder, name, tape) : QString();
-            if (made.isEmpty())
-                made = placeRecovered(file, folder, moment, tape);
-            if (made.isEmpty())
-                continue; // the journal stays for the next start
-            recovery.tapes << made;
-        }
-        if (replayed.damaged)
-            recovery.left << setAside(folder, QFileInfo(file.path()).fileName(), damagedPrefix,
-                                      [&](const QString &to) { return file.moveTo(to); });
-        else
-            file.remove();
+    names.removeIf([&](const QString &name) {
+        if (name.startsWith(QLatin1String(recoveringPrefix)))
+            return false;
+        const qint64 pid = journalPid(name);
+        const QDateTime written = QFileInfo(folder.filePath(name)).lastModified();
+        return pid == 0 || (pid != self && durable::processRunsSince(pid, written));
+    });
+    return names;
+}
+
+// One ended journal, claimed by its lock (another window of this very process, or a
+// recovery of another copy starting now, holds it otherwise): its tape placed as a new
+// tape file, or the journal set aside or left as recoverJournals() says.
+void recoverJournal(const QDir &folder, const QString &name, const QDateTime &moment,
+                    Recovery &recovery) {
+    const QString path = folder.filePath(name);
+    const bool marker = name.startsWith(QLatin1String(recoveringPrefix));
+    durable::LockedFile file;
+    const durable::LockedFile::Opened opened = file.open(path, false);
+    // No journal of ours (a link, a device): named once, as it is put aside. A file
+    // this user may not open is another user's journal in a shared folder: theirs.
+    if (opened == durable::LockedFile::Opened::refused &&
+        durable::entryAt(path) != durable::Entry::file)
+        recovery.left << setAside(folder, name, unknownPrefix, [&](const QString &to) {
+            return durable::placeAsNew(durable::Temporary(path, -1), to);
+        });
+    if (opened != durable::LockedFile::Opened::locked)
+        return;
+    const std::optional<QByteArray> bytes = file.readAll(largestJournal);
+    if (bytes && bytes->isEmpty()) {
+        file.remove(); // made, and killed before its first write
+        return;
     }
+    const journal::Replayed replayed =
+        bytes ? journal::replay(
+                    std::string_view(bytes->constData(), static_cast<std::size_t>(bytes->size())))
+              : journal::Replayed();
+    const auto aside = [&](const char *prefix) {
+        return setAside(folder, QFileInfo(file.path()).fileName(), prefix,
+                        [&](const QString &to) { return file.moveTo(to); });
+    };
+    // Too large, unreadable, another version's or no journal at all: as it is, aside.
+    if (!replayed.known) {
+        recovery.left << aside(unknownPrefix);
+        return;
+    }
+    const std::string text = tapeFileText(QString::fromStdU16String(replayed.view).toStdString());
+    if (!replayed.kept && !text.empty()) {
+        const QByteArray tape = encodeTapeText(QString::fromStdString(text));
+        if (tapeFit(tape, text) != TapeFit::fits) {
+            recovery.tooLarge << aside(unknownPrefix);
+            return;
+        }
+        QString made = marker ? alreadyMade(folder, name, tape) : QString();
+        if (made.isEmpty())
+            made = placeRecovered(file, folder, moment, tape);
+        if (made.isEmpty())
+            return; // the journal stays for the next start
+        recovery.tapes << made;
+    }
+    if (replayed.damaged)
+        recovery.left << aside(damagedPrefix);
+    else
+        file.remove();
+}
+
+} // namespace
+
+Recovery recoverJournals(const QString &dataFolder, const QDateTime &moment) {
+    const QDir folder(dataFolder);
+    Recovery recovery;
+    for (const QString &name : endedJournals(folder))
+        recoverJournal(folder, name, moment, recovery);
     boundAside(folder);
     // Named only while it is there.
     for (QStringList *named : {&recovery.left, &recovery.tooLarge})
