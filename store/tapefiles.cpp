@@ -304,8 +304,8 @@ DeleteOutcome deleteTape(Calculator &calc, Requests &out, const QString &dataFol
         case Discarded::removed:
             outcome = DeleteOutcome::removed;
             break;
-        case Discarded::kept:
-            return DeleteOutcome::kept;
+        case Discarded::declined:
+            return DeleteOutcome::declined;
         case Discarded::failed:
             return DeleteOutcome::failed;
         }

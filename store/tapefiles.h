@@ -112,11 +112,11 @@ struct Opened {
 Opened openSelectedTape(Calculator &calc, const QString &dataFolder, const QString &name);
 
 enum class DeleteOutcome {
-    nothing, // the tape has no file: the key does nothing
-    deleted, // the selected file (if any) is in the trash, the calculator cleared
-    removed, // no trash took it: deleted for good on the answer's yes, the calculator cleared
-    kept,    // no trash took it and the answer was no: the file and calculator are as they were
-    failed,  // the selected file is still there: the calculator is as it was
+    nothing,  // the tape has no file: the key does nothing
+    deleted,  // the selected file (if any) is in the trash, the calculator cleared
+    removed,  // no trash took it: deleted for good on the answer's yes, the calculator cleared
+    declined, // no trash took it and the answer was no: the file and calculator are as they were
+    failed,   // the selected file is still there: the calculator is as it was
 };
 
 // The delete key: moves dataFolder/selectedName to the trash, then clears the calculator

@@ -34,7 +34,7 @@ Discarded discardFile(const QString &path, const QDateTime &moment,
         return Discarded::failed;
 #endif
     if (!removeForGood || !removeForGood())
-        return Discarded::kept;
+        return Discarded::declined;
     return durable::removeEntry(path) ? Discarded::removed : Discarded::failed;
 }
 

@@ -9,10 +9,10 @@
 namespace tapecalc {
 
 enum class Discarded {
-    trashed, // in a trash
-    removed, // no trash could take it, and the answer was to delete it for good
-    kept,    // no trash could take it, and the answer was to keep it
-    failed,  // still there (a folder that may not be written, a file gone meanwhile)
+    trashed,  // in a trash
+    removed,  // no trash could take it, and the answer was to delete it for good
+    declined, // no trash could take it, and the answer was to keep it
+    failed,   // still there (a folder that may not be written, a file gone meanwhile)
 };
 
 // Asked when no trash can take a file: whether to delete it for good all the same.

@@ -341,8 +341,8 @@ void EntryBox::inputMethodEvent(QInputMethodEvent *e) {
         if (through == backspaceCode) {
             backspace();
         } else if (through != 0) {
-            const auto kept = static_cast<char32_t>(through);
-            insert(QString::fromUcs4(&kept, 1));
+            const auto passed = static_cast<char32_t>(through);
+            insert(QString::fromUcs4(&passed, 1));
         }
     }
     e->accept();
@@ -384,8 +384,8 @@ void EntryBox::dropEvent(QDropEvent *e) {
     setCursorPosition(cursorPositionAt(e->position().toPoint()));
     // The box drops what it is handed; without text it takes nothing.
     QMimeData checked;
-    if (const auto kept = checkedPaste(e->mimeData()->text()))
-        checked.setText(*kept);
+    if (const auto passed = checkedPaste(e->mimeData()->text()))
+        checked.setText(*passed);
     QDropEvent drop(e->position(), e->possibleActions(), &checked, e->buttons(), e->modifiers());
     QLineEdit::dropEvent(&drop);
     if (drop.isAccepted())
@@ -398,11 +398,11 @@ std::optional<QString> EntryBox::checkedPaste(const QString &pasted) const {
     const QString entry = text();
     const int start = hasSelectedText() ? selectionStart() : cursorPosition();
     const int end = hasSelectedText() ? selectionEnd() : start;
-    const auto kept = pastedIntoEntry(entry.left(start).toStdString(), pasted.toStdU32String(),
-                                      entry.mid(end).toStdString());
-    if (!kept)
+    const auto passed = pastedIntoEntry(entry.left(start).toStdString(), pasted.toStdU32String(),
+                                        entry.mid(end).toStdString());
+    if (!passed)
         return std::nullopt;
-    QString inserted = QString::fromStdString(*kept);
+    QString inserted = QString::fromStdString(*passed);
     // Refused whole rather than cut to the room left, which would make another number.
     if (entry.size() - (end - start) + inserted.size() > maxLength())
         return std::nullopt;
@@ -410,8 +410,8 @@ std::optional<QString> EntryBox::checkedPaste(const QString &pasted) const {
 }
 
 void EntryBox::pasteChecked(const QString &pasted) {
-    if (const auto kept = checkedPaste(pasted))
-        insert(*kept);
+    if (const auto passed = checkedPaste(pasted))
+        insert(*passed);
 }
 
 TapeView::TapeView(QWidget *parent) : QPlainTextEdit(parent) {
@@ -437,11 +437,11 @@ void TapeView::keyPressEvent(QKeyEvent *e) {
         QPlainTextEdit::keyPressEvent(e);
         return;
     }
-    const int kept = filter(code);
-    if (kept == 0 || (kept != backspaceCode && !rowTakes(1))) {
+    const int passed = filter(code);
+    if (passed == 0 || (passed != backspaceCode && !rowTakes(1))) {
         e->accept();
-    } else if (kept != code) {
-        insertPlainText(QString(QChar(kept)));
+    } else if (passed != code) {
+        insertPlainText(QString(QChar(passed)));
         e->accept();
     } else {
         QPlainTextEdit::keyPressEvent(e);
@@ -472,15 +472,15 @@ void TapeView::insertFromMimeData(const QMimeData *source) {
 }
 
 void TapeView::insertFiltered(const QString &text) {
-    QString kept;
+    QString passed;
     for (const char32_t c : text.toStdU32String()) {
         const int code = static_cast<int>(asciiFromFullWidth(c));
         const auto through = static_cast<char32_t>(filter ? filter(code) : code);
         if (through != 0 && through != backspaceCode) // text carries no key strokes
-            kept += QString::fromUcs4(&through, 1);
+            passed += QString::fromUcs4(&through, 1);
     }
-    if (rowTakes(kept.size()))
-        insertPlainText(kept);
+    if (rowTakes(passed.size()))
+        insertPlainText(passed);
 }
 
 // A move inside the view removes the dragged selection: one that would join rows past the

@@ -565,7 +565,7 @@ void Form1::deleteClicked() {
         return;
     case DeleteOutcome::deleted:
     case DeleteOutcome::removed:
-    case DeleteOutcome::kept: // the answer was to keep it: nothing more to say
+    case DeleteOutcome::declined: // the answer was to keep it: nothing more to say
         return refreshFileList();
     case DeleteOutcome::failed:
         refreshFileList();

@@ -349,7 +349,7 @@ void TestTapeDelete::whereADeletedTapeGoes() {
     const bool trashed = where != "removed" && where != "kept";
     QCOMPARE(int(outcome), int(trashed              ? DeleteOutcome::deleted
                                : where == "removed" ? DeleteOutcome::removed
-                                                    : DeleteOutcome::kept));
+                                                    : DeleteOutcome::declined));
     QCOMPARE(asked, trashed || answer < 0 ? 0 : 1);
     QCOMPARE(folderEntries(data), where == "kept" ? QStringList{"t.qtz"} : QStringList());
     QCOMPARE(calc.lineNumber, where == "kept" ? 1 : 0);
