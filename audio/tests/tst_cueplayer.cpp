@@ -2,8 +2,8 @@
 // and, through a PulseAudio null sink, that the sound really comes out.
 #include "audio/cueplayer.h"
 #include "audio/wavreader.h"
-#include "tests/missing.h"
-#include "tests/sinktap.h"
+#include "testsupport/missing.h"
+#include "audio/tests/sinktap.h"
 
 #include <QDir>
 #include <QElapsedTimer>

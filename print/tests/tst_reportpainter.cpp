@@ -3,7 +3,7 @@
 // inside the margins any printer prints. Read back from the PDF with pdftotext.
 #include "core/report.h"
 #include "print/reportpainter.h"
-#include "tests/missing.h"
+#include "testsupport/missing.h"
 
 #include <QFontDatabase>
 #include <QGuiApplication>

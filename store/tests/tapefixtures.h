@@ -7,8 +7,8 @@
 #include "core/tests/recorder.h"
 #include "store/platform_p.h"
 #include "store/tests/temporaryhome.h"
-#include "tests/missing.h"
-#include "tests/nobody.h"
+#include "testsupport/missing.h"
+#include "testsupport/nobody.h"
 
 #include <QByteArray>
 #include <QDateTime>

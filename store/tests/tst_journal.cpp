@@ -9,8 +9,8 @@
 #include "store/journal.h"
 #include "store/tapefiles.h"
 #include "store/tests/tapefixtures.h"
-#include "tests/missing.h"
-#include "tests/smalldisk.h"
+#include "testsupport/missing.h"
+#include "testsupport/smalldisk.h"
 
 #include <QCoreApplication>
 #include <QDir>

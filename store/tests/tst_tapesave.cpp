@@ -6,7 +6,7 @@
 #include "core/tests/driver.h"
 #include "store/tapefiles.h"
 #include "store/tests/tapefixtures.h"
-#include "tests/missing.h"
+#include "testsupport/missing.h"
 
 #include <QFileInfo>
 

@@ -5,7 +5,7 @@
 #include "ui/realplatform.h"
 #include "ui/tests/recordingplatform.h"
 
-#include "tests/missing.h"
+#include "testsupport/missing.h"
 
 #include <QClipboard>
 #include <QDir>

@@ -2,7 +2,7 @@
 // temporary program layouts: a build tree or portable copy, and an installed prefix.
 #include "ui/folders.h"
 
-#include "tests/nobody.h"
+#include "testsupport/nobody.h"
 
 #include <QDir>
 #include <QFile>

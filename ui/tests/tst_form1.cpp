@@ -2,7 +2,7 @@
 #include "core/tapeformat.h"
 #include "core/tests/fetched.h"
 #include "store/tests/temporaryhome.h"
-#include "tests/missing.h"
+#include "testsupport/missing.h"
 #include "ui/form1.h"
 #include "ui/programfont.h"
 #include "ui/qtwords.h"

@@ -2,7 +2,7 @@
 // moments. Every tape file left must reopen whole; the next start clears the temporaries.
 #include "store/durablefile.h"
 #include "store/tests/selfcheckingtape.h"
-#include "tests/missing.h"
+#include "testsupport/missing.h"
 #include "ui/form1.h"
 #include "ui/tests/recordingplatform.h"
 #include "ui/tests/startwindow.h"

@@ -6,7 +6,7 @@
 #include "core/actions.h"
 #include "core/report.h"
 #include "core/tests/recorder.h"
-#include "tests/missing.h"
+#include "testsupport/missing.h"
 #include "ui/folders.h"
 #include "ui/form1.h"
 #include "ui/printer.h"

@@ -3,7 +3,7 @@
 // suites use it, as CI runs them as root.
 #pragma once
 
-#include "tests/missing.h"
+#include "testsupport/missing.h"
 
 #include <QCoreApplication>
 #include <QProcess>
