@@ -1,9 +1,10 @@
-// Tests of the voice cue player: WAV reading, cutting and blocking rules, held input,
-// and, through a PulseAudio null sink, that the sound really comes out.
+// Tests of the voice cue player: cutting and blocking rules, held input, and, through a
+// PulseAudio null sink, that the sound really comes out.
 #include "audio/cueplayer.h"
+#include "audio/tests/sinktap.h"
+#include "audio/tests/wavbytes.h"
 #include "audio/wavreader.h"
 #include "testsupport/missing.h"
-#include "audio/tests/sinktap.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -32,76 +33,12 @@ using tapecalc::makeCueOutput;
 using tapecalc::PcmFormat;
 using tapecalc::PcmSample;
 using tapecalc::PcmSound;
+using namespace tapecalc::wavtest;
 
 namespace {
 
 // Generous bound for "the wait ended": the player's own margin plus a loaded machine.
 constexpr qint64 kSlackMs = 2000;
-
-void put16(QByteArray &b, quint16 v) {
-    char c[2];
-    qToLittleEndian(v, c);
-    b.append(c, 2);
-}
-void put32(QByteArray &b, quint32 v) {
-    char c[4];
-    qToLittleEndian(v, c);
-    b.append(c, 4);
-}
-
-QByteArray fmtChunk(quint16 tag, quint16 channels, quint32 rate, quint16 bits,
-                    quint16 blockAlign = 0) {
-    if (blockAlign == 0)
-        blockAlign = quint16(channels * ((bits + 7) / 8));
-    QByteArray c("fmt ");
-    put32(c, 16);
-    put16(c, tag);
-    put16(c, channels);
-    put32(c, rate);
-    put32(c, rate * blockAlign);
-    put16(c, blockAlign);
-    put16(c, bits);
-    return c;
-}
-
-QByteArray dataChunk(const QByteArray &samples, quint32 claimed = 0xFFFFFFFFu) {
-    QByteArray c("data");
-    put32(c, claimed == 0xFFFFFFFFu ? quint32(samples.size()) : claimed);
-    c += samples;
-    return c;
-}
-
-QByteArray riff(const QByteArray &chunks, const char *form = "WAVE") {
-    QByteArray b("RIFF");
-    put32(b, quint32(4 + chunks.size()));
-    b += form;
-    b += chunks;
-    return b;
-}
-
-QByteArray toneSamples(int ms, double hz, double amplitude, int rate = 22050) {
-    QByteArray s;
-    const int frames = rate * ms / 1000;
-    for (int i = 0; i < frames; ++i) {
-        const double v = amplitude * std::sin(2.0 * M_PI * hz * i / rate);
-        put16(s, quint16(qint16(std::lround(v * 32767.0))));
-    }
-    return s;
-}
-
-// A 16-bit mono 22050 Hz tone, the format of the shipped cues.
-QByteArray toneWav(int ms, double hz = 440.0, double amplitude = 0.5) {
-    return riff(fmtChunk(1, 1, 22050, 16) + dataChunk(toneSamples(ms, hz, amplitude)));
-}
-
-// A 400 ms tone in the given layout, as a WAV file's bytes.
-QByteArray toneWavIn(const PcmFormat &format, int ms = 400, double hz = 440.0) {
-    const PcmSound sound = tapecalc::convertPcm(*tapecalc::readWav(toneWav(ms, hz)), format);
-    const quint16 tag = format.sample == PcmSample::Float ? 3 : 1;
-    return riff(fmtChunk(tag, quint16(format.channels), quint32(format.rate),
-                         quint16(format.bytesPerSample() * 8)) +
-                dataChunk(sound.pcm));
-}
 
 bool writeFile(const QString &path, const QByteArray &bytes) {
     QFile f(path);
@@ -209,11 +146,6 @@ class TestCuePlayer : public QObject {
   private Q_SLOTS:
     void initTestCase();
 
-    void readWav_data();
-    void readWav();
-    void readWav_widens24Bit();
-    void convertPcm_remixesAndResamples();
-
     void playBlocking_waitsForTheCue();
     void playBlocking_unplayable_data();
     void playBlocking_unplayable();
@@ -256,117 +188,6 @@ class TestCuePlayer : public QObject {
 
 void TestCuePlayer::initTestCase() {
     QVERIFY(m_dir.isValid());
-}
-
-void TestCuePlayer::readWav_data() {
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<bool>("valid");
-    QTest::addColumn<qint64>("frames");
-    QTest::addColumn<int>("sampleFormat");
-
-    const QByteArray s16 = toneSamples(100, 440, 0.5); // 2205 frames
-    // clang-format off
-    QTest::newRow("16-bit mono 22050") << toneWav(100) << true << qint64(2205) << int(PcmSample::Int16);
-    QTest::newRow("8-bit stereo") << riff(fmtChunk(1, 2, 8000, 8) + dataChunk(QByteArray(100, 'x'))) << true << qint64(50) << int(PcmSample::UInt8);
-    QTest::newRow("32-bit float") << riff(fmtChunk(3, 1, 48000, 32) + dataChunk(QByteArray(40, 0))) << true << qint64(10) << int(PcmSample::Float);
-    QTest::newRow("32-bit integer") << riff(fmtChunk(1, 1, 48000, 32) + dataChunk(QByteArray(40, 0))) << true << qint64(10) << int(PcmSample::Int32);
-    QTest::newRow("24-bit widened") << riff(fmtChunk(1, 1, 44100, 24) + dataChunk(QByteArray(30, 0))) << true << qint64(10) << int(PcmSample::Int32);
-    {
-        // WAVE_FORMAT_EXTENSIBLE with the PCM sub-format.
-        QByteArray fmt("fmt ");
-        put32(fmt, 40);
-        put16(fmt, 0xFFFE);
-        put16(fmt, 2);
-        put32(fmt, 22050);
-        put32(fmt, 22050 * 4);
-        put16(fmt, 4);
-        put16(fmt, 16);
-        put16(fmt, 22);
-        put16(fmt, 16);
-        put32(fmt, 3);
-        put16(fmt, 1);
-        fmt += QByteArray::fromHex("000000001000800000aa00389b71");
-        QTest::newRow("extensible PCM") << riff(fmt + dataChunk(QByteArray(40, 0))) << true << qint64(10) << int(PcmSample::Int16);
-    }
-    {
-        // An odd-sized chunk is padded to an even length before the next one.
-        QByteArray list("LIST");
-        put32(list, 3);
-        list += "abc";
-        list += '\0';
-        QTest::newRow("odd chunk before fmt") << riff(list + fmtChunk(1, 1, 22050, 16) + dataChunk(s16)) << true << qint64(2205) << int(PcmSample::Int16);
-    }
-    QTest::newRow("data before fmt") << riff(dataChunk(s16) + fmtChunk(1, 1, 22050, 16)) << true << qint64(2205) << int(PcmSample::Int16);
-    QTest::newRow("data claims 2 GB, holds 100 ms") << riff(fmtChunk(1, 1, 22050, 16) + dataChunk(s16, 0x7FFFFFF0u)) << true << qint64(2205) << int(PcmSample::Int16);
-    QTest::newRow("trailing half frame dropped") << riff(fmtChunk(1, 1, 22050, 16) + dataChunk(s16 + 'x')) << true << qint64(2205) << int(PcmSample::Int16);
-
-    const int none = -1;
-    QTest::newRow("empty") << QByteArray() << false << qint64(0) << none;
-    QTest::newRow("random bytes") << QByteArray::fromHex("8f03a9e4c2d1007f5566aa01ff") << false << qint64(0) << none;
-    QTest::newRow("RIFF but AVI") << riff(fmtChunk(1, 1, 22050, 16) + dataChunk(s16), "AVI ") << false << qint64(0) << none;
-    QTest::newRow("no fmt") << riff(dataChunk(s16)) << false << qint64(0) << none;
-    QTest::newRow("no data") << riff(fmtChunk(1, 1, 22050, 16)) << false << qint64(0) << none;
-    QTest::newRow("zero frames") << riff(fmtChunk(1, 1, 22050, 16) + dataChunk({})) << false << qint64(0) << none;
-    QTest::newRow("one byte of 16-bit data") << riff(fmtChunk(1, 1, 22050, 16) + dataChunk("x")) << false << qint64(0) << none;
-    QTest::newRow("fmt cut short") << riff(fmtChunk(1, 1, 22050, 16).left(20)) << false << qint64(0) << none;
-    QTest::newRow("header only, cut in data size") << riff(fmtChunk(1, 1, 22050, 16) + "data\x10") << false << qint64(0) << none;
-    QTest::newRow("ADPCM") << riff(fmtChunk(2, 1, 22050, 4, 1) + dataChunk(s16)) << false << qint64(0) << none;
-    QTest::newRow("12-bit") << riff(fmtChunk(1, 1, 22050, 12) + dataChunk(s16)) << false << qint64(0) << none;
-    QTest::newRow("0 channels") << riff(fmtChunk(1, 0, 22050, 16, 2) + dataChunk(s16)) << false << qint64(0) << none;
-    QTest::newRow("9 channels") << riff(fmtChunk(1, 9, 22050, 16) + dataChunk(s16)) << false << qint64(0) << none;
-    QTest::newRow("rate 0") << riff(fmtChunk(1, 1, 0, 16) + dataChunk(s16)) << false << qint64(0) << none;
-    QTest::newRow("rate 1 Hz") << riff(fmtChunk(1, 1, 1, 16) + dataChunk(s16)) << false << qint64(0) << none;
-    QTest::newRow("block align disagrees") << riff(fmtChunk(1, 1, 22050, 16, 4) + dataChunk(s16)) << false << qint64(0) << none;
-    // clang-format on
-}
-
-void TestCuePlayer::readWav() {
-    QFETCH(QByteArray, bytes);
-    QFETCH(bool, valid);
-    QFETCH(qint64, frames);
-    QFETCH(int, sampleFormat);
-
-    const std::optional<PcmSound> sound = tapecalc::readWav(bytes);
-    QCOMPARE(sound.has_value(), valid);
-    if (!valid)
-        return;
-    QCOMPARE(int(sound->format.sample), sampleFormat);
-    QCOMPARE(sound->pcm.size(), frames * sound->format.bytesPerFrame());
-    QCOMPARE(sound->durationUs(), frames * 1000000 / sound->format.rate);
-}
-
-void TestCuePlayer::readWav_widens24Bit() {
-    // -2 and +0x123456 as 24-bit little-endian samples.
-    const QByteArray samples = QByteArray::fromHex("feffff563412");
-    const auto sound = tapecalc::readWav(riff(fmtChunk(1, 1, 44100, 24) + dataChunk(samples)));
-    QVERIFY(sound);
-    QCOMPARE(sound->pcm.size(), 8);
-    QCOMPARE(qFromLittleEndian<qint32>(sound->pcm.constData()), qint32(-2 * 256));
-    QCOMPARE(qFromLittleEndian<qint32>(sound->pcm.constData() + 4), qint32(0x12345600));
-}
-
-void TestCuePlayer::convertPcm_remixesAndResamples() {
-    // Stereo 22050 with the left channel at +0.5 and the right at -0.25 throughout.
-    QByteArray stereo;
-    for (int i = 0; i < 100; ++i) {
-        put16(stereo, quint16(qint16(16384)));
-        put16(stereo, quint16(qint16(-8192)));
-    }
-    const auto sound = tapecalc::readWav(riff(fmtChunk(1, 2, 22050, 16) + dataChunk(stereo)));
-    QVERIFY(sound);
-
-    const PcmSound mono = tapecalc::convertPcm(*sound, PcmFormat{PcmSample::Float, 44100, 1});
-    QCOMPARE(mono.pcm.size(), qsizetype(200 * sizeof(float)));
-    for (int i = 0; i < 200; ++i) {
-        float v;
-        std::memcpy(&v, mono.pcm.constData() + i * 4, 4);
-        QVERIFY2(std::abs(v - 0.125f) < 1e-3f, qPrintable(QString::number(v)));
-    }
-
-    const PcmSound down = tapecalc::convertPcm(*sound, PcmFormat{PcmSample::UInt8, 11025, 2});
-    QCOMPARE(down.pcm.size(), 100);
-    QCOMPARE(quint8(down.pcm[0]), quint8(128 + 64));
-    QCOMPARE(quint8(down.pcm[1]), quint8(128 - 32));
 }
 
 void TestCuePlayer::playBlocking_waitsForTheCue() {
