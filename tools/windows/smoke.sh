@@ -4,8 +4,8 @@
 #  - the installer: silent install for the current user, as one without administrator
 #    rights gets it (AppData\Local\Programs, the uninstall entry under HKCU, nothing under
 #    HKLM), the installed files, the installed program driven with real key presses and
-#    clicks (12.5+3*4 Enter gives 62 on the display, read back through 复制 and the clipboard; 保存 puts the tape
-#    in %APPDATA%\tapecalc\shujucuncu);
+#    clicks (12.5+3*4 Enter gives 62 on the display, read back through 复制 and the
+#    clipboard; 保存 puts the tape in %APPDATA%\tapecalc\shujucuncu);
 #  - its voice, on the null sink of a PulseAudio server of its own (tools/start-pulse.sh),
 #    recorded with parec and read by heard.py: the shipped cues heard while 12.5+3*4 Enter
 #    is typed; then two digit cues replaced by tones of the script's own, 440 Hz for 1.5 s
