@@ -16,6 +16,8 @@
 # /etc/apt's Debian sources (MIRROR= to choose another).
 set -euo pipefail
 
+main() {
+
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 # shellcheck source=../setup.sh
 source "$root/tools/setup.sh"
@@ -58,14 +60,32 @@ cleanup() {
     fi
     rm -rf --one-file-system "$work"
 }
+# A signal ends the step that runs (mmdebstrap, or the chrooted run with all it started),
+# then the folder goes: bash would keep a trap waiting for a command in the foreground.
+step_pid=""
+on_signal() {
+    if [ -n "$step_pid" ]; then
+        kill -TERM "$step_pid" 2>/dev/null || true
+        wait "$step_pid" 2>/dev/null || true
+    fi
+    exit "$1"
+}
+step() {
+    "$@" &
+    step_pid=$!
+    local status=0
+    wait "$step_pid" || status=$?
+    step_pid=""
+    return "$status"
+}
 trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
+trap 'on_signal 130' INT
+trap 'on_signal 143' TERM
 
 t0=$(date +%s)
 echo "== $suite from $mirror into $work"
 include=$(IFS=,; echo "${packages[*]}")
-nice -n 10 mmdebstrap --variant=apt --include="$include" "$suite" "$work/root" "$mirror" \
+step nice -n 10 mmdebstrap --variant=apt --include="$include" "$suite" "$work/root" "$mirror" \
     >"$work/mmdebstrap.log" 2>&1 || {
     tail -n 20 "$work/mmdebstrap.log" >&2
     exit 1
@@ -139,7 +159,9 @@ else
 fi
 echo "== $mode in $suite"
 status=0
-own_network=$own_network nice -n 10 unshare "${namespaces[@]}" \
+# unshare ends the run's whole process tree when it is stopped itself (--kill-child).
+export own_network
+step nice -n 10 unshare "${namespaces[@]}" \
     bash -c "$setup_and_run" setup "$work/root" "${inner[@]}" || status=$?
 t2=$(date +%s)
 if [ "$mode" = package ]; then
@@ -148,3 +170,7 @@ if [ "$mode" = package ]; then
 fi
 echo "== $suite: exit $status; system $((t1 - t0)) s, run $((t2 - t1)) s, whole $((t2 - t0)) s"
 exit "$status"
+}
+
+# Read whole before it starts: editing this file during a run changes nothing of the run.
+main "$@"
