@@ -28,7 +28,7 @@ lintian --fail-on error,warning "${changes[0]}" >/dev/null 2>&1 ||
 
 dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|' >"$work/contents"
 # The modules are the ones the build made, wherever the build tree keeps them.
-modules=$(find "$work/tapecalc-$version/obj-"* -name 'tapecalc-*.so' -printf '%f\n' | sort)
+modules=$(find "$work/tapecalc-$version/obj-"* -name 'tapecalc-*.so' -printf '%f\n' | sort -u)
 [ -n "$modules" ] || fail "no module in the build tree"
 for path in /usr/bin/tapecalc \
     "/usr/share/applications/$id.desktop" "/usr/share/metainfo/$id.metainfo.xml" \
