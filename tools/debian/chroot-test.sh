@@ -63,9 +63,16 @@ cleanup() {
 # A signal ends the step that runs (mmdebstrap, or the chrooted run with all it started),
 # then the folder goes: bash would keep a trap waiting for a command in the foreground.
 step_pid=""
+# unshare holds SIGTERM back while it waits for its child: it gets SIGKILL after 5 s.
 on_signal() {
     if [ -n "$step_pid" ]; then
         kill -TERM "$step_pid" 2>/dev/null || true
+        local tries=0
+        while kill -0 "$step_pid" 2>/dev/null && [ "$tries" -lt 10 ]; do
+            sleep 0.5
+            tries=$((tries + 1))
+        done
+        kill -KILL "$step_pid" 2>/dev/null || true
         wait "$step_pid" 2>/dev/null || true
     fi
     exit "$1"
@@ -159,7 +166,7 @@ else
 fi
 echo "== $mode in $suite"
 status=0
-# unshare ends the run's whole process tree when it is stopped itself (--kill-child).
+# unshare ends the run's whole process tree when it ends itself (--kill-child).
 export own_network
 step nice -n 10 unshare "${namespaces[@]}" \
     bash -c "$setup_and_run" setup "$work/root" "${inner[@]}" || status=$?
