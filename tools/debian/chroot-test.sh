@@ -53,7 +53,12 @@ fi
 
 work=$(mktemp -d /var/tmp/tapecalc-chroot.XXXXXX)
 cleanup() {
-    # The mounts lived in the run's own namespace; refuse to remove through any left.
+    # The run's mounts lived in a namespace of its own; mmdebstrap's, made while it works,
+    # are unmounted if it was stopped before it could. Nothing is removed through a mount.
+    local target
+    for target in $(findmnt -rn -o TARGET | grep "^$work/" | sort -r || true); do
+        umount "$target" || true
+    done
     if findmnt -rn -o TARGET | grep -q "^$work/"; then
         echo "chroot-test.sh: something is still mounted under $work; left in place" >&2
         return
@@ -62,23 +67,28 @@ cleanup() {
 }
 # A signal ends the step that runs (mmdebstrap, or the chrooted run with all it started),
 # then the folder goes: bash would keep a trap waiting for a command in the foreground.
-step_pid=""
-# unshare holds SIGTERM back while it waits for its child: it gets SIGKILL after 5 s.
+# Each step is a process group of its own, signalled whole, SIGTERM and after its grace
+# SIGKILL: mmdebstrap's workers clean up after themselves on SIGTERM (30 s); unshare holds
+# SIGTERM back while its child runs (0 s), and its end ends the chrooted run with it
+# (--kill-child).
+step_pid="" step_grace=0
 on_signal() {
     if [ -n "$step_pid" ]; then
-        kill -TERM "$step_pid" 2>/dev/null || true
+        kill -TERM -- "-$step_pid" 2>/dev/null || true
         local tries=0
-        while kill -0 "$step_pid" 2>/dev/null && [ "$tries" -lt 10 ]; do
+        while kill -0 -- "-$step_pid" 2>/dev/null && [ "$tries" -lt $((step_grace * 2)) ]; do
             sleep 0.5
             tries=$((tries + 1))
         done
-        kill -KILL "$step_pid" 2>/dev/null || true
+        kill -KILL -- "-$step_pid" 2>/dev/null || true
         wait "$step_pid" 2>/dev/null || true
     fi
     exit "$1"
 }
-step() {
-    "$@" &
+step() { # grace in seconds, command...
+    step_grace=$1
+    shift
+    setsid "$@" &
     step_pid=$!
     local status=0
     wait "$step_pid" || status=$?
@@ -92,7 +102,7 @@ trap 'on_signal 143' TERM
 t0=$(date +%s)
 echo "== $suite from $mirror into $work"
 include=$(IFS=,; echo "${packages[*]}")
-step nice -n 10 mmdebstrap --variant=apt --include="$include" "$suite" "$work/root" "$mirror" \
+step 30 nice -n 10 mmdebstrap --variant=apt --include="$include" "$suite" "$work/root" "$mirror" \
     >"$work/mmdebstrap.log" 2>&1 || {
     tail -n 20 "$work/mmdebstrap.log" >&2
     exit 1
@@ -168,7 +178,7 @@ echo "== $mode in $suite"
 status=0
 # unshare ends the run's whole process tree when it ends itself (--kill-child).
 export own_network
-step nice -n 10 unshare "${namespaces[@]}" \
+step 0 nice -n 10 unshare "${namespaces[@]}" \
     bash -c "$setup_and_run" setup "$work/root" "${inner[@]}" || status=$?
 t2=$(date +%s)
 if [ "$mode" = package ]; then
