@@ -110,6 +110,11 @@ step 30 nice -n 10 mmdebstrap --variant=apt --include="$include" "$suite" "$work
 t1=$(date +%s)
 echo "   made in $((t1 - t0)) s: $(du -sh "$work/root" | cut -f1)"
 
+# A machine id, as an installed system has (mmdebstrap leaves it empty): D-Bus, which the
+# desktop and screen-reader suites start, refuses to run without one.
+od -An -N16 -tx1 /dev/urandom | tr -d ' \n' >"$work/root/etc/machine-id"
+echo >>"$work/root/etc/machine-id"
+
 # The tracked files as they are in the working tree (a commit object made without
 # touching the index or a branch), as a repository of their own: the package test
 # makes its source package from git.
