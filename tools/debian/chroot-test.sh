@@ -2,9 +2,10 @@
 # Runs the project in another Debian made for the run from the package registry:
 #
 #   tools/debian/chroot-test.sh SUITE               ./test.sh inside (e.g. trixie: Qt 6.8)
-#   tools/debian/chroot-test.sh --package SUITE     the source package built there from a
-#       system with nothing but build-essential and the package's Build-Depends (apt-get
-#       build-dep), then lintian on its .changes; the results land in build-deb-SUITE/
+#   tools/debian/chroot-test.sh --package SUITE     the source package built there in a
+#       system with nothing but build-essential, git (which makes the source package) and
+#       the package's Build-Depends (apt-get build-dep), then lintian, installed after the
+#       build, on its .changes; the results land in build-deb-SUITE/
 #   tools/debian/chroot-test.sh SUITE -- COMMAND... a command in the copy of the tree
 #
 # The system is made with mmdebstrap in a folder under /var/tmp, the working tree's
@@ -46,7 +47,7 @@ mirror=${MIRROR:-$(sed -n 's/^URIs:[[:space:]]*\(http[^[:space:]]*\/debian\)$/\1
 mirror=${mirror:-http://deb.debian.org/debian}
 
 if [ "$mode" = package ]; then
-    packages=(build-essential git lintian xz-utils)
+    packages=(build-essential git xz-utils)
 else
     packages=("${tapecalc_run_packages[@]}" "${tapecalc_test_packages[@]}" git)
 fi
@@ -137,6 +138,7 @@ package)
         echo "   Build-Depends installed: $(grep -c "^Setting up" /tmp/build-dep.log) packages"
         dpkg-buildpackage -us -uc >/deb/build.log 2>&1 || { tail -n 40 /deb/build.log; exit 1; }
         grep -E "^[0-9]+% tests passed|tests failed" /deb/build.log || true
+        apt-get install -y -q --no-install-recommends lintian >/dev/null
         lintian --fail-on error,warning /deb/*.changes')
     ;;
 command) inner=(bash -c 'cd /src && "$@"' bash "${command[@]}") ;;
