@@ -26,6 +26,8 @@ tapecalc_test_packages=(
     libx11-dev libxdamage-dev
     cups printer-driver-cups-pdf poppler-utils
     desktop-file-utils appstream lintian dpkg-dev file
+    # the Debian package, built from the source package in dist/debian/
+    build-essential debhelper
     # the kill soak stops a saving process at chosen system calls
     strace
     # a screen reader's view: a session bus, the AT-SPI bus and a client for it

@@ -134,27 +134,35 @@ install(CODE [[
     endif()
 ]])
 
-# The installer: 64-bit (the template in this folder), into Program Files (bin\ and
-# share\tapecalc\), with a Start menu entry and an uninstaller; and a portable zip, the
-# same files as one program folder (portable-zip.cmake), to run from any folder.
+# The installer: 64-bit (the template in this folder), for the current user by default
+# (%LOCALAPPDATA%\Programs\TapeCalc, no administrator rights), for all users into Program
+# Files when chosen (/AllUsers), bin\ and share\tapecalc\ either way, with a Start menu
+# entry and an uninstaller; and a portable zip, the same files as one program folder
+# (portable-zip.cmake), to run from any folder.
 set(CPACK_MODULE_PATH ${CMAKE_CURRENT_LIST_DIR})
 set(CPACK_GENERATOR NSIS ZIP)
 unset(CPACK_PACKAGING_INSTALL_PREFIX)
 set(CPACK_PACKAGE_INSTALL_DIRECTORY TapeCalc)
 set(CPACK_PACKAGE_EXECUTABLES tapecalc TapeCalc)
-set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 set(CPACK_NSIS_PACKAGE_NAME TapeCalc)
 set(CPACK_NSIS_DISPLAY_NAME "TapeCalc ${PROJECT_VERSION}")
 set(CPACK_NSIS_MUI_ICON ${TAPECALC_ICO})
 set(CPACK_NSIS_MUI_UNIICON ${TAPECALC_ICO})
 set(CPACK_NSIS_INSTALLED_ICON_NAME "${CMAKE_INSTALL_BINDIR}\\\\tapecalc.exe")
 set(CPACK_NSIS_URL_INFO_ABOUT ${TAPECALC_HOMEPAGE})
-set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
 set(CPACK_NSIS_MUI_FINISHPAGE_RUN tapecalc.exe)
 # The file names differ per generator: TapeCalc-1.0.0-win64-setup.exe, TapeCalc-1.0.0-win64.zip.
 set(CPACK_PACKAGE_FILE_NAME TapeCalc-${PROJECT_VERSION}-win64)
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/cpack-names.cmake)
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/portable-zip.cmake)
+# After the installer: its winget manifest with its SHA-256 (packages/winget/).
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/dist/windows/winget.cmake)
+set(CPACK_TAPECALC_WINGET_TEMPLATES ${PROJECT_SOURCE_DIR}/dist/windows)
+set(CPACK_TAPECALC_WINGET_ID TapeCalc.TapeCalc)
+set(CPACK_TAPECALC_HOMEPAGE ${TAPECALC_HOMEPAGE})
+set(CPACK_TAPECALC_RELEASE_DATE ${TAPECALC_RELEASE_DATE})
+set(CPACK_TAPECALC_INSTALLER_URL
+    ${TAPECALC_HOMEPAGE}/releases/download/v${PROJECT_VERSION}/TapeCalc-${PROJECT_VERSION}-win64-setup.exe)
 set(CPACK_TAPECALC_BINDIR ${CMAKE_INSTALL_BINDIR})
 set(CPACK_TAPECALC_SHARED_DIR ${TAPECALC_SHARED_DIR})
 

@@ -4,7 +4,8 @@
 # portable zip. The suites run under wine.
 #
 #   tools/windows/build.sh            Qt (base), GMP, MPFR, the program,
-#                                     TapeCalc-<version>-win64-setup.exe and the zip
+#                                     TapeCalc-<version>-win64-setup.exe, the zip and
+#                                     the installer's winget manifest (packages/winget/)
 #   tools/windows/build.sh --core     QtCore + QtTest, GMP, MPFR, and the suites that
 #                                     need QtCore alone, under wine (CI: about 8 minutes
 #                                     on a fresh cache, 5 of them QtCore and QtTest)
@@ -277,6 +278,8 @@ main() {
             exit 1
         }
         ls -l "$build"/packages/*.exe "$build"/packages/*.zip
+        # The winget manifest CPack wrote after the installer, with its SHA-256.
+        find "$build/packages/winget" -name '*.yaml' | sort
     fi
 
     status=0

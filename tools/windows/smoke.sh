@@ -1,10 +1,11 @@
 #!/bin/bash
 # The Windows packages end to end under wine, on a virtual display of its own, in a wine
 # prefix of its own and with a home of its own (all three removed afterwards):
-#  - the installer: silent install into Program Files, the installed files and registry
-#    keys, the installed program driven with real key presses and clicks (12.5+3*4 Enter
-#    gives 62 on the display, read back through 复制 and the clipboard; 保存 puts the tape
-#    in %APPDATA%\tapecalc\shujucuncu);
+#  - the installer: silent install for the current user, as one without administrator
+#    rights gets it (AppData\Local\Programs, the uninstall entry under HKCU, nothing under
+#    HKLM), the installed files, the installed program driven with real key presses and
+#    clicks (12.5+3*4 Enter gives 62 on the display, read back through 复制 and the
+#    clipboard; 保存 puts the tape in %APPDATA%\tapecalc\shujucuncu);
 #  - its voice, on the null sink of a PulseAudio server of its own (tools/start-pulse.sh),
 #    recorded with parec and read by heard.py: the shipped cues heard while 12.5+3*4 Enter
 #    is typed; then two digit cues replaced by tones of the script's own, 440 Hz for 1.5 s
@@ -14,6 +15,8 @@
 #    whose 保存 puts the tape in the shujucuncu\ beside tapecalc.exe, not in %APPDATA%;
 #  - the silent uninstall, which leaves no file, Start menu entry or registry key of the
 #    program behind, and keeps the user's tapes;
+#  - an install for all users (/AllUsers: Program Files, HKLM, the common Start menu) beside
+#    one for the user: removing either leaves the other whole, and nothing is left after both;
 #  - no file written into the home: wine's menu builder is off, and the prefix's Desktop,
 #    Documents, ... are folders of the prefix rather than wine's links into the home.
 # Usage: tools/windows/smoke.sh [TapeCalc-VERSION-win64-setup.exe]
@@ -172,12 +175,18 @@ check_tape() { # the one tape a folder holds adds up to 62 and is GBK with CR LF
     LC_ALL=C grep -q $'\xA1\xC1\r$' "$found" || fail "the saved tape is not GBK with CR LF"
 }
 
-program_dir="$drive/Program Files/TapeCalc"
-step "silent install: $(basename "$setup")"
+program_dir="$profile/AppData/Local/Programs/TapeCalc"
+all_users_dir="$drive/Program Files/TapeCalc"
+uninstall='Software\Microsoft\Windows\CurrentVersion\Uninstall\TapeCalc'
+user_menu='*/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/TapeCalc/TapeCalc.lnk'
+common_menu='*/ProgramData/Microsoft/Windows/Start Menu/Programs/TapeCalc/TapeCalc.lnk'
+has_key() { wine reg query "$1" >/dev/null 2>&1; }
+step "silent install for the current user: $(basename "$setup")"
 cp "$setup" "$work/setup.exe"
 wine "$work/setup.exe" /S
 wineserver -w
-[ -d "$program_dir" ] || fail "nothing in C:\\Program Files\\TapeCalc"
+[ -d "$program_dir" ] || fail "nothing in $(windows_path "$program_dir")"
+[ ! -e "$all_users_dir" ] || fail "a per-user install wrote into Program Files"
 
 step "installed files and registry keys"
 for f in bin/tapecalc.exe bin/Qt6Core.dll bin/Qt6Gui.dll bin/Qt6Widgets.dll \
@@ -200,17 +209,14 @@ while read -r dll; do
     [ -n "$(find "$drive/windows/system32" -maxdepth 1 -iname "$dll" -print -quit)" ] ||
         fail "$dll is imported but neither installed nor part of Windows"
 done <<<"$imports"
-menu=$(find "$drive" -path '*Start Menu/Programs/TapeCalc/TapeCalc.lnk' -print -quit)
-[ -n "$menu" ] || fail "no Start menu entry"
-# The keys the installer writes: its uninstall entry (Apps & features) and the vendor's
-# key (CPACK_PACKAGE_VENDOR) with the install folder in it.
-uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
-vendor='HKLM\Software\TapeCalc developers'
-wine reg query "$uninstall" /s 2>/dev/null | grep -q 'DisplayName.*TapeCalc' ||
-    fail "no entry in Apps & features"
-wine reg query "$vendor" /s >/dev/null 2>&1 || fail "no key $vendor"
+[ -n "$(find "$drive" -path "$user_menu" -print -quit)" ] || fail "no Start menu entry of the user's"
+[ -z "$(find "$drive" -path "$common_menu" -print -quit)" ] || fail "an entry in the common Start menu"
+# The one key the installer writes: its uninstall entry (Apps & features), the user's own.
+wine reg query "HKCU\\$uninstall" /v InstallLocation 2>/dev/null |
+    grep -qF "$(windows_path "$program_dir")" || fail "no uninstall entry under HKCU for its folder"
+if has_key "HKLM\\$uninstall"; then fail "a per-user install wrote HKLM\\$uninstall"; fi
 
-installed_exe="C:\\Program Files\\TapeCalc\\bin\\tapecalc.exe"
+installed_exe=$(windows_path "$program_dir/bin/tapecalc.exe")
 step "the installed program: 62 on the display, the tape in %APPDATA%\\tapecalc\\shujucuncu"
 drive_program "$installed_exe" "$work/typed.raw"
 appdata=$profile/AppData/Roaming/tapecalc/shujucuncu
@@ -267,18 +273,30 @@ drive_program "$(windows_path "$exe")"
 check_tape "$folder/shujucuncu"
 [ "$(tapes "$appdata" | grep -c .)" -eq 1 ] || fail "the portable copy saved into %APPDATA%"
 
-step "silent uninstall"
-wine "C:\\Program Files\\TapeCalc\\Uninstall.exe" /S
-# The uninstaller goes on from a copy in TEMP and removes the folder from there.
+uninstall_from() { # the folder of an install: its uninstaller, silently
+    wine "$(windows_path "$1/Uninstall.exe")" /S
+    # The uninstaller goes on from a copy in TEMP and removes the folder from there.
+    wineserver -w
+    [ ! -e "$1" ] || fail "left behind: $(find "$1" | head -n 5)"
+}
+step "an install for all users beside the user's (/S /AllUsers; wine's user is an administrator)"
+wine "$work/setup.exe" /S /AllUsers
 wineserver -w
-[ ! -e "$program_dir" ] || fail "left behind: $(find "$program_dir" | head -n 5)"
+[ -e "$all_users_dir/bin/tapecalc.exe" ] || fail "nothing in $(windows_path "$all_users_dir")"
+has_key "HKLM\\$uninstall" || fail "no uninstall entry under HKLM"
+[ -n "$(find "$drive" -path "$common_menu" -print -quit)" ] || fail "no common Start menu entry"
+step "silent uninstalls: the user's, then all users'"
+uninstall_from "$program_dir"
+[ -z "$(find "$drive" -path "$user_menu" -print -quit)" ] || fail "the user's Start menu entry is left"
+if has_key "HKCU\\$uninstall"; then fail "the user's uninstall entry is left"; fi
+[ -e "$all_users_dir/bin/tapecalc.exe" ] && has_key "HKLM\\$uninstall" &&
+    [ -n "$(find "$drive" -path "$common_menu" -print -quit)" ] ||
+    fail "the user's uninstall took the all-users install"
+uninstall_from "$all_users_dir"
 [ -z "$(find "$drive" -path '*Start Menu/Programs/TapeCalc*' -print -quit)" ] ||
-    fail "the Start menu entry is still there"
+    fail "a Start menu entry is still there"
 [ "$(tapes "$appdata" | grep -c .)" -eq 1 ] || fail "the uninstall took the user's tape"
-if wine reg query "$vendor" >/dev/null 2>&1; then fail "left in the registry: $vendor"; fi
-if wine reg query "$uninstall" /s 2>/dev/null | grep -q 'DisplayName.*TapeCalc'; then
-    fail "still in Apps & features"
-fi
+if has_key "HKLM\\$uninstall"; then fail "the all-users uninstall entry is left"; fi
 wineserver -w # the registry is on the disk once wine has ended
 left=$(grep -i -h '^\[[^]]*tapecalc' "$WINEPREFIX"/*.reg || true)
 [ -z "$left" ] || fail "registry keys left: $left"
