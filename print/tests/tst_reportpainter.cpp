@@ -4,6 +4,7 @@
 #include "core/report.h"
 #include "print/reportpainter.h"
 #include "testsupport/missing.h"
+#include "testsupport/runtool.h"
 
 #include <QFontDatabase>
 #include <QGuiApplication>
@@ -43,17 +44,6 @@ QList<Word> wordsOf(const QString &bbox) {
         words.append({m.captured(4).replace("&amp;", "&"), m.captured(1).toDouble(),
                       m.captured(2).toDouble(), m.captured(3).toDouble()});
     return words;
-}
-
-QString runTool(const QString &tool, const QStringList &arguments) {
-    const QString program = QStandardPaths::findExecutable(tool);
-    if (program.isEmpty())
-        return {};
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(60000))
-        return {};
-    return QString::fromUtf8(process.readAllStandardOutput());
 }
 
 } // namespace

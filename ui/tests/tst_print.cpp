@@ -7,6 +7,7 @@
 #include "core/report.h"
 #include "core/tests/recorder.h"
 #include "testsupport/missing.h"
+#include "testsupport/runtool.h"
 #include "ui/folders.h"
 #include "ui/form1.h"
 #include "ui/printer.h"
@@ -126,17 +127,6 @@ QString waitForNewPdf(const QSet<QString> &before) {
         QTest::qWait(250);
     }
     return {};
-}
-
-QString runTool(const QString &tool, const QStringList &arguments) {
-    const QString program = QStandardPaths::findExecutable(tool);
-    if (program.isEmpty())
-        return {};
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(60000))
-        return {};
-    return QString::fromUtf8(process.readAllStandardOutput());
 }
 
 Calculator smallTape() {
