@@ -76,11 +76,4 @@ std::string lineText(const ReportLine &line) {
     return text;
 }
 
-std::vector<std::string> printReport(const Calculator &calc, std::string_view moment) {
-    std::vector<std::string> text;
-    for (const ReportLine &line : reportLines(calc, moment))
-        text.push_back(lineText(line));
-    return text;
-}
-
 } // namespace tapecalc

@@ -30,7 +30,4 @@ std::vector<ReportLine> reportLines(const Calculator &calc, std::string_view mom
 // and never overlap.
 std::string lineText(const ReportLine &line);
 
-// The report as text lines, one per printed line.
-std::vector<std::string> printReport(const Calculator &calc, std::string_view moment);
-
 } // namespace tapecalc

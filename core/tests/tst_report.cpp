@@ -11,6 +11,14 @@ using namespace tapecalc;
 
 namespace {
 
+// The report as text lines, one per printed line.
+std::vector<std::string> printReport(const Calculator &calc, std::string_view moment) {
+    std::vector<std::string> text;
+    for (const ReportLine &line : reportLines(calc, moment))
+        text.push_back(lineText(line));
+    return text;
+}
+
 const std::string rule(86, '-');
 const std::string moment = "2026-12-06 16:58:07";
 

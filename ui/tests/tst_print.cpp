@@ -367,8 +367,8 @@ void TestPrint::withoutPrinterTheReportIsKeptAsPdf() {
         return text.split(QRegularExpression(R"(\s+)"), Qt::SkipEmptyParts);
     };
     QStringList expected;
-    for (const std::string &line : printReport(before, "2026/12/6 16:58:07"))
-        expected << wordsIn(QString::fromStdString(line));
+    for (const ReportLine &line : reportLines(before, "2026/12/6 16:58:07"))
+        expected << wordsIn(QString::fromStdString(lineText(line)));
     QCOMPARE(wordsIn(runTool("pdftotext", {"-layout", pdf, "-"})), expected);
 
     // Fonts embedded, so the PDF reads the same on a machine without them.
