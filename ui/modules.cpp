@@ -43,8 +43,10 @@ QFunctionPointer moduleEntry(const QString &module) {
     // asked), so a second call finds it loaded.
     QLibrary library(file);
     const QFunctionPointer entry = library.resolve(moduleEntrySymbol);
-    if (!entry)
+    if (!entry) {
         qWarning("%s is not of this build of the program: not used", qPrintable(file));
+        library.unload();
+    }
     return entry;
 }
 
