@@ -28,6 +28,7 @@
 #include <QStyledItemDelegate>
 #include <QTextBlock>
 #include <QTime>
+#include <QTimeZone>
 #include <QToolTip>
 
 #include <algorithm>
@@ -587,7 +588,7 @@ QString shownFileName(const QString &fileName) {
     // Only a name the program makes: another spelling of the same moment ("09" for "9",
     // ".QTZ", "-02") is a file of its own and shows as its name.
     if (day < 0 || !date.isValid() || !time.isValid() || n < 1 ||
-        numberedName(tapeFileName(QDateTime(date, time, Qt::UTC)), n, u'-') != fileName)
+        numberedName(tapeFileName(QDateTime(date, time, QTimeZone::utc())), n, u'-') != fileName)
         return readableFileName(fileName);
     return date.toString(Qt::ISODate) + QChar(QChar::LineSeparator) + time.toString(Qt::ISODate) +
            copy.toString();
