@@ -1,6 +1,5 @@
-// Where the system's own loader refuses a file shorter than its headers say, or of
-// another architecture, with an error rather than a crash (Windows' LoadLibrary), the
-// file is left to it.
+// Where modules are neither ELF files nor Windows DLLs (macOS), the system's own loader is
+// left to refuse a file shorter than its headers say, or of another architecture.
 #include "ui/modulefile.h"
 
 namespace tapecalc {

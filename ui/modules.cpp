@@ -40,13 +40,13 @@ QFunctionPointer moduleEntry(const QString &module) {
         return nullptr;
     }
     // A library stays loaded for the life of the program (QLibrary unloads nothing unless
-    // asked), so a second call finds it loaded.
+    // asked), so a second call finds it loaded. One of another build stays too: loading it
+    // loaded the Qt libraries it needs, which registered themselves with the program's Qt,
+    // and unloading them would leave Qt calling into freed code (Windows unloads them).
     QLibrary library(file);
     const QFunctionPointer entry = library.resolve(moduleEntrySymbol);
-    if (!entry) {
+    if (!entry)
         qWarning("%s is not of this build of the program: not used", qPrintable(file));
-        library.unload();
-    }
     return entry;
 }
 
