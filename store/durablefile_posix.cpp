@@ -166,7 +166,7 @@ QString pathOfNative(const QByteArray &bytes) {
     return text;
 }
 
-QStringList undecodableFileNames(const QString &folder) {
+QStringList regularFileNames(const QString &folder, bool hidden) {
     QStringList names;
     const QByteArray path = nativePath(folder);
     DIR *listing = ::opendir(path.constData());
@@ -174,11 +174,15 @@ QStringList undecodableFileNames(const QString &folder) {
         return names;
     while (const dirent *entry = ::readdir(listing)) {
         const QByteArray name(entry->d_name);
-        if (name.startsWith('.'))
+        if (name == "." || name == ".." || (!hidden && name.startsWith('.')))
             continue;
-        struct stat info {};
-        if (!name.isValidUtf8() && ::stat((path + '/' + name).constData(), &info) == 0 &&
-            S_ISREG(info.st_mode))
+        bool regular = entry->d_type == DT_REG;
+        // A link, or a file system whose listing gives no type: what the name leads to.
+        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+            struct stat info {};
+            regular = ::stat((path + '/' + name).constData(), &info) == 0 && S_ISREG(info.st_mode);
+        }
+        if (regular)
             names << pathOfNative(name);
     }
     ::closedir(listing);

@@ -96,8 +96,8 @@ QString pathOfNative(const QByteArray &bytes) {
     return QString::fromUtf8(bytes);
 }
 
-QStringList undecodableFileNames(const QString &) {
-    return {}; // every UTF-16 name is a QString
+QStringList regularFileNames(const QString &, bool) {
+    return {}; // every UTF-16 name is a QString, and Qt lists them all
 }
 
 Entry entryAt(const QString &path) {

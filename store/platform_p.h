@@ -43,9 +43,11 @@ void closeTemporary(int handle);
 QByteArray nativePath(const QString &path);
 QString pathOfNative(const QByteArray &bytes);
 
-// The names in `folder` that Qt's listing leaves out, not being valid in the file
-// system's encoding (none on Windows): regular files (through links), not hidden ones.
-QStringList undecodableFileNames(const QString &folder);
+// The names of the regular files (through links) in `folder`, the hidden ones too when
+// asked, as the file system holds them: Qt's listing leaves out a name that is not valid
+// in the file system's encoding, and from Qt 6.8 ends at it. None on Windows, where Qt's
+// listing is whole.
+QStringList regularFileNames(const QString &folder, bool hidden);
 
 enum class Entry { none, file, folder, other }; // what a name is, not following a link
 Entry entryAt(const QString &path);

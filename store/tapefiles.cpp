@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHashFunctions>
+#include <QSet>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -320,11 +321,15 @@ bool isTapeFileName(QStringView name) {
 
 QStringList fileNamesIn(const QString &folder, bool (*keep)(QStringView name), QDir::Filters more) {
     QStringList names = QDir(folder).entryList(QDir::Files | more, QDir::Name);
-    // Qt's listing leaves out names that are not valid in the file system's encoding.
-    if (const QStringList odd = durable::undecodableFileNames(folder); !odd.isEmpty()) {
-        names += odd;
+    // Qt's listing leaves out a name that is not valid in the file system's encoding (and
+    // from Qt 6.8 every name listed after it): the system's listing gives them.
+    const QSet<QString> listed(names.begin(), names.end());
+    const qsizetype before = names.size();
+    for (const QString &name : durable::regularFileNames(folder, more.testFlag(QDir::Hidden)))
+        if (!listed.contains(name))
+            names << name;
+    if (names.size() != before)
         names.sort();
-    }
     names.removeIf([keep](const QString &name) { return !keep(name); });
     return names;
 }
