@@ -40,9 +40,9 @@ QFunctionPointer moduleEntry(const QString &module) {
         return nullptr;
     }
     // A library stays loaded for the life of the program (QLibrary unloads nothing unless
-    // asked), so a second call finds it loaded. One of another build stays too: loading it
-    // loaded the Qt libraries it needs, which registered themselves with the program's Qt,
-    // and unloading them would leave Qt calling into freed code (Windows unloads them).
+    // asked), so a second call finds it loaded. One of another build stays too, unused:
+    // loading it set up the libraries it brought, and unloading them again crashed the
+    // program a moment later under wine, in code no longer there.
     QLibrary library(file);
     const QFunctionPointer entry = library.resolve(moduleEntrySymbol);
     if (!entry)
