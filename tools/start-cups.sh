@@ -62,6 +62,10 @@ start_cups() {
     # shellcheck disable=SC2016 # cups-pdf's own placeholder, filled in below
     [ -n "$out" ] || out='/var/spool/cups-pdf/${USER}'
     out=$(printf '%s' "$out" | sed "s|\${HOME}|$HOME|; s|\${USER}|$(id -un)|")
+    # cups-pdf makes that folder at the first job (~/PDF on Debian): one it makes for
+    # these runs goes again with the queue, when they left it empty.
+    tapecalc_cups_out_made=""
+    [ -e "$out" ] || tapecalc_cups_out_made=$out
     echo "start-cups: queue $queue${tapecalc_cups_added:+ (added)}${tapecalc_cups_pid:+, scheduler started}; PDFs of $(id -un)'s jobs land in $out, anonymous jobs in ${anon:-/var/spool/cups-pdf/ANONYMOUS}" >&2
 }
 
@@ -76,6 +80,10 @@ stop_cups() {
         kill "$tapecalc_cups_pid" 2>/dev/null || true
         wait "$tapecalc_cups_pid" 2>/dev/null || true
         tapecalc_cups_pid=""
+    fi
+    if [ -n "${tapecalc_cups_out_made:-}" ]; then
+        rmdir "$tapecalc_cups_out_made" 2>/dev/null || true
+        tapecalc_cups_out_made=""
     fi
 }
 
