@@ -1,6 +1,7 @@
 // Fuzzes the tape format's reader (core/tapeformat) with any bytes, and the opening of a
 // tape file's bytes through the store's decoder. An open must leave a consistent state,
-// and the view a save back writes from it must read as the same tape.
+// the view a save back writes from it must read as the same tape, and the text the bytes
+// decode to must be written in bytes that decode to it again.
 #include "core/tapeformat.h"
 #include "fuzz/check.h"
 #include "store/tapefiles.h"
@@ -48,9 +49,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         }
     }
 
-    // The same bytes as a file: decoded (UTF-8 or GBK), then read.
-    loadTapeBytes(opened,
-                  QByteArray(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size)));
+    // The same bytes as a file: decoded (UTF-8 or GBK), then read; and whatever text they
+    // give is written in bytes that read back as that very text.
+    const QByteArray bytes(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
+    loadTapeBytes(opened, bytes);
     checkConsistent(opened);
+    const QString decoded = decodeTapeText(bytes);
+    FUZZ_CHECK(decodeTapeText(encodeTapeText(decoded)) == decoded);
     return 0;
 }

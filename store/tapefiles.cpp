@@ -186,8 +186,15 @@ QString tapeFileName(const QDateTime &moment) {
 }
 
 QByteArray encodeTapeText(const QString &text) {
-    // What GBK cannot hold goes as UTF-8 rather than as "?": reading takes both.
-    return gbk::encode(text).value_or(text.toUtf8());
+    // GBK, as tape files have always been, unless its bytes would be read as other text:
+    // "说" is CB B5 in GBK, which is valid UTF-8 too ("˵"), and GBK that starts with the
+    // bytes of a byte-order mark would lose them. Such a text, and one GBK cannot hold,
+    // goes as UTF-8 behind a byte-order mark, which the reader takes as UTF-8 whatever
+    // follows: never as "?".
+    if (const std::optional<QByteArray> bytes = gbk::encode(text);
+        bytes && decodeTapeText(*bytes) == text)
+        return *bytes;
+    return utf8Bom + text.toUtf8();
 }
 
 QString decodeTapeText(const QByteArray &bytes, bool *lossy) {

@@ -1,6 +1,6 @@
 // Tape files in the data folder: names, coding, save, open, delete. Files are GBK on
-// disk on every platform, or UTF-8 for a tape with characters GBK cannot hold; reading
-// takes both. The text inside is the tape format of core/tapeformat.h.
+// disk on every platform, or UTF-8 for a tape GBK cannot hold unmistakably; reading takes
+// both. The text inside is the tape format of core/tapeformat.h.
 #pragma once
 
 #include "core/calculator.h"
@@ -42,12 +42,13 @@ TapeFit tapeFit(const QByteArray &bytes, std::string_view text);
 // "20261206$16$58$07.qtz": date digits, "$", the 24-hour time with "$" for ":".
 QString tapeFileName(const QDateTime &moment);
 
-// GBK when GBK holds every character of `text`, else UTF-8 (no byte-order mark), so a
-// save never turns a character into "?".
+// One rule both ways, so that a tape reads back as exactly the text it was written
+// with. Reading: UTF-8 when the bytes are valid UTF-8 (a byte-order mark in front or
+// not), else GBK (a UTF-8 byte-order mark in front of GBK bytes dropped); `lossy`, when
+// given, tells whether bytes were valid in neither and were replaced. Writing: GBK when
+// GBK holds every character and its bytes read back as the text, else UTF-8 with a
+// byte-order mark, so a save never turns a character into "?" or into another one.
 QByteArray encodeTapeText(const QString &text);
-// UTF-8 (byte-order mark or not) when valid, else GBK (a UTF-8 byte-order mark in front
-// of GBK bytes dropped). `lossy`, when given, tells whether bytes were valid in neither
-// and were replaced.
 QString decodeTapeText(const QByteArray &bytes, bool *lossy = nullptr);
 
 // A new tape file in `dataFolder` holding `bytes`, named from `moment` ("-2", "-3", …

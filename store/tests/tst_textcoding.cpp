@@ -1,6 +1,8 @@
-// Tape text to bytes and back: GBK where it holds the text, else UTF-8; a reader that
-// takes either, with or without a byte order mark, and bytes of neither.
+// Tape text to bytes and back: GBK where it holds the text unmistakably, else UTF-8 behind
+// a byte order mark; a reader that takes either, with or without the mark, and bytes of
+// neither; and every character read back as it was written.
 #include "store/tapefiles.h"
+#include "store/textcoding.h"
 #include "store/tests/tapefixtures.h"
 
 using namespace tapecalc;
@@ -14,6 +16,7 @@ class TestTextCoding : public QObject {
     void encode();
     void decode_data();
     void decode();
+    void everyCharacterReadsBackAsWritten();
 };
 
 void TestTextCoding::encode_data() {
@@ -25,9 +28,11 @@ void TestTextCoding::encode_data() {
     QTest::newRow("digits and line ends") << "-1.5\r\n+\r\n" << QByteArray("-1.5\r\n+\r\n");
     QTest::newRow("chinese") << QStringLiteral("合计") << QByteArray("\xBA\xCF\xBC\xC6");
     QTest::newRow("empty") << QString() << QByteArray();
-    // What GBK cannot hold makes the whole text UTF-8, never "?".
-    QTest::newRow("korean, emoji and won sign") << QStringLiteral("5\r\n备注 한글 😀 ₩\r\n") << QStringLiteral("5\r\n备注 한글 😀 ₩\r\n").toUtf8();
-    QTest::newRow("replacement character") << QString(QChar::ReplacementCharacter) << QString(QChar::ReplacementCharacter).toUtf8();
+    // What GBK cannot hold, or holds only in bytes that read as other text, makes the
+    // whole text UTF-8 behind a byte order mark, never "?".
+    QTest::newRow("korean, emoji and won sign") << QStringLiteral("5\r\n备注 한글 😀 ₩\r\n") << utf8Bom + QStringLiteral("5\r\n备注 한글 😀 ₩\r\n").toUtf8();
+    QTest::newRow("gbk that is valid utf-8") << QStringLiteral("3 说元") << utf8Bom + QStringLiteral("3 说元").toUtf8();
+    QTest::newRow("gbk that starts like a byte order mark") << QStringLiteral("锘开") << utf8Bom + QStringLiteral("锘开").toUtf8();
     // clang-format on
 }
 
@@ -61,6 +66,35 @@ void TestTextCoding::decode() {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, text);
     QCOMPARE(decodeTapeText(bytes), text);
+}
+
+void TestTextCoding::everyCharacterReadsBackAsWritten() {
+    // Every character of GBK, and a sample of all the others (a character in every 37 of
+    // the code points, the byte order mark and the replacement character among them).
+    QList<QString> characters;
+    for (int lead = 0x81; lead <= 0xFE; ++lead)
+        for (int trail = 0x40; trail <= 0xFE; ++trail) {
+            const char pair[] = {static_cast<char>(lead), static_cast<char>(trail)};
+            bool valid = false;
+            const QString c = gbk::decode(QByteArray(pair, 2), &valid);
+            if (valid && c.size() > 0)
+                characters << c;
+        }
+    for (char32_t c = 0x20; c <= 0x10FFFF; c += 37)
+        if (!QChar::isSurrogate(c))
+            characters << QString::fromUcs4(&c, 1);
+    characters << QString(QChar(0xFEFF)) << QString(QChar::ReplacementCharacter);
+    QVERIFY(characters.size() > 21000 + 30000);
+    // Alone, in a row of a tape, and beside the character before it.
+    QStringList wrong;
+    for (qsizetype i = 1; i < characters.size(); ++i)
+        for (const QString &text : {characters[i], "3 " + characters[i] + "\r\n+\r\n",
+                                    characters[i] + characters[i - 1]})
+            if (decodeTapeText(encodeTapeText(text)) != text)
+                wrong << text;
+    QVERIFY2(wrong.isEmpty(), qPrintable(QStringLiteral("%1 texts read back otherwise, as %2")
+                                             .arg(wrong.size())
+                                             .arg(wrong.mid(0, 5).join(QLatin1Char(' ')))));
 }
 
 QTEST_GUILESS_MAIN(TestTextCoding)
