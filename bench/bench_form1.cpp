@@ -117,27 +117,52 @@ BENCHMARK(BM_WindowTapeViewCorrectionFullTape)->Unit(benchmark::kMillisecond);
 
 namespace {
 
-// The largest files the open accepts. One long line: an entry row as long as a row may
-// be. Many lines: as many lines as leave the tape room for the keys that follow, their
-// entries as long as fills the size bound.
-QByteArray largestFile(bool oneLine) {
+// The largest files the open accepts, by the shape of their rows. One long line: an entry
+// row as long as a row may be. Many lines: as many lines as leave the tape room for the
+// keys that follow, their entries as long as fills the size bound. Then files of the
+// size bound in rows of one digit, and in blank rows, which are no tape lines at all.
+enum Shape { manyLines, oneLongLine, digitRows, blankCr, blankLf, blankCrLf };
+
+QByteArray largestFile(Shape shape) {
     const QByteArray symbol = "\r\n+\r\n";
-    if (oneLine)
+    const auto filled = [](const QByteArray &row) {
+        return row.repeated(largestTapeFile / row.size());
+    };
+    switch (shape) {
+    case oneLongLine:
         return QByteArray(static_cast<qsizetype>(longestTapeRow), '7') + symbol;
-    constexpr qsizetype lines = tapeSlots - 1000;
-    const QByteArray pair = QByteArray(largestTapeFile / lines - symbol.size(), '7') + symbol;
-    return pair.repeated(lines);
+    case manyLines: {
+        constexpr qsizetype lines = tapeSlots - 1000;
+        const QByteArray pair = QByteArray(largestTapeFile / lines - symbol.size(), '7') + symbol;
+        return pair.repeated(lines);
+    }
+    case digitRows:
+        return filled("1\n");
+    case blankCr:
+        return filled("\r");
+    case blankLf:
+        return filled("\n");
+    case blankCrLf:
+        return filled("\r\n");
+    }
+    return {};
+}
+
+Shape shapeOf(benchmark::State &state) {
+    return static_cast<Shape>(state.range(0));
 }
 
 const char *shape(benchmark::State &state) {
-    return state.range(0) == 1 ? "one long line" : "many lines";
+    static const char *const names[] = {"many lines", "one long line", "rows of 1 LF",
+                                        "blank rows CR", "blank rows LF", "blank rows CR LF"};
+    return names[state.range(0)];
 }
 
 } // namespace
 
 // Opening the largest file the open accepts, as a click on its name does.
 static void BM_WindowOpenLargestFile(benchmark::State &state) {
-    OpenedWindow window(largestFile(state.range(0) == 1));
+    OpenedWindow window(largestFile(shapeOf(state)));
     for (auto _ : state) {
         // From an empty tape each time: the same tape opened again changes nothing.
         state.PauseTiming();
@@ -145,17 +170,19 @@ static void BM_WindowOpenLargestFile(benchmark::State &state) {
         QApplication::processEvents();
         state.ResumeTiming();
         window.open();
-        if (window.view->document()->isEmpty())
+        if (window.form->calculator().currentTapeFile.empty())
             state.SkipWithError("the file did not open");
     }
     state.SetLabel(shape(state));
 }
-BENCHMARK(BM_WindowOpenLargestFile)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WindowOpenLargestFile)
+    ->DenseRange(manyLines, blankCrLf)
+    ->Unit(benchmark::kMillisecond);
 
 // Keys after opening the largest file: a digit typed at the end of the view's first row
 // and taken back, or a number closed by an operator in the entry box (two keys each).
 static void BM_WindowKeysLargestFile(benchmark::State &state) {
-    OpenedWindow window(largestFile(state.range(0) == 1));
+    OpenedWindow window(largestFile(shapeOf(state)));
     window.open();
     QTextCursor cursor(window.view->document()->firstBlock());
     cursor.movePosition(QTextCursor::EndOfBlock);
