@@ -120,8 +120,9 @@ namespace {
 // The largest files the open accepts, by the shape of their rows. One long line: an entry
 // row as long as a row may be. Many lines: as many lines as leave the tape room for the
 // keys that follow, their entries as long as fills the size bound. Then files of the
-// size bound in rows of one digit, and in blank rows, which are no tape lines at all.
-enum Shape { manyLines, oneLongLine, digitRows, blankCr, blankLf, blankCrLf };
+// size bound in rows of one digit, in blank rows, which are no tape lines at all, and in
+// rows of a digit and paragraph separators (a text box's paragraph breaks, not a row's).
+enum Shape { manyLines, oneLongLine, digitRows, blankCr, blankLf, blankCrLf, paragraphBreaks };
 
 QByteArray largestFile(Shape shape) {
     const QByteArray symbol = "\r\n+\r\n";
@@ -144,6 +145,8 @@ QByteArray largestFile(Shape shape) {
         return filled("\n");
     case blankCrLf:
         return filled("\r\n");
+    case paragraphBreaks:
+        return filled("1" + QByteArray("\u2029").repeated(10000) + "\n");
     }
     return {};
 }
@@ -153,8 +156,13 @@ Shape shapeOf(benchmark::State &state) {
 }
 
 const char *shape(benchmark::State &state) {
-    static const char *const names[] = {"many lines", "one long line", "rows of 1 LF",
-                                        "blank rows CR", "blank rows LF", "blank rows CR LF"};
+    static const char *const names[] = {"many lines",
+                                        "one long line",
+                                        "rows of 1 LF",
+                                        "blank rows CR",
+                                        "blank rows LF",
+                                        "blank rows CR LF",
+                                        "rows of paragraph breaks"};
     return names[state.range(0)];
 }
 
@@ -176,7 +184,7 @@ static void BM_WindowOpenLargestFile(benchmark::State &state) {
     state.SetLabel(shape(state));
 }
 BENCHMARK(BM_WindowOpenLargestFile)
-    ->DenseRange(manyLines, blankCrLf)
+    ->DenseRange(manyLines, paragraphBreaks)
     ->Unit(benchmark::kMillisecond);
 
 // Keys after opening the largest file: a digit typed at the end of the view's first row

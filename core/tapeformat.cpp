@@ -234,6 +234,16 @@ std::size_t longestRow(std::string_view text) {
     return longest;
 }
 
+std::size_t rowCount(std::string_view text) {
+    std::size_t rows = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            ++i;
+        rows += isLineEnd(text[i]) ? 1 : 0;
+    }
+    return rows + (text.empty() || isLineEnd(text.back()) ? 0 : 1);
+}
+
 int loadTapeText(Calculator &calc, std::string_view text) {
     calc.tapeFromFile = true;
     calc.lineNumber = 0;
@@ -243,8 +253,10 @@ int loadTapeText(Calculator &calc, std::string_view text) {
     calc.lastLineNumber = calc.lineNumber;
     calc.shown.label1 = moneyText(calc.runningTotal);
     // The text as stored, not a rebuilt tape text; but a tape that could not take all of
-    // it shows what it holds, so that the view, the tape and the total agree.
-    calc.shown.text2 = leftOut == 0 ? std::string(text) : tapeText(calc);
+    // it shows what it holds, so that the view, the tape and the total agree, and so
+    // does a text of more blank rows than any tape has rows.
+    const bool asStored = leftOut == 0 && rowCount(text) <= mostRowsShownAsStored;
+    calc.shown.text2 = asStored ? std::string(text) : tapeText(calc);
     ++calc.shown.text2Writes;
     calc.currentTapeFile.clear();
     return leftOut;

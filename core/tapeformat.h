@@ -20,6 +20,16 @@ inline constexpr std::size_t longestTapeRow = 32768;
 // How many characters the longest row of `text` (UTF-8) holds; rows end at CR or LF.
 std::size_t longestRow(std::string_view text);
 
+// The most rows the tape view shows a text as stored with: those of a full tape, and one
+// more (older files saved back end in an empty row). A text of more rows that the tape
+// holds whole has them in blank rows, which are no lines: a text box takes seconds to lay
+// out millions of them, so such a text shows as the tape it holds.
+inline constexpr std::size_t mostRowsShownAsStored = 2 * tapeSlots + 1;
+
+// How many rows `text` holds: its line ends (CR LF, CR or LF), and one more when it does
+// not end in one.
+std::size_t rowCount(std::string_view text);
+
 // Writer. Slots 0..lineNumber: a non-empty entry (trimmed), then its symbol (trimmed)
 // when the slot is before lineNumber; every row ends in CR LF. Slots beyond the tape
 // are ignored.
@@ -36,7 +46,7 @@ std::string tapeFileText(std::string_view view);
 // per-line totals for review, and the view showing the text as stored. The tape is tied
 // to no file and counts as opened from the list. A text of more lines than the tape
 // holds fills the tape, totals the lines taken and shows them; returns how many lines
-// were left out.
+// were left out. A text of more rows than mostRowsShownAsStored shows as its tape too.
 int loadTapeText(Calculator &calc, std::string_view text);
 
 } // namespace tapecalc

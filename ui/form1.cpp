@@ -47,9 +47,17 @@ QString text(const std::string &utf8) {
     return QString::fromStdString(utf8);
 }
 
-// The tape text as the text box holds it: each CR LF as one LF, in one pass. (Qt 6.4's
-// replace() works through a string in rounds of a thousand matches, moving the rest of it
-// each round: a tenth of a second and more per key on a tape of many megabytes.)
+// Characters on which a text document starts a new paragraph besides the line ends: its
+// own paragraph separator and the two marks it keeps for frames.
+bool breaksParagraph(QChar c) {
+    return c == QChar::ParagraphSeparator || c == QChar(0xFDD0) || c == QChar(0xFDD1);
+}
+
+// The tape text as the text box holds it, in one pass: each CR LF as one LF, and a
+// paragraph break inside a row (a file from elsewhere) as a line break, which the text box
+// shows the same and lays out in a moment where a million paragraphs take it seconds.
+// (Qt 6.4's replace() works through a string in rounds of a thousand matches, moving the
+// rest of it each round: a tenth of a second and more per key on a tape of many megabytes.)
 QString viewText(const std::string &tape) {
     QString lines = text(tape);
     QChar *out = lines.data();
@@ -57,9 +65,18 @@ QString viewText(const std::string &tape) {
     const QChar *in = out;
     for (; in != end; ++in)
         if (*in != QLatin1Char('\r') || in + 1 == end || in[1] != QLatin1Char('\n'))
-            *out++ = *in;
+            *out++ = breaksParagraph(*in) ? QChar(QChar::LineSeparator) : *in;
     lines.truncate(out - lines.constData());
     return lines;
+}
+
+// The tape view's text, every character as it is (toPlainText() would make each
+// no-break space a space), its rows ending in LF.
+QString viewContent(const QPlainTextEdit *view) {
+    QString content = view->document()->toRawText();
+    std::replace(content.begin(), content.end(), QChar(QChar::ParagraphSeparator),
+                 QChar(QLatin1Char('\n')));
+    return content;
 }
 
 // The help panel's top when shown, and when put away by a click: below the window's bottom
@@ -510,7 +527,7 @@ void Form1::saveClicked() {
     // Made here: the per-user folder only when a tape is first saved, and any folder that
     // was removed while the program ran.
     QDir().mkpath(dataFolder());
-    const QString view = m_text2->toPlainText();
+    const QString view = viewContent(m_text2);
     const SaveOutcome outcome = saveTape(m_calc, dataFolder(), m_platform.now(), view, true);
     const bool written = outcome != SaveOutcome::failed &&
                          outcome != SaveOutcome::refusedTooLarge &&
@@ -662,7 +679,7 @@ void Form1::journalTypedCorrection(int position, int removed, int added) {
     }
     // A change the document reported in a way that does not add up: the whole view.
     if (!fits)
-        m_journal.follow(m_text2->toPlainText());
+        m_journal.follow(viewContent(m_text2));
 }
 
 void Form1::refreshFileList() {

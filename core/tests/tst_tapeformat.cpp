@@ -54,6 +54,7 @@ void TestTapeFormat::read_data() {
     QTest::newRow("one entry alone") << QByteArray("7\r\n") << QStringList{"7"} << QStringList{""} << "7";
     QTest::newRow("empty file") << QByteArray() << QStringList() << QStringList() << "0";
     QTest::newRow("only empty lines") << QByteArray("\r\n\r\n") << QStringList() << QStringList() << "0";
+    QTest::newRow("more blank rows than a full tape has rows") << example + QByteArray("\r").repeated(mostRowsShownAsStored) << QStringList{"5", "3", "2"} << QStringList{"+", times, times} << "16";
     QTest::newRow("no line end at the end") << QByteArray("5\r\n-\r\n2") << QStringList{"5", "2"} << QStringList{"-", "-"} << "3";
     QTest::newRow("line feeds only") << QByteArray("5\n+\n3\n-\n") << QStringList{"5", "3"} << QStringList{"+", "-"} << "8";
     QTest::newRow("commas end values") << QByteArray("5,+\r\n3,-\r\n1\r\n") << QStringList{"5", "3", "1"} << QStringList{"+", "-", "-"} << "7";
@@ -88,6 +89,11 @@ void TestTapeFormat::read() {
     QCOMPARE(QString::fromStdString(calc.shown.label1), total);
     QCOMPARE(QString::fromStdString(moneyText(calc.runningTotal)), total);
     QVERIFY(calc.tapeEntries[static_cast<std::size_t>(calc.lineNumber)].empty());
+    // The view shows the same tape, in no more rows than a text box lays out at once.
+    QVERIFY(rowCount(calc.shown.text2) <= mostRowsShownAsStored);
+    Calculator shown;
+    loadTapeText(shown, calc.shown.text2);
+    QCOMPARE(column(shown, shown.tapeEntries), entries);
 }
 
 // The oracle is the calculator that the keys built: every recorded line's entry and its

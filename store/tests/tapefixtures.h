@@ -7,6 +7,7 @@
 #include "core/tests/recorder.h"
 #include "store/platform_p.h"
 #include "store/tests/temporaryhome.h"
+#include "store/textcoding.h"
 #include "testsupport/missing.h"
 #include "testsupport/nobody.h"
 
@@ -32,6 +33,28 @@ inline const QByteArray utf8Divide("\xC3\xB7");
 inline const QByteArray utf8Bom("\xEF\xBB\xBF");
 
 inline const QDateTime moment(QDate(2026, 12, 6), QTime(16, 58, 7));
+
+// Every character of GBK, and a sample of all the others (one in every 37 code points
+// from the space up, the byte order mark, the replacement character and the no-break
+// space among them): what a tape file may hold. Without the line ends of a text box (CR,
+// LF, the line and paragraph separators, Qt's two frame marks), which end its rows.
+inline QStringList everyCharacter() {
+    QStringList characters;
+    for (int lead = 0x81; lead <= 0xFE; ++lead)
+        for (int trail = 0x40; trail <= 0xFE; ++trail) {
+            const char pair[] = {static_cast<char>(lead), static_cast<char>(trail)};
+            bool valid = false;
+            const QString c = gbk::decode(QByteArray(pair, 2), &valid);
+            if (valid && !c.isEmpty())
+                characters << c;
+        }
+    for (char32_t c = 0x20; c <= 0x10FFFF; c += 37)
+        if (!QChar::isSurrogate(c) && c != 0x2028 && c != 0x2029 && c != 0xFDD0 && c != 0xFDD1)
+            characters << QString::fromUcs4(&c, 1);
+    characters << QString(QChar(0xFEFF)) << QString(QChar::ReplacementCharacter)
+               << QString(QChar(QChar::Nbsp));
+    return characters;
+}
 
 // A tape of recorded lines (entry, symbol), as the operator keys leave it.
 inline Calculator tapeOf(const std::vector<std::pair<std::string, std::string>> &lines) {

@@ -2,7 +2,6 @@
 // a byte order mark; a reader that takes either, with or without the mark, and bytes of
 // neither; and every character read back as it was written.
 #include "store/tapefiles.h"
-#include "store/textcoding.h"
 #include "store/tests/tapefixtures.h"
 
 using namespace tapecalc;
@@ -69,27 +68,13 @@ void TestTextCoding::decode() {
 }
 
 void TestTextCoding::everyCharacterReadsBackAsWritten() {
-    // Every character of GBK, and a sample of all the others (a character in every 37 of
-    // the code points, the byte order mark and the replacement character among them).
-    QList<QString> characters;
-    for (int lead = 0x81; lead <= 0xFE; ++lead)
-        for (int trail = 0x40; trail <= 0xFE; ++trail) {
-            const char pair[] = {static_cast<char>(lead), static_cast<char>(trail)};
-            bool valid = false;
-            const QString c = gbk::decode(QByteArray(pair, 2), &valid);
-            if (valid && c.size() > 0)
-                characters << c;
-        }
-    for (char32_t c = 0x20; c <= 0x10FFFF; c += 37)
-        if (!QChar::isSurrogate(c))
-            characters << QString::fromUcs4(&c, 1);
-    characters << QString(QChar(0xFEFF)) << QString(QChar::ReplacementCharacter);
+    const QStringList characters = everyCharacter();
     QVERIFY(characters.size() > 21000 + 30000);
     // Alone, in a row of a tape, and beside the character before it.
     QStringList wrong;
     for (qsizetype i = 1; i < characters.size(); ++i)
-        for (const QString &text : {characters[i], "3 " + characters[i] + "\r\n+\r\n",
-                                    characters[i] + characters[i - 1]})
+        for (const QString &text :
+             {characters[i], "3 " + characters[i] + "\r\n+\r\n", characters[i] + characters[i - 1]})
             if (decodeTapeText(encodeTapeText(text)) != text)
                 wrong << text;
     QVERIFY2(wrong.isEmpty(), qPrintable(QStringLiteral("%1 texts read back otherwise, as %2")

@@ -3,7 +3,7 @@
 // a tape no trash takes is deleted for good only on 删除 of the real question box.
 #include "core/tapeformat.h"
 #include "store/journal.h"
-#include "store/tests/temporaryhome.h"
+#include "store/tests/tapefixtures.h"
 #include "ui/form1.h"
 #include "ui/realplatform.h"
 #include "ui/tests/recordingplatform.h"
@@ -71,6 +71,7 @@ class TestSaveDelete : public QObject {
   private Q_SLOTS:
     void saveDuringAReviewHoldsTheView();
     void whatTheWindowMakesOpensAgain();
+    void aTapeOfEveryCharacterSavesBackAsItWasWritten();
     void deleteWhereNoTrashTakesTheTape_data();
     void deleteWhereNoTrashTakesTheTape();
     void theQuestionBeforeADeleteForGood_data();
@@ -148,6 +149,28 @@ void TestSaveDelete::whatTheWindowMakesOpensAgain() {
             QCOMPARE(reopened.shown.text2, text);
         }
     }
+}
+
+// Every character a tape may hold, in rows of a tape file as the program writes it, opened
+// in the window and saved back: the file reads as the very same text.
+void TestSaveDelete::aTapeOfEveryCharacterSavesBackAsItWasWritten() {
+    QTemporaryDir program;
+    const QStringList characters = tapetest::everyCharacter();
+    QString text;
+    for (qsizetype i = 0; i < characters.size(); i += 64)
+        text += "3 " + characters.mid(i, 64).join(QString()) + " 4\r\n";
+    const QDir data(QDir(program.path()).filePath("shujucuncu"));
+    QVERIFY(data.mkpath("."));
+    tapetest::writeBytes(data.filePath("every.qtz"), encodeTapeText(text));
+    RecordingPlatform platform;
+    Form1 form(platform, program.path());
+    auto *list = form.findChild<QListWidget *>("File1");
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(list->item(0)).center());
+    QVERIFY(!form.calculator().currentTapeFile.empty());
+    click(form, "Label32");
+    QCOMPARE(platform.log, QStringList());
+    QCOMPARE(decodeTapeText(readFile(data.filePath("every.qtz"))), text);
 }
 
 void TestSaveDelete::deleteWhereNoTrashTakesTheTape_data() {
