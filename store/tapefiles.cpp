@@ -327,7 +327,12 @@ bool isTapeFileName(QStringView name) {
 }
 
 QStringList fileNamesIn(const QString &folder, bool (*keep)(QStringView name), QDir::Filters more) {
-    QStringList names = QDir(folder).entryList(QDir::Files | more, QDir::Name);
+    QStringList names;
+    // Qt lists links to devices and pipes among the files: only what opens as a file
+    // (a regular one, through links too), unless the system's entries are asked for.
+    for (const QFileInfo &info : QDir(folder).entryInfoList(QDir::Files | more, QDir::Name))
+        if (more.testFlag(QDir::System) || info.isFile())
+            names << info.fileName();
     // Qt's listing leaves out a name that is not valid in the file system's encoding (and
     // from Qt 6.8 every name listed after it): the system's listing gives them.
     const QSet<QString> listed(names.begin(), names.end());

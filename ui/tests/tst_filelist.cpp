@@ -22,6 +22,7 @@
 #include <QToolTip>
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -160,7 +161,7 @@ void TestFileList::shownNamesAgreeWithThePattern() {
 
 // Two spellings of one moment, two cases of one name, a name that is not UTF-8 and one
 // that reads like it: each listed once, with a text of its own, and each click opens its
-// own file.
+// own file; special files named like tapes are not listed.
 void TestFileList::everyTapeShowsOnceWithATextOfItsOwn() {
 #ifdef Q_OS_UNIX
     const QList<std::pair<QByteArray, QString>> shown = {
@@ -178,6 +179,11 @@ void TestFileList::everyTapeShowsOnceWithATextOfItsOwn() {
         QVERIFY(fd >= 0 && ::write(fd, (QByteArray::number(i + 1) + "\n+\n").constData(), 4) == 4 &&
                 ::close(fd) == 0);
     }
+    // A device, a pipe, links to them and a dangling link under tapes' names: no tapes.
+    QVERIFY(::symlink("/dev/zero", (data + "zero.qtz").constData()) == 0 &&
+            ::mkfifo((data + "pipe.qtz").constData(), 0600) == 0 &&
+            ::symlink("pipe.qtz", (data + "to-pipe.qtz").constData()) == 0 &&
+            ::symlink("nowhere", (data + "dangling.qtz").constData()) == 0);
     RecordingPlatform platform;
     Form1 form(platform, program.path());
     form.show();
