@@ -166,7 +166,7 @@ bool wholePdf(const QString &path) {
 
 QString writeReportPdf(const std::vector<ReportLine> &lines, const QFont &font,
                        const QString &folder, const QString &name) {
-    if (!QDir().mkpath(folder))
+    if (!durable::makeFolders(folder))
         return {};
     // Written into an empty file under a temporary name of the tape saves' pattern, made
     // with the permissions a new tape gets, so a PDF name only ever holds a whole file and

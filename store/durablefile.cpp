@@ -28,6 +28,20 @@ QString temporaryName() {
 
 } // namespace
 
+bool makeFolders(const QString &path) {
+    const QString folder = QDir::cleanPath(QDir(path).absolutePath());
+    QStringList missing;
+    for (QFileInfo at(folder); !at.exists() && !at.isSymLink() && !at.isRoot();
+         at.setFile(at.path()))
+        missing.prepend(at.filePath());
+    const QDir top;
+    for (const QString &made : missing)
+        if (!top.mkdir(made, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner) &&
+            !QFileInfo(made).isDir()) // made by another copy meanwhile
+            return false;
+    return QFileInfo(folder).isDir();
+}
+
 Temporary::Temporary(Temporary &&other) noexcept
     : m_path(std::exchange(other.m_path, {})), m_handle(std::exchange(other.m_handle, -1)) {}
 

@@ -51,6 +51,11 @@ class Temporary {
     int m_handle = -1; // the locked descriptor (POSIX), else -1
 };
 
+// Makes the folder `path` and those above it that are missing, each for this user alone
+// (0700, as the base-directory rules ask of the data home): they hold tapes, journals and
+// reports. A folder already there stays as it is. Whether `path` is a folder afterwards.
+bool makeFolders(const QString &path);
+
 // A new temporary file in `folder` holding `bytes`, on the disk before it returns; an
 // empty object when it could not be written (then nothing is left behind).
 Temporary writeTemporary(const QString &folder, const QByteArray &bytes);

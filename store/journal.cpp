@@ -235,7 +235,7 @@ void TapeJournal::failed(Health why) {
 }
 
 bool TapeJournal::openNew() {
-    QDir().mkpath(m_folder);
+    durable::makeFolders(m_folder);
     const QString base =
         QString::fromLatin1(journalPrefix) + QString::number(QCoreApplication::applicationPid());
     // A name already there is another window's of this process, or a journal that could

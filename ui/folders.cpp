@@ -2,6 +2,7 @@
 // the installed one; tapes beside the program when they can be written there, else per user.
 #include "ui/folders.h"
 
+#include "store/durablefile.h"
 #include "store/trash.h"
 
 #include <QDir>
@@ -63,7 +64,7 @@ Folders findFolders(const QString &programFolder, const QString &sharedFolder,
     // (an administrator, a prefix in the home folder); a folder already there is used.
     const QString beside = program.filePath(QStringLiteral("shujucuncu"));
     const bool installed = shared.exists();
-    const bool made = QFileInfo(beside).isDir() || (!installed && QDir().mkpath(beside));
+    const bool made = QFileInfo(beside).isDir() || (!installed && durable::makeFolders(beside));
     // With no per-user folder either, tapes stay beside the program: where that cannot
     // be written, a save says so rather than writing anywhere else.
     folders.data = (made && takesFiles(beside)) || userData.isEmpty() ? beside : userData;

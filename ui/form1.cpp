@@ -8,6 +8,7 @@
 #include "core/review.h"
 #include "core/tapeformat.h"
 #include "core/textgate.h"
+#include "store/durablefile.h"
 #include "store/tapefiles.h"
 #include "ui/programfont.h"
 
@@ -526,7 +527,7 @@ void Form1::toggleHelpPanel() {
 void Form1::saveClicked() {
     // Made here: the per-user folder only when a tape is first saved, and any folder that
     // was removed while the program ran.
-    QDir().mkpath(dataFolder());
+    durable::makeFolders(dataFolder());
     const QString view = viewContent(m_text2);
     const SaveOutcome outcome = saveTape(m_calc, dataFolder(), m_platform.now(), view, true);
     const bool written = outcome != SaveOutcome::failed &&
