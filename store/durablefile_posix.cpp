@@ -4,6 +4,7 @@
 #include "store/durablefile.h"
 #include "store/platform_p.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 
@@ -196,6 +197,13 @@ Entry entryAt(const QString &path) {
     return S_ISREG(info.st_mode)   ? Entry::file
            : S_ISDIR(info.st_mode) ? Entry::folder
                                    : Entry::other;
+}
+
+QDateTime entryWritten(const QString &path) {
+    struct stat info {};
+    if (::lstat(nativePath(path).constData(), &info) != 0)
+        return {};
+    return QDateTime::fromSecsSinceEpoch(info.st_mtime);
 }
 
 bool removeEntry(const QString &path) {

@@ -110,6 +110,17 @@ Entry entryAt(const QString &path) {
                             : Entry::other;
 }
 
+QDateTime entryWritten(const QString &path) {
+    // Of a link (a reparse point), its own times: the attributes are not followed.
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(native(QDir::toNativeSeparators(path)), GetFileExInfoStandard, &data))
+        return {};
+    const qint64 ticks = (qint64(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                         data.ftLastWriteTime.dwLowDateTime; // 100 ns since 1601
+    constexpr qint64 unixEpochTicks = 116444736000000000;
+    return QDateTime::fromMSecsSinceEpoch((ticks - unixEpochTicks) / 10000);
+}
+
 bool removeEntry(const QString &path) {
     return QFile::remove(path);
 }

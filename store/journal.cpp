@@ -366,17 +366,21 @@ bool isAsideName(QStringView name) {
            name.startsWith(QLatin1String(unknownPrefix), Qt::CaseInsensitive);
 }
 
-// Of the journals set aside, the newest `keptAsideJournals` stay, the older go.
-void boundAside(const QDir &folder) {
+// Of the journals set aside, those of this start (`named` in its message) stay, and of the
+// others the newest by their own last write (a link's own: one that leads nowhere has a
+// time too), as long as there are no more than `keptAsideJournals` in all; the rest go.
+void boundAside(const QDir &folder, const QStringList &named) {
     QStringList names = fileNamesIn(folder.path(), isAsideName, QDir::Hidden | QDir::System);
-    if (names.size() <= keptAsideJournals)
+    names.removeIf([&](const QString &name) { return named.contains(name); });
+    const qsizetype room = std::max<qsizetype>(0, keptAsideJournals - named.size());
+    if (names.size() <= room)
         return;
     const auto written = [&](const QString &name) {
-        return QFileInfo(folder.filePath(name)).lastModified();
+        return durable::entryWritten(folder.filePath(name));
     };
     std::stable_sort(names.begin(), names.end(),
                      [&](const QString &a, const QString &b) { return written(a) > written(b); });
-    for (const QString &name : names.mid(keptAsideJournals))
+    for (const QString &name : names.mid(room))
         durable::removeEntry(folder.filePath(name));
 }
 
@@ -446,8 +450,14 @@ void recoverJournal(const QDir &folder, const QString &name, const QDateTime &mo
     const std::string text = tapeFileText(QString::fromStdU16String(replayed.view).toStdString());
     if (!replayed.kept && !text.empty()) {
         const QByteArray tape = encodeTapeText(QString::fromStdString(text));
-        if (tapeFit(tape, text) != TapeFit::fits) {
+        switch (tapeFit(tape, text)) {
+        case TapeFit::fits:
+            break;
+        case TapeFit::tooLarge:
             recovery.tooLarge << aside(unknownPrefix);
+            return;
+        case TapeFit::rowTooLong:
+            recovery.rowTooLong << aside(unknownPrefix);
             return;
         }
         QString made = marker ? alreadyMade(folder, name, tape) : QString();
@@ -470,9 +480,9 @@ Recovery recoverJournals(const QString &dataFolder, const QDateTime &moment) {
     Recovery recovery;
     for (const QString &name : endedJournals(folder))
         recoverJournal(folder, name, moment, recovery);
-    boundAside(folder);
+    boundAside(folder, recovery.left + recovery.tooLarge + recovery.rowTooLong);
     // Named only while it is there.
-    for (QStringList *named : {&recovery.left, &recovery.tooLarge})
+    for (QStringList *named : {&recovery.left, &recovery.tooLarge, &recovery.rowTooLong})
         named->removeIf([&](const QString &name) {
             return durable::entryAt(folder.filePath(name)) == durable::Entry::none;
         });

@@ -33,7 +33,8 @@ inline constexpr char damagedPrefix[] = ".tapecalc-damaged-journal-";
 // A journal left by an ended copy that is none this program can read (a link, a device,
 // another version's, too large): renamed so that it is named at one start only.
 inline constexpr char unknownPrefix[] = ".tapecalc-unknown-journal-";
-// Journals set aside (damaged or unknown) kept at most: the newest by their last write.
+// Journals set aside (damaged or unknown) kept at most, besides those of this start: the
+// newest by their last write.
 inline constexpr int keptAsideJournals = 8;
 
 // The largest journal read, and written: from the tape bound. The view of the largest tape
@@ -120,9 +121,11 @@ class TapeJournal {
 struct Recovery {
     QStringList tapes; // tape files made of journals, at this start or one cut off before it
     QStringList left;  // journals that could not be read or replayed whole, as they are named now
-    // Journals whose tape is larger than a tape file may be (tapeFit): such a file would not
-    // open. Set aside as they are, as they are named now.
+    // Journals whose tape is larger than a tape file may be, or has a row longer than a
+    // tape's (tapeFit): such a file would not open. Set aside as they are, as they are
+    // named now.
     QStringList tooLarge;
+    QStringList rowTooLong;
 };
 
 // At start: each journal in `dataFolder` left by a copy that has ended (its process is
@@ -132,8 +135,9 @@ struct Recovery {
 // (another user's, in a shared folder). One that is no regular file, is larger than
 // largestJournal, is of another version, or holds a tape the open would refuse
 // (Recovery::tooLarge) is renamed aside as it is (unknownPrefix); a damaged one gives the
-// tape up to the damage and is renamed aside (damagedPrefix). Of the journals aside, only
-// the newest keptAsideJournals stay. A kill at any moment of it
+// tape up to the damage and is renamed aside (damagedPrefix). Those set aside at this start
+// stay, and of the earlier ones the newest, up to keptAsideJournals in all. A kill at any
+// moment of it
 // never gives a journal's tape twice.
 Recovery recoverJournals(const QString &dataFolder, const QDateTime &moment);
 

@@ -51,6 +51,9 @@ QStringList regularFileNames(const QString &folder, bool hidden);
 
 enum class Entry { none, file, folder, other }; // what a name is, not following a link
 Entry entryAt(const QString &path);
+// When the entry `path` was last written: a link's own time, not its target's (a link
+// that leads nowhere has one too). Invalid when there is no such entry.
+QDateTime entryWritten(const QString &path);
 bool removeEntry(const QString &path);
 
 // `path` open for reading in `file` when it is a regular file (through links), else why

@@ -208,9 +208,13 @@ void Form1::tellRecovery(const Recovery &recovery) {
     if (!recovery.tooLarge.isEmpty())
         lines << QStringLiteral("上次未保存的纸带太大，无法存为纸带文件，纸带记录已原样留下：") +
                      nameList(recovery.tooLarge);
+    if (!recovery.rowTooLong.isEmpty())
+        lines << QStringLiteral(
+                     "上次未保存的纸带中有的行太长，无法存为纸带文件，纸带记录已原样留下：") +
+                     nameList(recovery.rowTooLong);
     if (lines.isEmpty())
         return;
-    if (recovery.left.isEmpty() && recovery.tooLarge.isEmpty())
+    if (recovery.left.isEmpty() && recovery.tooLarge.isEmpty() && recovery.rowTooLong.isEmpty())
         m_platform.showMessage(lines.join(QLatin1Char('\n')));
     else
         m_platform.showWarning(lines.join(QLatin1Char('\n')));

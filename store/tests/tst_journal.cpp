@@ -330,7 +330,8 @@ void TestJournal::hostileJournals_data() {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<qint64>("size");
     QTest::addColumn<QString>("tape");  // the recovered file's text: none, "*" for any, or
-                                        // "!" for one the open would refuse (not made)
+                                        // one the open would refuse (not made): "!" too
+                                        // large, "|" of a row too long
     QTest::addColumn<QString>("after"); // renamed "unknown" or "aside", or "goes"
     const auto change = [](std::uint32_t at, const std::u16string &text) {
         return QByteArray::fromStdString(journal::changeRecord({at, 0, text}));
@@ -372,7 +373,8 @@ void TestJournal::hostileJournals_data() {
     QTest::newRow("damaged, a whole record after")  << "bytes"  << damagedFirst << none << "" << "aside";
     QTest::newRow("damaged after a whole record")   << "bytes"  << damagedSecond << none << "5\r\n+\r\n" << "aside";
     QTest::newRow("more work than a replay may do") << "bytes"  << turns(sevens + u"\n") << none << "*" << "aside";
-    QTest::newRow("a row longer than a tape's")     << "bytes"  << turns(std::u16string(100000, u'7') + u"\n") << none << "!" << "unknown";
+    QTest::newRow("a row longer than a tape's")     << "bytes"  << turns(std::u16string(100000, u'7') + u"\n") << none << "|" << "unknown";
+    QTest::newRow("a link to nowhere")              << "dangling" << QByteArray() << none << "" << "unknown";
     // clang-format on
 }
 
@@ -396,32 +398,55 @@ void TestJournal::hostileJournals() {
         QVERIFY(QFile::link("/dev/zero", path));
     if (kind == "fifo")
         QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    if (kind == "dangling")
+        QVERIFY(QFile::link(folder.data() + "/nowhere", path));
 #else
-    if (kind == "link" || kind == "fifo" || size > largestJournal + 1)
+    if (kind == "link" || kind == "fifo" || kind == "dangling" || size > largestJournal + 1)
         QSKIP("a POSIX file kind");
 #endif
     if (kind == "sparse")
         QVERIFY(QFile::resize(path, size));
     const Recovery recovery = recoverJournals(folder.data(), moment);
     QCOMPARE(recovery.tapes, folder.tapes());
-    QCOMPARE(recovery.tapes.size(), tape.isEmpty() || tape == "!" ? 0 : 1);
+    QCOMPARE(recovery.tapes.size(), tape.isEmpty() || tape == "!" || tape == "|" ? 0 : 1);
     QCOMPARE(recovery.tooLarge.size(), tape == "!" ? 1 : 0);
-    if (!tape.isEmpty() && tape != "*" && tape != "!")
+    QCOMPARE(recovery.rowTooLong.size(), tape == "|" ? 1 : 0);
+    if (!tape.isEmpty() && tape != "*" && tape != "!" && tape != "|")
         QCOMPARE(decodeTapeText(folder.read(recovery.tapes[0])), tape);
     QCOMPARE(folder.journals(), QStringList());
     QCOMPARE(folder.aside().size(), after == "aside" ? 1 : 0);
     QCOMPARE(folder.unknown().size(), after == "unknown" ? 1 : 0);
-    QCOMPARE(recovery.left + recovery.tooLarge, folder.aside() + folder.unknown());
+    const QStringList named = recovery.left + recovery.tooLarge + recovery.rowTooLong;
+    QCOMPARE(named, folder.aside() + folder.unknown());
     if (kind == "bytes" && after != "goes")
-        QCOMPARE(folder.read((recovery.left + recovery.tooLarge)[0]), bytes);
+        QCOMPARE(folder.read(named[0]), bytes);
     QCOMPARE(folder.markers(), QStringList());
-    // Named once: the next start leaves what is aside alone. Of many set aside, the
-    // newest stay.
+    // Named once: the next start leaves what is aside alone.
     QCOMPARE(recoverJournals(folder.data(), moment).left, QStringList());
-    for (int n = 0; n < keptAsideJournals + 2; ++n)
-        folder.write(".tapecalc-journal-99999998" + QString::number(n), "no journal");
+    // Of the journals set aside, those a start names stay; at later starts the newest by
+    // their own time stay, up to the bound: these, written an hour before, go first.
+    int made = 0;
+    const auto setAside = [&](int count) {
+        for (int n = 0; n < count; ++n) {
+            const QString older = ".tapecalc-journal-9999998" + QString::number(made++);
+            folder.write(older, "no journal");
+            QFile file(QDir(folder.data()).filePath(older));
+            if (!file.open(QIODevice::ReadWrite) ||
+                !file.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
+                                  QFileDevice::FileModificationTime))
+                return qsizetype(-1);
+        }
+        return recoverJournals(folder.data(), moment).left.size();
+    };
+    const auto asideNow = [&] { return folder.aside().size() + folder.unknown().size(); };
+    QCOMPARE(setAside(keptAsideJournals - 1), keptAsideJournals - 1);
+    QCOMPARE(setAside(1), 1);
+    QCOMPARE(asideNow(), std::max<qsizetype>(keptAsideJournals, named.size()));
+    QVERIFY(named.isEmpty() || (folder.aside() + folder.unknown()).contains(named[0]));
+    QCOMPARE(setAside(keptAsideJournals + 2), keptAsideJournals + 2);
+    QCOMPARE(asideNow(), keptAsideJournals + 2);
     recoverJournals(folder.data(), moment);
-    QCOMPARE(folder.aside().size() + folder.unknown().size(), keptAsideJournals);
+    QCOMPARE(asideNow(), keptAsideJournals);
 }
 
 void TestJournal::killedRecoveryGivesEachTapeOnce_data() {
