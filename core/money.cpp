@@ -17,6 +17,13 @@ namespace {
 constexpr std::int64_t int64Max = std::numeric_limits<std::int64_t>::max();
 constexpr std::int64_t int64Min = std::numeric_limits<std::int64_t>::min();
 constexpr std::uint64_t minMagnitude = std::uint64_t{1} << 63; // |int64Min|
+// The integer digits of the largest money value (922,337,203,685,477): 15.
+constexpr std::int64_t largestIntegerDigits = [] {
+    std::int64_t digits = 0;
+    for (std::int64_t whole = int64Max / Money::scale; whole > 0; whole /= 10)
+        ++digits;
+    return digits;
+}();
 
 // Exponents are clamped here while they are read; any exponent this large already puts
 // the value far beyond every range we care about, and the sums built from it (with digit
@@ -116,6 +123,11 @@ MoneyResult fromMagnitude(bool negative, std::uint64_t magnitude) {
     return {{static_cast<std::int64_t>(magnitude)}, MoneyError::none};
 }
 
+// How a dropped rest compares with one half of a unit.
+constexpr Rest restAgainst(std::uint64_t rest, std::uint64_t half) {
+    return rest > half ? Rest::aboveHalf : rest == half ? Rest::half : Rest::belowHalf;
+}
+
 std::uint64_t magnitudeOf(std::int64_t units) {
     return units < 0 ? 0 - static_cast<std::uint64_t>(units) : static_cast<std::uint64_t>(units);
 }
@@ -132,13 +144,13 @@ MoneyResult parseMoney(std::string_view text) {
         return {}; // any zero, "-0" included
 
     // The largest money value has 15 integer digits; a 16th means at least 1e15.
-    if (g.pointPosition > 15)
+    if (g.pointPosition > largestIntegerDigits)
         return {{}, MoneyError::overflow};
-    // Digits of the value in units of 1/10000 that lie before the point: at most 19,
-    // so they fit an unsigned 64-bit count.
-    const std::int64_t keep = g.pointPosition + 4;
+    // Digits of the value in units that lie before the point: at most 19, so they fit an
+    // unsigned 64-bit count.
+    const std::int64_t keep = g.pointPosition + Money::fractionDigits;
     if (keep < 0)
-        return {}; // below 0.00001: rounds to zero
+        return {}; // below a tenth of a unit: rounds to zero
 
     const auto kept = static_cast<std::size_t>(keep);
     std::uint64_t magnitude = 0;
@@ -148,15 +160,11 @@ MoneyResult parseMoney(std::string_view text) {
     }
     if (kept < g.count) {
         const char next = s.digit(g.first + kept);
-        bool roundUp = next > '5';
-        if (next == '5') {
-            bool beyondHalf = false;
-            for (std::size_t k = kept + 1; k < g.count && !beyondHalf; ++k)
-                beyondHalf = s.digit(g.first + k) != '0';
-            roundUp = beyondHalf || (magnitude % 2 == 1);
-        }
-        if (roundUp)
-            ++magnitude; // at most 10^19, still inside 64 unsigned bits
+        Rest rest = next > '5' ? Rest::aboveHalf : next < '5' ? Rest::belowHalf : Rest::half;
+        for (std::size_t k = kept + 1; k < g.count && rest == Rest::half; ++k)
+            if (s.digit(g.first + k) != '0')
+                rest = Rest::aboveHalf;
+        magnitude = roundHalfEven(magnitude, rest); // at most 10^19: inside 64 unsigned bits
     }
     return fromMagnitude(s.negative, magnitude);
 }
@@ -168,12 +176,12 @@ std::string moneyText(Money value) {
     text += std::to_string(magnitude / scale);
     std::uint64_t fraction = magnitude % scale;
     if (fraction != 0) {
-        char digits[4];
-        for (int k = 3; k >= 0; --k) {
+        char digits[Money::fractionDigits];
+        for (int k = Money::fractionDigits - 1; k >= 0; --k) {
             digits[k] = static_cast<char>('0' + fraction % 10);
             fraction /= 10;
         }
-        int length = 4;
+        int length = Money::fractionDigits;
         while (digits[length - 1] == '0')
             --length;
         text += '.';
@@ -212,10 +220,10 @@ double moneyToDouble(Money value) {
     const std::uint64_t rest = magnitude % scale;
     const int shift = 53 - static_cast<int>(std::bit_width(whole));
     const std::uint64_t scaledRest = rest << shift;
-    std::uint64_t significandBits = (whole << shift) + scaledRest / scale;
     const std::uint64_t remainder = scaledRest % scale;
-    if (2 * remainder > scale || (2 * remainder == scale && significandBits % 2 == 1))
-        ++significandBits; // may reach 2^53, which is still exact
+    // May reach 2^53, which is still exact.
+    const std::uint64_t significandBits =
+        roundHalfEven((whole << shift) + scaledRest / scale, restAgainst(2 * remainder, scale));
     const double result = std::ldexp(static_cast<double>(significandBits), -shift);
     return value.units < 0 ? -result : result;
 }
@@ -223,15 +231,18 @@ double moneyToDouble(Money value) {
 MoneyResult moneyFromDouble(double value) {
     if (!std::isfinite(value))
         return {{}, MoneyError::overflow};
-    // The product value * 10000 is rounded once, from its exact value: a product taken
+    // The product value * scale is rounded once, from its exact value: a product taken
     // in double would be rounded twice (922337203685476 * 10000 is not a double). As
-    // 10000 = 625 * 2^4, |value| * 10000 = (m * 625) * 2^(e + 4) for the 53-bit integer
-    // significand m, and m * 625 < 2^63 fits an unsigned 64-bit count.
+    // scale = odd * 2^twos (10000 = 625 * 2^4), |value| * scale = (m * odd) * 2^(e + twos)
+    // for the 53-bit integer significand m, and m * 625 < 2^63 fits an unsigned count.
+    constexpr int twos = std::countr_zero(static_cast<std::uint64_t>(Money::scale));
+    constexpr std::uint64_t odd = static_cast<std::uint64_t>(Money::scale) >> twos;
+    static_assert(odd < (std::uint64_t{1} << 10));
     int exponent = 0;
     const double fraction = std::frexp(std::fabs(value), &exponent); // in [0.5, 1)
     const auto significand = static_cast<std::uint64_t>(std::ldexp(fraction, 53));
-    const std::uint64_t scaled = significand * 625;
-    const int shift = exponent - 53 + 4; // |value| * 10000 = scaled * 2^shift
+    const std::uint64_t scaled = significand * odd;
+    const int shift = exponent - 53 + twos; // |value| * scale = scaled * 2^shift
 
     std::uint64_t magnitude = 0;
     if (shift >= 0) {
@@ -241,11 +252,9 @@ MoneyResult moneyFromDouble(double value) {
         magnitude = scaled << shift;
     } else if (shift > -64) {
         const int drop = -shift;
-        magnitude = scaled >> drop;
         const std::uint64_t rest = scaled & ((std::uint64_t{1} << drop) - 1);
         const std::uint64_t half = std::uint64_t{1} << (drop - 1);
-        if (rest > half || (rest == half && magnitude % 2 == 1))
-            ++magnitude;
+        magnitude = roundHalfEven(scaled >> drop, restAgainst(rest, half));
     } // else below 2^-1 of a unit: zero
     return fromMagnitude(value < 0, magnitude);
 }

@@ -12,10 +12,26 @@ namespace tapecalc {
 struct Money {
     std::int64_t units = 0; // ten-thousandths
 
-    static constexpr std::int64_t scale = 10000;
+    // The fraction digits a value keeps, and so how many units make one: 10^4.
+    static constexpr int fractionDigits = 4;
+    static constexpr std::int64_t scale = [] {
+        std::int64_t power = 1;
+        for (int k = 0; k < fractionDigits; ++k)
+            power *= 10;
+        return power;
+    }();
     friend constexpr bool operator==(Money, Money) = default;
     friend constexpr auto operator<=>(Money, Money) = default;
 };
+
+// The one rounding of every conversion to money: to the nearest, ties to the even
+// neighbour. `kept` is the magnitude with the rest dropped, and `rest` how the dropped
+// rest compares with one half of the last kept unit.
+enum class Rest { belowHalf, half, aboveHalf };
+constexpr std::uint64_t roundHalfEven(std::uint64_t kept, Rest rest) {
+    const bool up = rest == Rest::aboveHalf || (rest == Rest::half && kept % 2 == 1);
+    return kept + (up ? 1 : 0);
+}
 
 // Why a conversion or an operation gave no value.
 enum class MoneyError {
