@@ -10,7 +10,8 @@ struct Rect {
     friend bool operator==(const Rect &, const Rect &) = default;
 };
 
-// Every size and place the layouts use, in one table.
+// The window's sizes in each layout and the places of the controls the layouts move (the
+// rest of the surface stands where the window's tables put it).
 namespace layout {
 inline constexpr int calculatorWidth = 5280; // the keys alone
 inline constexpr int tapeViewWidth = 7320;   // with the tape view

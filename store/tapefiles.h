@@ -23,8 +23,8 @@ bool isTapeFileName(QStringView name); // matches tapePattern
 
 // The names of the regular files (and links to them) in `folder` that `keep` takes, in
 // name order; `more` adds hidden files, and system entries (devices, pipes, sockets and
-// links to them or to nothing). A test of the name in place of QDir's name filters, which would bring
-// the regular-expression library (half a megabyte) into every start of the program.
+// links to them or to nothing). A test of the name in place of QDir's name filters, which would
+// bring the regular-expression library (half a megabyte) into every start of the program.
 QStringList fileNamesIn(const QString &folder, bool (*keep)(QStringView name),
                         QDir::Filters more = {});
 

@@ -18,8 +18,8 @@ tapecalc_run_packages=(
 # printer queue) and the tools that check the installed tree and the package.
 tapecalc_test_packages=(
     libbenchmark-dev
-    # the fuzz targets: clang and its libFuzzer runtime
-    clang libclang-rt-dev
+    # the fuzz targets: clang and its libFuzzer runtime; the sources' layout check
+    clang libclang-rt-dev clang-format
     xvfb xauth xdotool pulseaudio pulseaudio-utils
     # the key-to-voice benchmark's floor client: a bare X window; the start-up benchmark's
     # clock: the X server's reports of a window mapped and drawn

@@ -18,16 +18,16 @@
 
 namespace tapecalc {
 
-// A picture stretched to its rectangle. `source` is the file it last loaded from disk,
-// empty while it shows its built-in picture. A backdrop takes no mouse input, so a
-// press on it is a press on the window's surface. The built-in picture is decoded when
-// it is first painted: one that starts outside the window (the help panel, the tape
-// panel's keys) costs nothing until it is shown.
 // A built-in picture (a PNG in the program's resources) decoded by Qt's own PNG reader:
 // Qt asks every picture format module it has whether it reads a picture it is not told
 // the format of, and so loads them all (JPEG's with libjpeg too) before the first frame.
 QImage builtInImage(const QString &path);
 
+// A picture stretched to its rectangle. `source` is the file it last loaded from disk,
+// empty while it shows its built-in picture. A backdrop takes no mouse input, so a
+// press on it is a press on the window's surface. The built-in picture is decoded when
+// it is first painted: one that starts outside the window (the help panel, the tape
+// panel's keys) costs nothing until it is shown.
 class PictureBox : public QWidget {
     Q_OBJECT
     Q_PROPERTY(QString source READ source)

@@ -311,7 +311,7 @@ main() {
         WINEPREFIX=$cache/wine wineserver -p </dev/null >/dev/null 2>&1
         "${run[@]}" </dev/null >/dev/null 2>&1 || true
         # The sound suites alone, one at a time (they share the sink), where a missing
-        # server fails instead of skipping (tests/missing.h); then the rest.
+        # server fails instead of skipping (testsupport/missing.h); then the rest.
         TAPECALC_REQUIRE_TOOLS=1 ctest --test-dir "$build" --output-on-failure -L sound \
             --timeout 600 || status=$?
         ctest --test-dir "$build" --output-on-failure -LE sound -j"$jobs" --timeout 600 ||
