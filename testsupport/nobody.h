@@ -6,8 +6,11 @@
 #include "testsupport/missing.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 #ifdef Q_OS_UNIX
@@ -19,14 +22,26 @@ inline bool asAdministrator() {
 }
 
 // Runs `testFunction` ("name" or "name:row") of this suite again as the user nobody; the
-// child's result is the test's.
+// child's result is the test's. The suite runs from a copy in a temporary folder that
+// nobody may enter: a build in a private folder (a clone in a home, 0700 on Debian 12, or
+// in one made by mktemp -d) is out of nobody's reach. The suites link no library of the
+// build's own, so the copy runs alone.
 inline void runAsNobody(const QString &testFunction) {
     if (QStandardPaths::findExecutable("setpriv").isEmpty())
         TAPECALC_MISSING("setpriv (util-linux) is needed to run this as nobody");
+    const QFile::Permissions everyoneRuns = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                            QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                                            QFile::ExeOther;
+    QTemporaryDir reachable;
+    const QString suite =
+        reachable.filePath(QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+    QVERIFY(QFile::setPermissions(reachable.path(), everyoneRuns) &&
+            QFile::copy(QCoreApplication::applicationFilePath(), suite) &&
+            QFile::setPermissions(suite, everyoneRuns));
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedChannels);
-    child.start("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups",
-                            QCoreApplication::applicationFilePath(), "-silent", testFunction});
+    child.start("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", suite, "-silent",
+                            testFunction});
     QVERIFY(child.waitForFinished(60000));
     QCOMPARE(child.exitCode(), 0);
 }
