@@ -80,11 +80,6 @@ QString viewContent(const QPlainTextEdit *view) {
     return content;
 }
 
-// The help panel's top when shown, and when put away by a click: below the window's bottom
-// edge. It starts lower still, at its table row's top; its left never changes.
-constexpr int helpShown = 1680;
-constexpr int helpHidden = 6720;
-
 } // namespace
 
 Form1::Requester::Requester(Form1 &form, Platform &platform, QString soundFolder)
@@ -245,37 +240,22 @@ QString Form1::dataFolder() const {
     return m_folders.data;
 }
 
-PictureBox *Form1::addPicture(const char *name, const QString &builtIn, Rect rect, bool backdrop) {
-    auto *picture = new PictureBox(builtIn, backdrop, this);
-    picture->setObjectName(QString::fromLatin1(name));
-    picture->setGeometry(pixels(rect));
-    return picture;
-}
-
-KeyLabel *Form1::addLabel(const char *name, const QString &caption, double points, Rect rect,
-                          KeyLabel::Kind kind) {
-    auto *label = new KeyLabel(this, kind);
-    label->setObjectName(QString::fromLatin1(name));
-    label->setText(caption);
-    label->setFont(programFont(points));
-    label->setGeometry(pixels(rect));
-    return label;
-}
-
-QWidget *Form1::addElement(const SurfaceSpec &element) {
-    const QString content = QString::fromUtf8(element.content);
+QWidget *Form1::addElement(const char *name, Element element, const char *content, double points,
+                           Rect rect) {
+    const QString text = QString::fromUtf8(content);
     QWidget *added = nullptr;
-    switch (element.element) {
+    switch (element) {
     case Element::backdrop:
     case Element::picture:
-        added = new PictureBox(content, element.element == Element::backdrop, this);
+        added = new PictureBox(text, element == Element::backdrop, this);
         break;
     case Element::caption:
-    case Element::display: {
-        auto *label =
-            new KeyLabel(this, element.element == Element::display ? KeyLabel::Kind::display
-                                                                   : KeyLabel::Kind::caption);
-        label->setText(content);
+    case Element::display:
+    case Element::key: {
+        auto *label = new KeyLabel(this, element == Element::display ? KeyLabel::Kind::display
+                                         : element == Element::key   ? KeyLabel::Kind::key
+                                                                     : KeyLabel::Kind::caption);
+        label->setText(text);
         added = label;
         break;
     }
@@ -300,16 +280,17 @@ QWidget *Form1::addElement(const SurfaceSpec &element) {
         added = new FileList(this);
         break;
     }
+    added->setObjectName(QString::fromLatin1(name));
+    if (points > 0)
+        added->setFont(programFont(points));
+    added->setGeometry(pixels(rect));
     return added;
 }
 
 void Form1::buildSurface() {
     for (const SurfaceSpec &element : surfaceTable) {
-        QWidget *added = addElement(element);
-        added->setObjectName(QString::fromLatin1(element.name));
-        if (element.points > 0)
-            added->setFont(programFont(element.points));
-        added->setGeometry(pixels(element.placed ? m_calc.panel.*element.placed : element.rect));
+        QWidget *added = addElement(element.name, element.element, element.content, element.points,
+                                    element.placed ? m_calc.panel.*element.placed : element.rect);
         if (element.color) {
             // Through the palette: a style sheet would bring in Qt's style sheet engine
             // (a megabyte more of Qt Widgets and the regular expression library).
@@ -349,7 +330,7 @@ void Form1::connectSurface() {
     connect(findChild<PictureBox *>(QStringLiteral("Image13")), &PictureBox::clicked, this,
             &Form1::openHelpPage);
     connect(m_image14, &PictureBox::clicked, this,
-            [this] { m_image14->move(m_image14->x(), px(helpHidden)); });
+            [this] { m_image14->move(m_image14->x(), px(helpPanelTops.putAway)); });
     m_text2->filter = tapeViewKeyFilter;
     m_text2->rowFull = [this] {
         m_platform.showNotice(
@@ -370,14 +351,9 @@ void Form1::connectSurface() {
 
 void Form1::buildKeys() {
     for (const KeySpec &key : keyTable) {
-        const QString tile = key.tile == Tile::square ? QStringLiteral(":/art/key_square.png")
-                                                      : QStringLiteral(":/art/key_wide.png");
-        addPicture(key.background, tile, key.backgroundRect, false);
-        Rect labelRect = key.labelRect;
-        if (key.action == KeyAction::digit)
-            labelRect.left = key.backgroundRect.left + 80; // each digit sits 80 inside its tile
-        KeyLabel *label = addLabel(key.label, QString::fromUtf8(key.caption), key.points, labelRect,
-                                   KeyLabel::Kind::key);
+        addElement(key.background, Element::picture, tilePicture(key.tile), 0, key.backgroundRect);
+        auto *label = static_cast<KeyLabel *>(
+            addElement(key.label, Element::key, key.caption, key.points, key.labelRect));
         label->setAccessibleName(QString::fromUtf8(key.accessibleName));
         connect(label, &KeyLabel::pressed, this, [this, &key] { keyFeedback(key, true); });
         connect(label, &KeyLabel::released, this, [this, &key] { keyFeedback(key, false); });
@@ -524,7 +500,8 @@ void Form1::openHelpPage() {
 }
 
 void Form1::toggleHelpPanel() {
-    const int top = m_image14->y() == px(helpShown) ? helpHidden : helpShown;
+    const bool shown = m_image14->y() == px(helpPanelTops.shown);
+    const int top = shown ? helpPanelTops.putAway : helpPanelTops.shown;
     m_image14->move(m_image14->x(), px(top));
 }
 

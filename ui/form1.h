@@ -75,14 +75,13 @@ class Form1 : public QWidget {
     void afterFirstFrame();
 
     void buildSurface();
-    QWidget *addElement(const SurfaceSpec &element);
+    // A control of the surface or a key, as a row of their tables gives it.
+    QWidget *addElement(const char *name, Element element, const char *content, double points,
+                        Rect rect);
     void buildKeys();
     void applyStackingOrder();
     void connectSurface();
     void connectEntryBox();
-    PictureBox *addPicture(const char *name, const QString &builtIn, Rect rect, bool backdrop);
-    KeyLabel *addLabel(const char *name, const QString &text, double points, Rect rect,
-                       KeyLabel::Kind kind = KeyLabel::Kind::caption);
 
     // Every action runs between these two: the entry box's text goes in, every display
     // comes back out.

@@ -37,16 +37,16 @@ constexpr std::array<SurfaceSpec, 14> surfaceTable{{
 // clang-format off
 constexpr std::array<KeySpec, 35> keyTable{{
     // label       caption    pt      label rectangle           layer  background     background rectangle      layer  pictures  tile       action                  argument             accessible name
-    {"Label5(0)",  "1",       26.25,  {240, 2280, 375, 495},    17,    "Image1(0)",   {240, 2280, 495, 495},    5,     digit,    square,    KeyAction::digit,       '1',                 "1"},
-    {"Label5(1)",  "2",       26.25,  {840, 2280, 495, 495},    18,    "Image1(1)",   {840, 2280, 495, 495},    6,     digit,    square,    KeyAction::digit,       '2',                 "2"},
-    {"Label5(2)",  "3",       26.25,  {1440, 2280, 495, 495},   19,    "Image1(2)",   {1440, 2280, 495, 495},   7,     digit,    square,    KeyAction::digit,       '3',                 "3"},
-    {"Label5(3)",  "4",       26.25,  {2040, 2280, 375, 495},   20,    "Image1(3)",   {2040, 2280, 495, 495},   8,     digit,    square,    KeyAction::digit,       '4',                 "4"},
-    {"Label5(4)",  "5",       26.25,  {240, 2880, 375, 495},    21,    "Image1(4)",   {240, 2880, 495, 495},    9,     digit,    square,    KeyAction::digit,       '5',                 "5"},
-    {"Label5(5)",  "6",       26.25,  {840, 2880, 495, 495},    22,    "Image1(5)",   {840, 2880, 495, 495},    10,    digit,    square,    KeyAction::digit,       '6',                 "6"},
-    {"Label5(6)",  "7",       26.25,  {1440, 2880, 495, 495},   23,    "Image1(6)",   {1440, 2880, 495, 495},   11,    digit,    square,    KeyAction::digit,       '7',                 "7"},
-    {"Label5(7)",  "8",       26.25,  {2040, 2880, 495, 495},   24,    "Image1(7)",   {2040, 2880, 495, 495},   12,    digit,    square,    KeyAction::digit,       '8',                 "8"},
-    {"Label5(8)",  "9",       26.25,  {240, 3480, 495, 495},    25,    "Image1(8)",   {240, 3480, 495, 495},    13,    digit,    square,    KeyAction::digit,       '9',                 "9"},
-    {"Label5(9)",  "0",       26.25,  {840, 3480, 495, 495},    26,    "Image1(9)",   {840, 3480, 495, 495},    14,    digit,    square,    KeyAction::digit,       '0',                 "0"},
+    {"Label5(0)",  "1",       26.25,  {320, 2280, 375, 495},    17,    "Image1(0)",   {240, 2280, 495, 495},    5,     digit,    square,    KeyAction::digit,       '1',                 "1"},
+    {"Label5(1)",  "2",       26.25,  {920, 2280, 495, 495},    18,    "Image1(1)",   {840, 2280, 495, 495},    6,     digit,    square,    KeyAction::digit,       '2',                 "2"},
+    {"Label5(2)",  "3",       26.25,  {1520, 2280, 495, 495},   19,    "Image1(2)",   {1440, 2280, 495, 495},   7,     digit,    square,    KeyAction::digit,       '3',                 "3"},
+    {"Label5(3)",  "4",       26.25,  {2120, 2280, 375, 495},   20,    "Image1(3)",   {2040, 2280, 495, 495},   8,     digit,    square,    KeyAction::digit,       '4',                 "4"},
+    {"Label5(4)",  "5",       26.25,  {320, 2880, 375, 495},    21,    "Image1(4)",   {240, 2880, 495, 495},    9,     digit,    square,    KeyAction::digit,       '5',                 "5"},
+    {"Label5(5)",  "6",       26.25,  {920, 2880, 495, 495},    22,    "Image1(5)",   {840, 2880, 495, 495},    10,    digit,    square,    KeyAction::digit,       '6',                 "6"},
+    {"Label5(6)",  "7",       26.25,  {1520, 2880, 495, 495},   23,    "Image1(6)",   {1440, 2880, 495, 495},   11,    digit,    square,    KeyAction::digit,       '7',                 "7"},
+    {"Label5(7)",  "8",       26.25,  {2120, 2880, 495, 495},   24,    "Image1(7)",   {2040, 2880, 495, 495},   12,    digit,    square,    KeyAction::digit,       '8',                 "8"},
+    {"Label5(8)",  "9",       26.25,  {320, 3480, 495, 495},    25,    "Image1(8)",   {240, 3480, 495, 495},    13,    digit,    square,    KeyAction::digit,       '9',                 "9"},
+    {"Label5(9)",  "0",       26.25,  {920, 3480, 495, 495},    26,    "Image1(9)",   {840, 3480, 495, 495},    14,    digit,    square,    KeyAction::digit,       '0',                 "0"},
     {"Label6",     "-",       26.25,  {1530, 3480, 345, 495},   31,    "Image1(10)",  {1440, 3480, 495, 495},   15,    none,     square,    KeyAction::sign,        noArgument,          "负号"},
     {"Label7",     ".",       26.25,  {2040, 3480, 495, 495},   32,    "Image1(11)",  {2040, 3480, 495, 495},   16,    none,     square,    KeyAction::point,       noArgument,          "小数点"},
     {"Label8",     "加",       24,     {240, 4080, 495, 495},    33,    "Image1(15)",  {240, 4080, 495, 495},    30,    none,     square,    KeyAction::operation,   Operator::add,       "加"},
@@ -97,6 +97,10 @@ constexpr bool layersInOrder() {
 }
 static_assert(layersInOrder());
 } // namespace
+
+const char *tilePicture(Tile t) {
+    return t == Tile::square ? ":/art/key_square.png" : ":/art/key_wide.png";
+}
 
 const char *pressedPicture(Feedback f) {
     return f == Feedback::digit ? "0x.jpg" : f == Feedback::wide ? "beijingq.jpg" : nullptr;

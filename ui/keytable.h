@@ -16,7 +16,9 @@ namespace tapecalc {
 // The pictures a key background shows while pressed and after release.
 enum class Feedback { none, digit, wide };
 
+// The built-in picture of a key's background before its first press.
 enum class Tile { square, wide };
+const char *tilePicture(Tile t);
 
 // Layers count from the back (0, the backdrop) to the front; no two controls share one.
 
@@ -40,8 +42,9 @@ extern const std::array<KeySpec, 35> keyTable;
 
 enum class Element {
     backdrop, // a picture that lets the mouse through to the window (a drag moves it)
-    picture,  // a picture that takes clicks
+    picture,  // a picture that takes clicks (a key's background among them)
     caption,  // fixed text
+    key,      // a key's caption, which takes its presses and clicks
     display,  // text the calculator writes
     entryBox,
     frame, // the box around the result
@@ -61,8 +64,18 @@ struct SurfaceSpec {
     int layer;
 };
 
-// In the order the controls are made, which is the order the Tab key visits them.
+// In the order the controls are made, which is the order the Tab key visits them (the
+// keys follow, each background before its caption).
 extern const std::array<SurfaceSpec, 14> surfaceTable;
+
+// The help panel (Image14) starts at its row's top, below the window's bottom edge; 帮助
+// shows it at the first of these tops and puts it away at the second, as a click on it
+// does. Its left never changes.
+struct HelpPanelTops {
+    int shown;
+    int putAway;
+};
+inline constexpr HelpPanelTops helpPanelTops{1680, 6720};
 
 // Picture files in the picture folder for a key's press and release.
 const char *pressedPicture(Feedback f);
