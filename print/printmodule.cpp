@@ -9,8 +9,9 @@ namespace {
 class Printer final : public tapecalc::ReportPrinter {
   public:
     tapecalc::PrintOutcome toPaper(const std::vector<tapecalc::ReportLine> &lines,
-                                   const QFont &font, const tapecalc::PrintWatch &watch) override {
-        return tapecalc::printReportOnPaper(lines, font, watch);
+                                   const QFont &font, const QString &queue,
+                                   const tapecalc::PrintWatch &watch) override {
+        return tapecalc::printReportOnPaper(lines, font, queue, watch);
     }
 };
 

@@ -7,6 +7,7 @@
 #include "core/report.h"
 
 #include <QFont>
+#include <QString>
 
 #include <functional>
 #include <vector>
@@ -30,10 +31,11 @@ class ReportPrinter {
 
     virtual ~ReportPrinter() = default;
 
-    // The report on the report printer, in `font`, followed as printReportOnPaper()
-    // (print/reportprinter.h) says. Call it off the window's thread.
+    // The report on the queue `queue` (empty: the system's default printer), in `font`,
+    // followed as printReportOnPaper() (print/reportprinter.h) says. Call it off the
+    // window's thread.
     virtual PrintOutcome toPaper(const std::vector<ReportLine> &lines, const QFont &font,
-                                 const PrintWatch &watch) = 0;
+                                 const QString &queue, const PrintWatch &watch) = 0;
 };
 
 } // namespace tapecalc

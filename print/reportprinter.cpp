@@ -6,16 +6,30 @@
 #include "print/printjob.h"
 #include "print/reportpainter.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QThread>
+
+#include <atomic>
 
 namespace tapecalc {
 
 namespace {
 
-// The title of the print jobs, by which the job just sent is found among the queue's.
-const QString jobTitle = QStringLiteral("TapeCalc");
+// The title of a print's job, by which its job is found among the queue's: one that no
+// other print of this copy (a count) or of another running copy (its process id) has. A
+// former copy's job of the same title is older than the look before the job (printjob.h).
+QString newJobTitle() {
+    static std::atomic<unsigned> prints{0};
+    return QStringLiteral("TapeCalc %1.%2").arg(QCoreApplication::applicationPid()).arg(++prints);
+}
+
+// The queue `queue`, or the system's default printer; null when there is no such printer.
+QPrinterInfo reportPrinter(const QString &queue) {
+    return queue.isEmpty() ? QPrinterInfo::defaultPrinter() : QPrinterInfo::printerInfo(queue);
+}
 
 // The job just sent, until it has printed or failed. The first seconds decide most jobs
 // (a queue that aborts it, a backend that fails at once); one still waiting then is on
@@ -54,27 +68,17 @@ PrintOutcome followJob(PrintJobWatch &job, const PrintWatch &watch) {
 
 } // namespace
 
-QPrinterInfo reportPrinter() {
-    // The variables lp and lpr read, so a job can be sent to a queue without changing
-    // the system's default printer.
-    for (const char *variable : {"PRINTER", "LPDEST"}) {
-        const QString name = qEnvironmentVariable(variable).trimmed();
-        if (!name.isEmpty())
-            return QPrinterInfo::printerInfo(name);
-    }
-    return QPrinterInfo::defaultPrinter();
-}
-
 PrintOutcome printReportOnPaper(const std::vector<ReportLine> &lines, const QFont &font,
-                                const PrintWatch &watch) {
+                                const QString &queue, const PrintWatch &watch) {
     const auto decide = [&watch](PrintOutcome outcome) {
         watch.decided(outcome);
         return outcome;
     };
-    const QPrinterInfo info = reportPrinter();
+    const QPrinterInfo info = reportPrinter(queue);
     if (info.isNull())
         return decide(PrintOutcome::noPrinter);
-    PrintJobWatch job(info.printerName(), jobTitle);
+    const QString title = newJobTitle();
+    PrintJobWatch job(info.printerName(), title);
     if (!job.queueAcceptsJobs())
         return decide(PrintOutcome::failed);
     if (!watch.wanted())
@@ -82,7 +86,7 @@ PrintOutcome printReportOnPaper(const std::vector<ReportLine> &lines, const QFon
     {
         // The job is sent when the painter ends, and the printer let go before it is asked after.
         QPrinter printer(info, QPrinter::HighResolution);
-        printer.setDocName(jobTitle);
+        printer.setDocName(title);
         printer.setFullPage(false);
         keepInsidePrintableArea(printer);
         if (!paintReport(printer, lines, font) || printer.printerState() == QPrinter::Error ||

@@ -14,6 +14,7 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QFrame>
@@ -111,7 +112,7 @@ void Form1::Requester::showMessage(Message message) {
     }
 }
 void Form1::Requester::endProgram() {
-    m_platform.endProgram();
+    m_form.endProgram();
 }
 
 Form1::Form1(Platform &platform, const QString &programFolder, QWidget *parent)
@@ -470,7 +471,7 @@ void Form1::keyClicked(const KeySpec &key) {
             toggleHelpPanel();
             break;
         case KeyAction::exit:
-            m_platform.endProgram();
+            endProgram();
             break;
         case KeyAction::save:
             saveClicked();
@@ -572,6 +573,25 @@ void Form1::deleteClicked() {
     }
 }
 
+// Every way the program ends comes here: 退出, Esc, the window closed, the session ending
+// (its window closed too). A print not decided yet is waited for, a notice saying so, and
+// the program ends once it is: a report that did not reach paper is kept as a PDF and said
+// where first. The wait is bounded: a print is decided within printDecidedWithinMs.
+void Form1::endProgram() {
+    if (!m_printing)
+        return m_platform.endProgram();
+    if (std::exchange(m_endWhenPrinted, true))
+        return;
+    m_platform.showNotice(QStringLiteral("正在打印，有结果后自动退出"));
+}
+
+void Form1::closeEvent(QCloseEvent *e) {
+    if (!m_printing)
+        return QWidget::closeEvent(e); // and the program ends with its last window
+    e->ignore();
+    endProgram();
+}
+
 void Form1::printClicked() {
     // One print at a time: 打印 again before the last one is decided (a few seconds at
     // most) does nothing.
@@ -594,8 +614,13 @@ void Form1::printClicked() {
 void Form1::reportPrinted(const PrintResult &result) {
     if (!result.late)
         m_printing = false;
-    if (result.outcome == PrintOutcome::printed)
-        return;
+    if (result.outcome != PrintOutcome::printed)
+        tellUnprinted(result);
+    if (m_endWhenPrinted && !m_printing)
+        m_platform.endProgram();
+}
+
+void Form1::tellUnprinted(const PrintResult &result) {
     const bool noPrinter = result.outcome == PrintOutcome::noPrinter;
     if (result.pdf.isEmpty()) {
         m_platform.showWarning(noPrinter ? QStringLiteral("没有找到打印机，也无法存为 PDF")

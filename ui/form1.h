@@ -42,6 +42,7 @@ class Form1 : public QWidget {
     void mouseMoveEvent(QMouseEvent *e) override;
     void mouseReleaseEvent(QMouseEvent *e) override;
     void mouseDoubleClickEvent(QMouseEvent *e) override;
+    void closeEvent(QCloseEvent *e) override;
 
   private:
     // Hands the calculator's requests to the platform, with full cue paths. The window
@@ -96,8 +97,10 @@ class Form1 : public QWidget {
     void toggleHelpPanel();
     void saveClicked();
     void deleteClicked();
+    void endProgram();
     void printClicked();
     void reportPrinted(const PrintResult &result);
+    void tellUnprinted(const PrintResult &result);
     void openTape(const QString &name);
     void journalTypedCorrection(int position, int removed, int added);
     void tellRecovery(const Recovery &recovery);
@@ -125,8 +128,9 @@ class Form1 : public QWidget {
     bool m_tapeEdited = false;
     bool m_updatingTape = false;
     TapeJournal m_journal;
-    bool m_printing = false;    // a print is not decided yet
-    bool m_openingTape = false; // the view about to be shown is a file's content
+    bool m_printing = false;       // a print is not decided yet
+    bool m_endWhenPrinted = false; // the program ends once that print is decided
+    bool m_openingTape = false;    // the view about to be shown is a file's content
     bool m_sessionEnding = false;
     FirstExposeWatch *m_firstExpose = nullptr; // until the first frame is on the screen
 

@@ -3,6 +3,7 @@
 #include "ui/desktop.h"
 #include "ui/fontwarmup.h"
 #include "ui/form1.h"
+#include "ui/printer.h"
 #include "ui/programfont.h"
 #include "ui/qtwords.h"
 #include "ui/realplatform.h"
@@ -63,12 +64,17 @@ int main(int argc, char *argv[]) {
 
     if (fontConfiguration.joinable())
         fontConfiguration.join();
-    tapecalc::RealPlatform platform;
-    tapecalc::Form1 window(platform, QCoreApplication::applicationDirPath());
-    platform.setWindow(&window);
-    window.show();
-    // The sound output opens once the window is on the screen, in time for the first key.
-    QObject::connect(&window, &tapecalc::Form1::started, &window,
-                     [&platform] { platform.warmUpSound(); });
-    return QApplication::exec();
+    int status = 0;
+    {
+        tapecalc::RealPlatform platform;
+        tapecalc::Form1 window(platform, QCoreApplication::applicationDirPath());
+        platform.setWindow(&window);
+        window.show();
+        // The sound output opens once the window is on the screen, in time for the first key.
+        QObject::connect(&window, &tapecalc::Form1::started, &window,
+                         [&platform] { platform.warmUpSound(); });
+        status = QApplication::exec();
+    }
+    tapecalc::endNowIfPrintsRun(status);
+    return status;
 }

@@ -14,6 +14,8 @@
 #include <QTimer>
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 namespace tapecalc {
@@ -25,10 +27,17 @@ ReportPrinter *printModulePrinter() {
     return printer.get();
 }
 
+// The print threads at work (the PDF's too): endNowIfPrintsRun() looks at them.
+std::atomic<int> printThreads{0};
+
 // A thread that deletes itself when done; one the print system holds for ever is left to
 // the end of the program.
 template <class Work> void runOffThread(Work work) {
-    QThread *thread = QThread::create(std::move(work));
+    ++printThreads;
+    QThread *thread = QThread::create([work = std::move(work)] {
+        work();
+        --printThreads;
+    });
     QObject::connect(thread, &QThread::finished, thread, &QObject::deleteLater);
     thread->start();
 }
@@ -39,7 +48,25 @@ struct PrintRun {
     std::atomic<bool> givenUp{false}; // the window stopped waiting for it
 };
 
+// The queue named by the variables lp and lpr read, so that a job can be sent to a queue
+// without changing the system's default printer; empty for the default.
+QString reportQueue() {
+    for (const char *variable : {"PRINTER", "LPDEST"}) {
+        const QString name = qEnvironmentVariable(variable).trimmed();
+        if (!name.isEmpty())
+            return name;
+    }
+    return {};
+}
+
 } // namespace
+
+void endNowIfPrintsRun(int status) {
+    if (printThreads == 0)
+        return;
+    std::fflush(nullptr);
+    std::_Exit(status);
+}
 
 QFont reportFont() {
     // The program's own face holds every character a report prints; the pieces stand on a
@@ -51,6 +78,7 @@ QFont reportFont() {
 void printReportOffThread(const std::vector<ReportLine> &lines, const QString &pdfFolder,
                           const QString &pdfName, std::function<void(const PrintResult &)> done) {
     const QFont font = reportFont(); // made here: the face is registered on this thread
+    const QString queue = reportQueue();
     const auto run = std::make_shared<PrintRun>();
     // Back on the window's thread, unless the program is ending.
     const QPointer<QCoreApplication> application(QCoreApplication::instance());
@@ -62,7 +90,7 @@ void printReportOffThread(const std::vector<ReportLine> &lines, const QString &p
     const auto keepAsPdf = [lines, font, pdfFolder, pdfName](PrintOutcome outcome, bool late) {
         return PrintResult{outcome, writeReportPdf(lines, font, pdfFolder, pdfName), late};
     };
-    runOffThread([run, lines, font, deliver, keepAsPdf] {
+    runOffThread([run, lines, font, queue, deliver, keepAsPdf] {
         bool onItsWay = false;
         const PrintWatch watch{
             [&](PrintOutcome outcome) {
@@ -74,7 +102,7 @@ void printReportOffThread(const std::vector<ReportLine> &lines, const QString &p
             [run] { return !run->givenUp; }};
         ReportPrinter *printer = printModulePrinter();
         const PrintOutcome outcome =
-            printer ? printer->toPaper(lines, font, watch) : PrintOutcome::failed;
+            printer ? printer->toPaper(lines, font, queue, watch) : PrintOutcome::failed;
         if (!printer)
             watch.decided(outcome);
         else if (onItsWay && outcome != PrintOutcome::printed)

@@ -22,10 +22,11 @@ QFont reportFont();
 // it counts the print as failed and keeps the report as a PDF instead.
 inline constexpr int printDecidedWithinMs = 8000;
 
-// Prints on the report printer (PRINTER, else LPDEST, else the system's default), each
-// piece at its column, new pages as they fill, on a thread of its own, and keeps the
-// report as the PDF `pdfName` in `pdfFolder` when it does not reach paper (that PDF on a
-// thread of its own too). `done` gets what became of it on the window's thread: once
+// Prints on the report printer (the queue named by PRINTER, else LPDEST, else the system's
+// default; the variables are read in this call, never on the print thread), each piece at
+// its column, new pages as they fill, on a thread of its own, and keeps the report as the
+// PDF `pdfName` in `pdfFolder` when it does not reach paper (that PDF on a thread of its
+// own too). `done` gets what became of it on the window's thread: once
 // decided (the job on its way, failed, no printer, or no answer from the print system
 // within printDecidedWithinMs), and once more, late, when a job on its way fails after
 // all (it is then taken back). Without the print module, failed.
@@ -34,5 +35,12 @@ void printReportOffThread(const std::vector<ReportLine> &lines, const QString &p
 
 // The same, waited for: the first decision, no later than printDecidedWithinMs.
 PrintOutcome printOnPaper(const std::vector<ReportLine> &lines);
+
+// Ends the process at once with `status` while a print thread is still at work; returns
+// otherwise. Call it where the program ends, once the window is gone: a thread the print
+// system holds (a scheduler that does not answer holds it for minutes) can be neither
+// stopped nor waited for, and taking Qt and the print module's libraries down under it
+// crashed the program.
+void endNowIfPrintsRun(int status);
 
 } // namespace tapecalc

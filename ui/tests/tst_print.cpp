@@ -78,6 +78,7 @@ struct QuietPlatform : RealPlatform {
     void showMessage(const QString &text) override { messages << "message:" + text; }
     void showWarning(const QString &text) override { messages << "warning:" + text; }
     void showNotice(const QString &text) override { messages << "notice:" + text; }
+    void endProgram() override { messages << "end"; }
 };
 
 // A CUPS tool, also from sbin; false when it is missing or fails.
@@ -185,9 +186,11 @@ class TestPrint : public QObject {
     void longReportFillsSeveralPages();
     void withoutDefaultPrinterNothingIsPrinted();
     void withoutPrinterTheReportIsKeptAsPdf();
+    void aStalledSchedulerNeverHoldsTheWindow_data();
     void aStalledSchedulerNeverHoldsTheWindow();
     void anUnprintedReportIsAWholePdfOrNone_data();
     void anUnprintedReportIsAWholePdfOrNone();
+    void twoPrintsFollowTheirOwnJobs();
 
   private:
     QString printAndFetch(const std::vector<ReportLine> &lines);
@@ -379,10 +382,18 @@ void TestPrint::withoutPrinterTheReportIsKeptAsPdf() {
         QVERIFY2(font.mid(emb, 3) == "yes", qPrintable(fonts.join('\n')));
 }
 
+void TestPrint::aStalledSchedulerNeverHoldsTheWindow_data() {
+    QTest::addColumn<QString>("way"); // how the program is ended meanwhile; empty: it is not
+    for (const char *way : {"", "退出", "Esc", "the session ending"})
+        QTest::newRow(*way ? way : "the keys go on") << QString::fromUtf8(way);
+}
+
 // The scheduler stopped (SIGSTOP) while the window prints: every call to it waits, for
 // minutes. The keys answer meanwhile, the print counts as failed within its bound and the
-// report is kept as a PDF; once the scheduler answers again nothing comes out on paper.
+// report is kept as a PDF; once the scheduler answers again nothing comes out on paper. A
+// quit meanwhile waits for that, saying so, and ends the program once the PDF is said.
 void TestPrint::aStalledSchedulerNeverHoldsTheWindow() {
+    QFETCH(QString, way);
 #ifndef Q_OS_UNIX
     QSKIP("a scheduler is stopped with a POSIX signal");
 #endif
@@ -395,6 +406,7 @@ void TestPrint::aStalledSchedulerNeverHoldsTheWindow() {
     QTemporaryDir program;
     QuietPlatform platform;
     Form1 form(platform, program.path());
+    form.show(); // a window the session's end closes
     auto *text1 = form.findChild<QLineEdit *>("Text1");
     QTest::keyClicks(text1, "1+2\r");
     const QSet<QString> before = existingPdfs();
@@ -410,10 +422,18 @@ void TestPrint::aStalledSchedulerNeverHoldsTheWindow() {
     QTest::keyClicks(text1, "5");
     QCOMPARE(text1->text(), QString("5"));
     QVERIFY2(clock.elapsed() < printDecidedWithinMs, qPrintable(QString::number(clock.elapsed())));
-    QTRY_COMPARE_WITH_TIMEOUT(platform.messages.size(), 1, 3 * printDecidedWithinMs);
-    QVERIFY2(platform.messages[0].startsWith("warning:打印失败，已存为 PDF："),
-             qPrintable(platform.messages[0]));
-    QVERIFY(QFile::exists(platform.messages[0].section("：", 1)));
+    if (way == "退出")
+        QTest::mouseClick(form.findChild<QWidget *>("Label28"), Qt::LeftButton);
+    else if (way == "Esc")
+        QTest::keyClick(text1, Qt::Key_Escape);
+    else if (!way.isEmpty()) // as the session manager's end does: every window closed
+        QCoreApplication::postEvent(qApp, new QEvent(QEvent::Quit));
+    QTRY_VERIFY_WITH_TIMEOUT(!platform.messages.filter("PDF").isEmpty(), 3 * printDecidedWithinMs);
+    const QString told = platform.messages.filter("PDF")[0];
+    QVERIFY2(told.startsWith("warning:打印失败，已存为 PDF："), qPrintable(told));
+    QVERIFY(QFile::exists(told.section("：", 1)));
+    const QStringList ended{"notice:正在打印，有结果后自动退出", told, "end"};
+    QCOMPARE(platform.messages, way.isEmpty() ? QStringList{told} : ended);
     resume.dismiss();
     signal("-CONT");
     // The printing thread goes on once the scheduler answers, and sends nothing.
@@ -556,6 +576,32 @@ void TestPrint::anUnprintedReportIsAWholePdfOrNone() {
     QFile probe(program.filePath("probe"));
     QVERIFY(probe.open(QIODevice::WriteOnly));
     QCOMPARE(file.permissions(), probe.permissions());
+}
+
+void TestPrint::twoPrintsFollowTheirOwnJobs() {
+    const QString queue = "TapeHeld" + QString::number(QCoreApplication::applicationPid());
+    if (!runAdmin("lpadmin",
+                  {"-p", queue, "-v", "cups-pdf:/", "-E", "-m", "lsb/usr/cups-pdf/CUPS-PDF_opt.ppd",
+                   "-o", "job-hold-until-default=indefinite"}))
+        TAPECALC_MISSING("no CUPS with cups-pdf to add a queue to, as root");
+    const auto remove = qScopeGuard([&queue] { runAdmin("lpadmin", {"-x", queue}); });
+    const ScopedVariable printer("PRINTER", queue.toUtf8());
+    QTemporaryDir program;
+    QuietPlatform platform;
+    Form1 form(platform, program.path());
+    for (const char *keys : {"1+2\r", "+5\r"}) {
+        QTest::keyClicks(form.findChild<QLineEdit *>("Text1"), keys);
+        QTest::mouseClick(form.findChild<QWidget *>("Label30"), Qt::LeftButton);
+        QTest::qWait(4000); // on its way after 3 s: 打印 takes the next print
+    }
+    const QStringList held = runTool("lpstat", {"-o", queue}).split('\n', Qt::SkipEmptyParts);
+    QVERIFY(held.size() == 2 && runAdmin("cancel", {held[0].section(' ', 0, 0)}));
+    QTRY_COMPARE_WITH_TIMEOUT(platform.messages.size(), 1, 20000);
+    QTest::qWait(2000); // the other print is followed on meanwhile: it must not fail too
+    QVERIFY2(platform.messages.size() == 1 &&
+                 platform.messages[0].contains("打印失败，已存为 PDF："),
+             qPrintable(platform.messages.join('\n')));
+    QCOMPARE(runTool("lpstat", {"-o", queue}).trimmed(), held[1].trimmed());
 }
 
 namespace {
