@@ -32,6 +32,20 @@ trap 'exit 143' TERM
 start_pulse || true
 start_cups || true
 
+# No test job may reach the machine's default printer (every suite names a queue of its
+# own): this user's jobs on it are listed before the suites and after each run of them.
+default_queue=$(LC_ALL=C lpstat -d 2>/dev/null | sed -n 's/^system default destination: //p')
+default_queue_jobs() {
+    [ -z "$default_queue" ] ||
+        LC_ALL=C lpstat -W all -o "$default_queue" 2>/dev/null | awk -v me="$(id -un)" '$2 == me {print $1}' | sort
+}
+default_jobs_before=$(default_queue_jobs)
+default_queue_untouched() {
+    local new
+    new=$(comm -13 <(printf '%s\n' "$default_jobs_before") <(default_queue_jobs))
+    [ -z "$new" ] || { echo "test jobs reached the default printer $default_queue: $new" >&2; return 1; }
+}
+
 export QT_QPA_PLATFORM=offscreen
 # A test whose tool or server is missing fails here instead of skipping (testsupport/missing.h).
 export TAPECALC_REQUIRE_TOOLS=1
@@ -42,6 +56,7 @@ no_skips() {
 }
 ctest --test-dir build --output-on-failure --timeout 300
 no_skips build
+default_queue_untouched
 
 # --- sanitizers and fuzzing: begin ---
 # Every suite of our code again under ASan and UBSan (the sound and print suites with the
@@ -51,5 +66,6 @@ no_skips build
 tapecalc_build build-sanitize -DTAPECALC_SANITIZE=ON -DTAPECALC_CORE_ONLY=OFF -DTAPECALC_BENCH=OFF
 ctest --test-dir build-sanitize --output-on-failure --timeout 300 -E "^(install|package)$"
 no_skips build-sanitize
+default_queue_untouched
 bash tools/fuzz.sh --check
 # --- sanitizers and fuzzing: end ---
