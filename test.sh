@@ -36,8 +36,8 @@ start_cups || true
 # own): this user's jobs on it are listed before the suites and after each run of them.
 default_queue=$(LC_ALL=C lpstat -d 2>/dev/null | sed -n 's/^system default destination: //p')
 default_queue_jobs() {
-    [ -z "$default_queue" ] ||
-        LC_ALL=C lpstat -W all -o "$default_queue" 2>/dev/null | awk -v me="$(id -un)" '$2 == me {print $1}' | sort
+    [ -z "$default_queue" ] || LC_ALL=C lpstat -W all -o "$default_queue" 2>/dev/null |
+        awk -v me="$(id -un)" '$2 == me {print $1}' | sort
 }
 default_jobs_before=$(default_queue_jobs)
 default_queue_untouched() {
