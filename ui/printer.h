@@ -26,10 +26,10 @@ inline constexpr int printDecidedWithinMs = 8000;
 // default; the variables are read in this call, never on the print thread), each piece at
 // its column, new pages as they fill, on a thread of its own, and keeps the report as the
 // PDF `pdfName` in `pdfFolder` when it does not reach paper (that PDF on a thread of its
-// own too). `done` gets what became of it on the window's thread: once
-// decided (the job on its way, failed, no printer, or no answer from the print system
-// within printDecidedWithinMs), and once more, late, when a job on its way fails after
-// all (it is then taken back). Without the print module, failed.
+// own too). `done` gets what became of it on the window's thread: once decided (the job
+// on its way, failed, no printer, or no answer from the print system within
+// printDecidedWithinMs), and once more, late, when a job on its way fails after all (it
+// is then taken back). Without the print module, failed.
 void printReportOffThread(const std::vector<ReportLine> &lines, const QString &pdfFolder,
                           const QString &pdfName, std::function<void(const PrintResult &)> done);
 
@@ -39,8 +39,8 @@ PrintOutcome printOnPaper(const std::vector<ReportLine> &lines);
 // Ends the process at once with `status` while a print thread is still at work; returns
 // otherwise. Call it where the program ends, once the window is gone: a thread the print
 // system holds (a scheduler that does not answer holds it for minutes) can be neither
-// stopped nor waited for, and taking Qt and the print module's libraries down under it
-// crashed the program.
+// stopped nor waited for, and Qt and the print module's libraries must not be torn down
+// under code still running in them.
 void endNowIfPrintsRun(int status);
 
 } // namespace tapecalc
