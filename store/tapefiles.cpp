@@ -292,34 +292,17 @@ Opened openSelectedTape(Calculator &calc, const QString &dataFolder, const QStri
     return {OpenOutcome::opened, leftOut};
 }
 
-DeleteOutcome deleteTape(Calculator &calc, Requests &out, const QString &dataFolder,
-                         const QString &selectedName, const QDateTime &moment,
-                         const RemoveForGood &removeForGood) {
-    if (calc.currentTapeFile.empty())
-        return DeleteOutcome::nothing;
-    // Nothing selected: nothing to remove, and the key clears the calculator as ever.
-    DeleteOutcome outcome = DeleteOutcome::deleted;
-    if (!selectedName.isEmpty()) {
-        if (!isPlainFileName(selectedName))
-            return DeleteOutcome::failed;
-        const QString path = pathInFolder(dataFolder, selectedName);
-        // Only tape files: a folder of a tape's name is no tape.
-        if (QFileInfo(path).isDir() || durable::entryAt(path) == durable::Entry::folder)
-            return DeleteOutcome::failed;
-        switch (discardFile(path, moment, removeForGood)) {
-        case Discarded::trashed:
-            break;
-        case Discarded::removed:
-            outcome = DeleteOutcome::removed;
-            break;
-        case Discarded::declined:
-            return DeleteOutcome::declined;
-        case Discarded::failed:
-            return DeleteOutcome::failed;
-        }
-    }
-    tapeDeleted(calc, out);
-    return outcome;
+DeleteOutcome deleteTape(const QString &dataFolder, const QString &selectedName,
+                         const QDateTime &moment, const ConfirmDeleteForGood &confirm) {
+    if (selectedName.isEmpty())
+        return DeleteOutcome::nothingSelected;
+    if (!isPlainFileName(selectedName))
+        return DeleteOutcome::failed;
+    const QString path = pathInFolder(dataFolder, selectedName);
+    // Only tape files: a folder of a tape's name is no tape.
+    if (QFileInfo(path).isDir() || durable::entryAt(path) == durable::Entry::folder)
+        return DeleteOutcome::failed;
+    return discardFile(path, moment, confirm);
 }
 
 bool isTapeFileName(QStringView name) {

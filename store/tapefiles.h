@@ -74,6 +74,13 @@ enum class SaveOutcome {
     refusedRowTooLong,
 };
 
+// Whether the save wrote the tape to a file (its own or a new one): not when it failed or
+// was refused.
+constexpr bool tapeWritten(SaveOutcome outcome) {
+    return outcome != SaveOutcome::failed && outcome != SaveOutcome::refusedTooLarge &&
+           outcome != SaveOutcome::refusedRowTooLong;
+}
+
 // The save key. Whatever it writes is the tape view as the screen shows it, in the form
 // of tapeFileText, so a save, a save back and the journal's recovery of one view agree:
 // `tapeView` (the window passes its view and `viewShown`), or for a new tape without
@@ -113,21 +120,12 @@ struct Opened {
 // `opened` leaves the calculator as it was.
 Opened openSelectedTape(Calculator &calc, const QString &dataFolder, const QString &name);
 
-enum class DeleteOutcome {
-    nothing,  // the tape has no file: the key does nothing
-    deleted,  // the selected file (if any) is in the trash, the calculator cleared
-    removed,  // no trash took it: deleted for good on the answer's yes, the calculator cleared
-    declined, // no trash took it and the answer was no: the file and calculator are as they were
-    failed,   // the selected file is still there: the calculator is as it was
-};
-
-// The delete key: moves dataFolder/selectedName to the trash, then clears the calculator
-// with its cues and unties the tape from its file (tapeDeleted). Where no trash can take
-// the file, `removeForGood` is asked, and only its yes deletes the file for good (with
-// no one to ask, the file stays). With nothing selected only the calculator is cleared.
-DeleteOutcome deleteTape(Calculator &calc, Requests &out, const QString &dataFolder,
-                         const QString &selectedName, const QDateTime &moment,
-                         const RemoveForGood &removeForGood = {});
+// The delete key's file: moves dataFolder/selectedName to the trash. Where no trash can
+// take it, `confirm` is asked, and only its yes deletes the file for good (with no one to
+// ask, the file stays). Only a tape file of the folder is deleted: a folder, or a name
+// that leaves the folder, fails. The calculator is the caller's (clearsTheTape).
+DeleteOutcome deleteTape(const QString &dataFolder, const QString &selectedName,
+                         const QDateTime &moment, const ConfirmDeleteForGood &confirm = {});
 
 // At start: removes the temporaries of saves that were cut off (only names of the
 // save's own temporary form, and none that a running copy is still writing). Returns how

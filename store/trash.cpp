@@ -21,21 +21,21 @@ QString freedesktopDataHome() {
     return QDir(home).filePath(QStringLiteral(".local/share"));
 }
 
-Discarded discardFile(const QString &path, const QDateTime &moment,
-                      const RemoveForGood &removeForGood) {
+DeleteOutcome discardFile(const QString &path, const QDateTime &moment,
+                          const ConfirmDeleteForGood &confirm) {
     const QFileInfo file(path);
     if (durable::entryAt(path) == durable::Entry::none)
-        return Discarded::failed;
+        return DeleteOutcome::failed;
     if (trashFile(path, moment))
-        return Discarded::trashed;
+        return DeleteOutcome::trashed;
 #ifndef Q_OS_WIN // a folder's read-only flag on Windows says nothing about its files
     // A folder that takes no change (read-only, another user's): a yes could not help.
     if (!QFileInfo(file.absolutePath()).isWritable())
-        return Discarded::failed;
+        return DeleteOutcome::failed;
 #endif
-    if (!removeForGood || !removeForGood())
-        return Discarded::declined;
-    return durable::removeEntry(path) ? Discarded::removed : Discarded::failed;
+    if (!confirm || !confirm())
+        return DeleteOutcome::declined;
+    return durable::removeEntry(path) ? DeleteOutcome::deletedForGood : DeleteOutcome::failed;
 }
 
 } // namespace tapecalc

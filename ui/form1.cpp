@@ -100,16 +100,7 @@ void Form1::Requester::playCueBlocking(std::string_view file) {
     m_platform.playCueBlocking(cuePath(file));
 }
 void Form1::Requester::showMessage(Message message) {
-    switch (message) {
-    case Message::squareRootOfNegative:
-        return m_platform.showMessage(QStringLiteral("负数不能开平方"));
-    case Message::logarithmOfZero:
-        return m_platform.showMessage(QStringLiteral("0不能求对数"));
-    case Message::logarithmOfNegative:
-        return m_platform.showMessage(QStringLiteral("负数不能求对数"));
-    case Message::tapeFull:
-        return m_platform.showWarning(QStringLiteral("纸带已满（30001 行），请保存后清零"));
-    }
+    m_form.tell(said(message));
 }
 void Form1::Requester::endProgram() {
     m_form.endProgram();
@@ -123,7 +114,7 @@ Form1::Form1(Platform &platform, const QString &programFolder, QWidget *parent)
     setWindowTitle(programTitle);
     // What the first frame does not need waits until it is on the screen.
     m_firstExpose = new FirstExposeWatch(this);
-    m_journal.onHealthChange([this](TapeJournal::Health health) { tellJournalHealth(health); });
+    m_journal.onHealthChange([this](TapeJournal::Health health) { tell(said(health)); });
 #if QT_CONFIG(sessionmanager)
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { m_sessionEnding = true; });
 #endif
@@ -177,56 +168,19 @@ void Form1::afterFirstFrame() {
     if (!recovery.tapes.isEmpty())
         refreshFileList();
     Q_EMIT started();
-    tellRecovery(recovery);
+    tell(said(recovery));
 }
 
-namespace {
-
-// "a、b、c", or the first ten and the count of all.
-QString nameList(const QStringList &names) {
-    constexpr qsizetype shown = 10;
-    if (names.size() <= shown)
-        return names.join(QStringLiteral("、"));
-    return names.mid(0, shown).join(QStringLiteral("、")) +
-           QStringLiteral(" 等 %1 个").arg(names.size());
-}
-
-} // namespace
-
-void Form1::tellRecovery(const Recovery &recovery) {
-    // One message for the whole start, however many copies ended without saving.
-    QStringList lines;
-    if (!recovery.tapes.isEmpty())
-        lines << QStringLiteral("上次未保存的纸带已恢复为：") + nameList(recovery.tapes);
-    if (!recovery.left.isEmpty())
-        lines << QStringLiteral("数据文件夹中有无法读取的纸带记录，已原样留下：") +
-                     nameList(recovery.left);
-    if (!recovery.tooLarge.isEmpty())
-        lines << QStringLiteral("上次未保存的纸带太大，无法存为纸带文件，纸带记录已原样留下：") +
-                     nameList(recovery.tooLarge);
-    if (!recovery.rowTooLong.isEmpty())
-        lines << QStringLiteral(
-                     "上次未保存的纸带中有的行太长，无法存为纸带文件，纸带记录已原样留下：") +
-                     nameList(recovery.rowTooLong);
-    if (lines.isEmpty())
+void Form1::tell(const Said &said) {
+    switch (said.tell) {
+    case Tell::nothing:
         return;
-    if (recovery.left.isEmpty() && recovery.tooLarge.isEmpty() && recovery.rowTooLong.isEmpty())
-        m_platform.showMessage(lines.join(QLatin1Char('\n')));
-    else
-        m_platform.showWarning(lines.join(QLatin1Char('\n')));
-}
-
-void Form1::tellJournalHealth(TapeJournal::Health health) {
-    switch (health) {
-    case TapeJournal::Health::keepsUp:
-        return m_platform.showNotice(QStringLiteral("未保存的纸带又能自动保留了"));
-    case TapeJournal::Health::diskFull:
-        return m_platform.showNotice(QStringLiteral("磁盘已满，未保存的纸带无法自动保留"));
-    case TapeJournal::Health::cannotWrite:
-        return m_platform.showNotice(
-            QStringLiteral("数据文件夹无法写入，未保存的纸带无法自动保留"));
-    case TapeJournal::Health::tooLong:
-        return m_platform.showNotice(QStringLiteral("纸带太长，未保存的纸带无法自动保留"));
+    case Tell::message:
+        return m_platform.showMessage(said.words);
+    case Tell::warning:
+        return m_platform.showWarning(said.words);
+    case Tell::notice:
+        return m_platform.showNotice(said.words);
     }
 }
 
@@ -333,10 +287,7 @@ void Form1::connectSurface() {
     connect(m_image14, &PictureBox::clicked, this,
             [this] { m_image14->move(m_image14->x(), px(helpPanelTops.putAway)); });
     m_text2->filter = tapeViewKeyFilter;
-    m_text2->rowFull = [this] {
-        m_platform.showNotice(
-            QStringLiteral("纸带每行最多 %1 个字符，这一行不能再长了").arg(longestTapeRow));
-    };
+    m_text2->rowFull = [this] { tell(rowFull()); };
     connect(m_text2, &QPlainTextEdit::textChanged, this, [this] {
         if (!m_updatingTape)
             m_tapeEdited = true;
@@ -495,8 +446,7 @@ void Form1::openHelpPage() {
     const QPointer<Form1> self(this);
     m_platform.openUrlThen(QUrl::fromLocalFile(page), [self, page](bool opened) {
         if (!opened && self)
-            self->m_platform.showMessage(QStringLiteral("没有找到浏览器。帮助网页在：") +
-                                         QDir::toNativeSeparators(page));
+            self->tell(noBrowser(page));
     });
 }
 
@@ -512,42 +462,17 @@ void Form1::saveClicked() {
     durable::makeFolders(dataFolder());
     const QString view = viewContent(m_text2);
     const SaveOutcome outcome = saveTape(m_calc, dataFolder(), m_platform.now(), view, true);
-    const bool written = outcome != SaveOutcome::failed &&
-                         outcome != SaveOutcome::refusedTooLarge &&
-                         outcome != SaveOutcome::refusedRowTooLong;
-    if (written) {
+    if (tapeWritten(outcome)) {
         // The file holds the view on the screen, whole: the journal is told it is kept only
         // once it holds that very view.
         if (m_journal.view() != view)
             m_journal.follow(view);
         m_journal.kept();
     }
-    const QString name = QFileInfo(QString::fromStdString(m_calc.currentTapeFile)).fileName();
-    switch (outcome) {
-    case SaveOutcome::savedBack:
-        return;
-    case SaveOutcome::savedNew:
-        return refreshFileList();
-    case SaveOutcome::savedNewFileChanged:
+    // A new file is listed; a save back changes no name.
+    if (tapeWritten(outcome) && outcome != SaveOutcome::savedBack)
         refreshFileList();
-        return m_platform.showWarning(QStringLiteral("文件已被其他程序修改，已另存为：") + name);
-    case SaveOutcome::savedNewFileReadOnly:
-        refreshFileList();
-        return m_platform.showWarning(QStringLiteral("原文件不能写入，已另存为：") + name);
-    case SaveOutcome::savedNewFilePartial:
-        refreshFileList();
-        return m_platform.showWarning(QStringLiteral("文件没有完整打开，已另存为：") + name);
-    case SaveOutcome::failed:
-        return m_platform.showWarning(QStringLiteral("保存失败"));
-    // Such a file would not open again: the tape stays on the screen, unsaved.
-    case SaveOutcome::refusedTooLarge:
-        return m_platform.showWarning(
-            QStringLiteral("纸带太大，无法保存：纸带文件最大 %1 MB，请删去一些行后再保存")
-                .arg(largestTapeFile / (1024 * 1024)));
-    case SaveOutcome::refusedRowTooLong:
-        return m_platform.showWarning(
-            QStringLiteral("纸带中有的行太长，无法保存：每行最多 %1 个字符").arg(longestTapeRow));
-    }
+    tell(said(outcome, QFileInfo(QString::fromStdString(m_calc.currentTapeFile)).fileName()));
 }
 
 QString Form1::selectedFileName() const {
@@ -558,19 +483,18 @@ QString Form1::selectedFileName() const {
 }
 
 void Form1::deleteClicked() {
-    const QString name = selectedFileName();
-    const auto askFirst = [this, &name] { return m_platform.confirmDeleteForGood(name); };
-    switch (deleteTape(m_calc, m_requests, dataFolder(), name, m_platform.now(), askFirst)) {
-    case DeleteOutcome::nothing:
+    // Without a tape that has a file, the key is inert.
+    if (m_calc.currentTapeFile.empty())
         return;
-    case DeleteOutcome::deleted:
-    case DeleteOutcome::removed:
-    case DeleteOutcome::declined: // the answer was to keep it: nothing more to say
-        return refreshFileList();
-    case DeleteOutcome::failed:
+    const QString name = selectedFileName();
+    const DeleteOutcome outcome = deleteTape(dataFolder(), name, m_platform.now(), [this, &name] {
+        return m_platform.confirmDeleteForGood(name);
+    });
+    if (clearsTheTape(outcome))
+        tapeDeleted(m_calc, m_requests);
+    if (outcome != DeleteOutcome::declined)
         refreshFileList();
-        return m_platform.showWarning(QStringLiteral("删除失败：") + name);
-    }
+    tell(said(outcome, name));
 }
 
 // Every way the program ends comes here: 退出, Esc, the window closed, the session ending
@@ -582,7 +506,7 @@ void Form1::endProgram() {
         return m_platform.endProgram();
     if (std::exchange(m_endWhenPrinted, true))
         return;
-    m_platform.showNotice(QStringLiteral("正在打印，有结果后自动退出"));
+    tell(endsOncePrinted());
 }
 
 void Form1::closeEvent(QCloseEvent *e) {
@@ -614,26 +538,9 @@ void Form1::printClicked() {
 void Form1::reportPrinted(const PrintResult &result) {
     if (!result.late)
         m_printing = false;
-    if (result.outcome != PrintOutcome::printed)
-        tellUnprinted(result);
+    tell(said(result.outcome, result.pdf, result.late));
     if (m_endWhenPrinted && !m_printing)
         m_platform.endProgram();
-}
-
-void Form1::tellUnprinted(const PrintResult &result) {
-    const bool noPrinter = result.outcome == PrintOutcome::noPrinter;
-    if (result.pdf.isEmpty()) {
-        m_platform.showWarning(noPrinter ? QStringLiteral("没有找到打印机，也无法存为 PDF")
-                                         : QStringLiteral("打印失败，也无法存为 PDF"));
-        return;
-    }
-    const QString where = QDir::toNativeSeparators(result.pdf);
-    if (noPrinter)
-        m_platform.showMessage(QStringLiteral("没有找到打印机，已存为 PDF：") + where);
-    else if (result.late) // the window has moved on: nothing to dismiss
-        m_platform.showNotice(QStringLiteral("打印失败，已存为 PDF：") + where);
-    else
-        m_platform.showWarning(QStringLiteral("打印失败，已存为 PDF：") + where);
 }
 
 void Form1::openTape(const QString &name) {
@@ -650,23 +557,7 @@ void Form1::openTape(const QString &name) {
     if (m_openingTape)
         m_journal.kept(); // the same content opened again: no change was journaled
     m_openingTape = false;
-    switch (opened.outcome) {
-    case OpenOutcome::opened:
-        if (opened.linesLeftOut > 0)
-            m_platform.showWarning(QStringLiteral("纸带最多 30001 行，文件中其余 %1 行没有打开")
-                                       .arg(opened.linesLeftOut));
-        return;
-    case OpenOutcome::noName:
-        return;
-    case OpenOutcome::notATape:
-        return m_platform.showWarning(QStringLiteral("不是纸带文件：") + name);
-    case OpenOutcome::tooLarge:
-        return m_platform.showWarning(QStringLiteral("文件太大，不是纸带文件：") + name);
-    case OpenOutcome::rowTooLong:
-        return m_platform.showWarning(QStringLiteral("文件中有的行太大，不是纸带文件：") + name);
-    case OpenOutcome::unreadable:
-        return m_platform.showWarning(QStringLiteral("无法读取文件：") + name);
-    }
+    tell(said(opened.outcome, name, opened.linesLeftOut));
 }
 
 void Form1::journalTypedCorrection(int position, int removed, int added) {

@@ -9,6 +9,7 @@
 #include "ui/controls.h"
 #include "ui/folders.h"
 #include "ui/keytable.h"
+#include "ui/messages.h"
 #include "ui/platform.h"
 
 #include <QWidget>
@@ -100,11 +101,10 @@ class Form1 : public QWidget {
     void endProgram();
     void printClicked();
     void reportPrinted(const PrintResult &result);
-    void tellUnprinted(const PrintResult &result);
     void openTape(const QString &name);
     void journalTypedCorrection(int position, int removed, int added);
-    void tellRecovery(const Recovery &recovery);
-    void tellJournalHealth(TapeJournal::Health health);
+    // Says what an action came to, as ui/messages.h has it.
+    void tell(const Said &said);
     void refreshFileList();
     QString selectedFileName() const;
 

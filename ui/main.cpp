@@ -3,6 +3,7 @@
 #include "ui/desktop.h"
 #include "ui/fontwarmup.h"
 #include "ui/form1.h"
+#include "ui/messages.h"
 #include "ui/printer.h"
 #include "ui/programfont.h"
 #include "ui/qtwords.h"

@@ -8,7 +8,6 @@
 #include "ui/programfont.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QPointer>
 #include <QThread>
 #include <QTimer>
@@ -118,36 +117,6 @@ void printReportOffThread(const std::vector<ReportLine> &lines, const QString &p
             run->givenUp = true;
             runOffThread([deliver, keepAsPdf] { deliver(keepAsPdf(PrintOutcome::failed, false)); });
         });
-}
-
-QString Platform::saveReportPdf(const std::vector<ReportLine> &lines, const QString &folder,
-                                const QString &name) {
-    return writeReportPdf(lines, reportFont(), folder, name);
-}
-
-void Platform::printReportThen(const std::vector<ReportLine> &lines, const QString &pdfFolder,
-                               const QString &pdfName,
-                               std::function<void(const PrintResult &)> done) {
-    const PrintOutcome outcome = printReportLines(lines);
-    done({outcome,
-          outcome == PrintOutcome::printed ? QString() : saveReportPdf(lines, pdfFolder, pdfName)});
-}
-
-PrintOutcome printOnPaper(const std::vector<ReportLine> &lines) {
-    QEventLoop loop;
-    auto first = std::make_shared<std::optional<PrintOutcome>>();
-    const QPointer<QEventLoop> waiting(&loop);
-    // No PDF is asked for: none is named.
-    printReportOffThread(lines, QString(), QString(), [first, waiting](const PrintResult &result) {
-        if (*first)
-            return;
-        *first = result.outcome;
-        if (waiting)
-            waiting->quit();
-    });
-    if (!*first)
-        loop.exec();
-    return **first;
 }
 
 } // namespace tapecalc

@@ -33,9 +33,6 @@ inline constexpr int printDecidedWithinMs = 8000;
 void printReportOffThread(const std::vector<ReportLine> &lines, const QString &pdfFolder,
                           const QString &pdfName, std::function<void(const PrintResult &)> done);
 
-// The same, waited for: the first decision, no later than printDecidedWithinMs.
-PrintOutcome printOnPaper(const std::vector<ReportLine> &lines);
-
 // Ends the process at once with `status` while a print thread is still at work; returns
 // otherwise. Call it where the program ends, once the window is gone: a thread the print
 // system holds (a scheduler that does not answer holds it for minutes) can be neither

@@ -3,6 +3,7 @@
 
 #include "audio/cueoutput.h"
 #include "ui/desktop.h"
+#include "ui/messages.h"
 #include "ui/modules.h"
 #include "ui/printer.h"
 
@@ -69,18 +70,6 @@ void RealPlatform::showNotice(const QString &text) {
     box->setWindowModality(Qt::NonModal);
     box->show();
     m_notice = box;
-}
-
-bool RealPlatform::print(const QStringList &lines) {
-    return printReportLines(reportLinesOf(lines)) == PrintOutcome::printed;
-}
-
-PrintOutcome RealPlatform::printWithColumns(const PrintedReport &report) {
-    return printReportLines(reportLinesOf(report.pieces));
-}
-
-PrintOutcome RealPlatform::printReportLines(const std::vector<ReportLine> &lines) {
-    return printOnPaper(lines);
 }
 
 void RealPlatform::printReportThen(const std::vector<ReportLine> &lines, const QString &pdfFolder,

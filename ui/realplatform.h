@@ -30,9 +30,6 @@ class RealPlatform : public Platform {
     void showMessage(const QString &text) override;
     void showWarning(const QString &text) override;
     void showNotice(const QString &text) override;
-    bool print(const QStringList &lines) override;
-    PrintOutcome printWithColumns(const PrintedReport &report) override;
-    PrintOutcome printReportLines(const std::vector<ReportLine> &lines) override;
     void printReportThen(const std::vector<ReportLine> &lines, const QString &pdfFolder,
                          const QString &pdfName,
                          std::function<void(const PrintResult &)> done) override;

@@ -16,16 +16,19 @@ using namespace tapecalc::tapetest;
 
 namespace {
 
-// The delete key, answered 删除 should no trash take the file. The suite's home has a
-// trash of its own, so only Windows' recycle bin, which wine lacks, may leave the answer
-// to decide: the file leaves its folder either way.
-DeleteOutcome deleteSelected(Calculator &calc, Recorder &out, const QString &data,
-                             const QString &name) {
-    const DeleteOutcome outcome =
-        tapecalc::deleteTape(calc, out, data, name, moment, [] { return true; });
+// The delete key as the window makes it: the file, then the calculator cleared with its
+// cues where the key clears it. Answered 删除 should no trash take the file: the suite's
+// home has a trash of its own, so only Windows' recycle bin, which wine lacks, may leave
+// the answer to decide, and the file leaves its folder either way.
+DeleteOutcome deleteSelected(
+    Calculator &calc, Recorder &out, const QString &data, const QString &name,
+    const ConfirmDeleteForGood &confirm = [] { return true; }) {
+    const DeleteOutcome outcome = tapecalc::deleteTape(data, name, moment, confirm);
+    if (clearsTheTape(outcome))
+        tapeDeleted(calc, out);
 #ifdef Q_OS_WIN
-    if (outcome == DeleteOutcome::removed)
-        return DeleteOutcome::deleted;
+    if (outcome == DeleteOutcome::deletedForGood)
+        return DeleteOutcome::trashed;
 #endif
     return outcome;
 }
@@ -38,7 +41,6 @@ class TestTapeDelete : public TapeFolderSuite {
   private Q_SLOTS:
     void deleteTape_data();
     void deleteTape();
-    void deleteWithoutFileDoesNothing();
     void deleteWithMissingSelection_data();
     void deleteWithMissingSelection();
     void saveAfterDeleteMakesNewFile();
@@ -75,7 +77,7 @@ void TestTapeDelete::deleteTape() {
     Recorder out;
 
     // The selected name goes to the trash, even when the tape belongs to another file.
-    QCOMPARE(deleteSelected(calc, out, data, "a.qtz"), DeleteOutcome::deleted);
+    QCOMPARE(deleteSelected(calc, out, data, "a.qtz"), DeleteOutcome::trashed);
     QCOMPARE(folderEntries(data), QStringList{"b.qtz"});
     checkTrashed("a.qtz", "5\r\n+\r\n");
     QCOMPARE(QString::fromStdString(out.joined()), cues);
@@ -91,22 +93,6 @@ void TestTapeDelete::deleteTape() {
     // Untied: the emptied tape is written over no file.
     QVERIFY(calc.currentTapeFile.empty());
     QVERIFY(!calc.tapeFromFile);
-}
-
-void TestTapeDelete::deleteWithoutFileDoesNothing() {
-    const QString data = freshFolder("deleteNone");
-    writeBytes(QDir(data).filePath("a.qtz"), "5\r\n+\r\n");
-    Calculator calc = tapeOf({{"5", "+"}});
-    calc.shown = {"9", "5", "加", "1", "5\r\n+\r\n", 3};
-    calc.tapeFromFile = true;
-    Recorder out;
-    QCOMPARE(tapecalc::deleteTape(calc, out, data, "a.qtz", moment), DeleteOutcome::nothing);
-    QCOMPARE(folderEntries(data), QStringList{"a.qtz"});
-    QVERIFY(out.log.empty());
-    QCOMPARE(calc.lineNumber, 1);
-    QCOMPARE(calc.shown.text2, std::string("5\r\n+\r\n"));
-    QCOMPARE(calc.shown.label2, std::string("加"));
-    QCOMPARE(calc.shown.text2Writes, 3ul);
 }
 
 void TestTapeDelete::deleteWithMissingSelection_data() {
@@ -134,8 +120,8 @@ void TestTapeDelete::deleteWithMissingSelection() {
     Recorder out;
 
     QFETCH(bool, cleared);
-    QCOMPARE(tapecalc::deleteTape(calc, out, data, selected, moment),
-             cleared ? DeleteOutcome::deleted : DeleteOutcome::failed);
+    QCOMPARE(deleteSelected(calc, out, data, selected),
+             cleared ? DeleteOutcome::nothingSelected : DeleteOutcome::failed);
     QCOMPARE(calc.lineNumber, cleared ? 0 : 1);
     QCOMPARE(calc.tapeEntries[0].empty(), cleared);
     QCOMPARE(QString::fromStdString(out.joined()), cleared ? "blocking: cue:归零.wav" : "");
@@ -149,7 +135,7 @@ void TestTapeDelete::saveAfterDeleteMakesNewFile() {
     Recorder out;
     press(calc, out, "5 加 3 =");
     QCOMPARE(saveTape(calc, data, moment, QString()), SaveOutcome::savedNew);
-    QCOMPARE(deleteSelected(calc, out, data, tapeFileName(moment)), DeleteOutcome::deleted);
+    QCOMPARE(deleteSelected(calc, out, data, tapeFileName(moment)), DeleteOutcome::trashed);
     QVERIFY(folderEntries(data).isEmpty());
 
     // Untied: the save makes a new file of the empty tape; the deleted name stays gone.
@@ -191,7 +177,7 @@ void TestTapeDelete::namesLegalOnTheSystem() {
     QCOMPARE(saveTape(calc, data, moment, "5\n+\n4\n+\n"), SaveOutcome::savedBack);
     QCOMPARE(fileNamesIn(data, isTapeFileName, QDir::Hidden), QStringList{name});
     Recorder out;
-    QCOMPARE(deleteSelected(calc, out, data, name), DeleteOutcome::deleted);
+    QCOMPARE(deleteSelected(calc, out, data, name), DeleteOutcome::trashed);
     QCOMPARE(fileNamesIn(data, isTapeFileName, QDir::Hidden), QStringList());
     checkTrashed(name, "5\r\n+\r\n4\r\n+\r\n");
     // Qt's own removal leaves a name that is not UTF-8.
@@ -333,22 +319,21 @@ void TestTapeDelete::whereADeletedTapeGoes() {
     calc.currentTapeFile = QDir(data).filePath("t.qtz").toStdString();
     Recorder out;
     int asked = 0;
-    RemoveForGood removeForGood;
+    ConfirmDeleteForGood confirm;
     if (answer >= 0)
-        removeForGood = [&] { return ++asked, answer == 1; };
+        confirm = [&] { return ++asked, answer == 1; };
     qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome));
     const QString working = QDir::currentPath();
     QDir::setCurrent(base);
-    const DeleteOutcome outcome =
-        tapecalc::deleteTape(calc, out, data, "t.qtz", moment, removeForGood);
+    const DeleteOutcome outcome = deleteSelected(calc, out, data, "t.qtz", confirm);
     QDir::setCurrent(working);
     qputenv("XDG_DATA_HOME", QFile::encodeName(home_.dataHome()));
     QFile::setPermissions(QDir(trash).filePath("files"),
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
     const bool trashed = where != "removed" && where != "kept";
-    QCOMPARE(int(outcome), int(trashed              ? DeleteOutcome::deleted
-                               : where == "removed" ? DeleteOutcome::removed
+    QCOMPARE(int(outcome), int(trashed              ? DeleteOutcome::trashed
+                               : where == "removed" ? DeleteOutcome::deletedForGood
                                                     : DeleteOutcome::declined));
     QCOMPARE(asked, trashed || answer < 0 ? 0 : 1);
     QCOMPARE(folderEntries(data), where == "kept" ? QStringList{"t.qtz"} : QStringList());

@@ -45,9 +45,6 @@ struct RecordingPlatform : Platform {
         log << "ask:" + name;
         return true;
     }
-    bool print(const QStringList &lines) override {
-        return printReportLines(reportLinesOf(lines)) == PrintOutcome::printed;
-    }
     void endProgram() override { log << "end"; }
     PrintOutcome printReportLines(const std::vector<ReportLine> &lines) override {
         if (printerFails)

@@ -148,30 +148,6 @@ std::vector<ReportLine> smallReport() {
     return reportLines(smallTape(), "2026-12-06 16:58:07");
 }
 
-// A platform written before printReportLines(): print() is its own, and printWithColumns()
-// too when `columns` is set. The window's report must still reach it.
-struct OlderPlatform : Platform {
-    bool columns = false;
-    QStringList text;
-    PrintLines pieces;
-    void playCue(const QString &) override {}
-    void playCueBlocking(const QString &) override {}
-    QDateTime now() const override { return QDateTime(QDate(2026, 12, 6), QTime(16, 58, 7)); }
-    void openUrl(const QUrl &) override {}
-    void showMessage(const QString &) override {}
-    bool print(const QStringList &lines) override {
-        text = lines;
-        return true;
-    }
-    PrintOutcome printWithColumns(const PrintedReport &report) override {
-        if (!columns)
-            return Platform::printWithColumns(report);
-        pieces = report.pieces;
-        return PrintOutcome::printed;
-    }
-    void endProgram() override {}
-};
-
 } // namespace
 
 class TestPrint : public QObject {
@@ -180,8 +156,6 @@ class TestPrint : public QObject {
   private Q_SLOTS:
     void cleanup();
     void reportIsSetInTheProgramFont();
-    void olderPlatformsGetTheReport_data();
-    void olderPlatformsGetTheReport();
     void printsReportToPdf();
     void longReportFillsSeveralPages();
     void withoutDefaultPrinterNothingIsPrinted();
@@ -215,39 +189,18 @@ void TestPrint::reportIsSetInTheProgramFont() {
         QVERIFY2(metrics.inFontUcs4(c), qPrintable(QString::number(c, 16)));
 }
 
-void TestPrint::olderPlatformsGetTheReport_data() {
-    QTest::addColumn<bool>("columns");
-    QTest::newRow("print() only") << false;
-    QTest::newRow("printWithColumns()") << true;
-}
-
-void TestPrint::olderPlatformsGetTheReport() {
-    QFETCH(bool, columns);
-    QTemporaryDir program;
-    QVERIFY(program.isValid());
-    OlderPlatform platform;
-    platform.columns = columns;
-    Form1 form(platform, program.path());
-    QTest::keyClicks(form.findChild<QLineEdit *>("Text1"), "123.45*6/4-0.5\r");
-    const std::vector<ReportLine> report = reportLines(form.calculator(), "2026/12/6 16:58:07");
-    QTest::mouseClick(form.findChild<QWidget *>("Label30"), Qt::LeftButton);
-    if (columns) {
-        QVERIFY(platform.text.isEmpty());
-        QVERIFY(reportLinesOf(platform.pieces) == report);
-    } else {
-        QCOMPARE(platform.text, printedReport(report).lines);
-        QCOMPARE(platform.text.size(), qsizetype(report.size()));
-    }
-}
-
 QString TestPrint::printAndFetch(const std::vector<ReportLine> &lines) {
     // Never paper: the job names the PDF queue, whatever the default printer is.
     const ScopedVariable queue("PRINTER", "TapePDF");
     if (QPrinterInfo::printerInfo("TapePDF").isNull())
         return "skip:no TapePDF queue; tools/start-cups.sh sets it up";
     const QSet<QString> before = existingPdfs();
-    if (printOnPaper(lines) != PrintOutcome::printed)
-        return "fail:printOnPaper reported a failed job";
+    std::optional<PrintResult> result;
+    printReportOffThread(lines, QString(), QString(),
+                         [&result](const PrintResult &decided) { result = decided; });
+    if (!QTest::qWaitFor([&result] { return result.has_value(); }, 2 * printDecidedWithinMs) ||
+        result->outcome != PrintOutcome::printed)
+        return "fail:the print reported a failed job";
     const QString pdf = waitForNewPdf(before);
     if (pdf.isEmpty())
         return "fail:no new PDF within a minute in " + pdfFolders().join(", ");
@@ -339,8 +292,7 @@ void TestPrint::withoutDefaultPrinterNothingIsPrinted() {
     if (output.contains("a default printer is known"))
         QSKIP(qPrintable("this platform's printers do not go through CUPS:\n" + output));
     QVERIFY2(child.exitCode() == 0, qPrintable(output));
-    // The window's way, the waited-for way and the older members of the platform alike.
-    QCOMPARE(output.trimmed(), QString("no printer: 1 1 false 1"));
+    QCOMPARE(output.trimmed(), QString("no printer: %1").arg(int(PrintOutcome::noPrinter)));
 }
 
 void TestPrint::withoutPrinterTheReportIsKeptAsPdf() {
@@ -616,7 +568,7 @@ void TestPrint::twoPrintsFollowTheirOwnJobs() {
 namespace {
 
 // The child of withoutDefaultPrinterNothingIsPrinted, with a CUPS client that finds no
-// scheduler: what the window's way, the waited-for way and the older members give.
+// scheduler: what the window's way gives.
 int childWithoutPrinter() {
     if (!QPrinterInfo::defaultPrinter().isNull()) {
         std::printf("a default printer is known without the CUPS scheduler\n");
@@ -627,9 +579,7 @@ int childWithoutPrinter() {
     platform.printReportThen(smallReport(), QString(), QString(),
                              [&result](const PrintResult &r) { result = r; });
     (void)QTest::qWaitFor([&result] { return result.has_value(); }, 20000);
-    std::printf("no printer: %d %d %s %d\n", result ? int(result->outcome) : -1,
-                int(printOnPaper(smallReport())), platform.print({"+ 5"}) ? "true" : "false",
-                int(platform.printWithColumns(printedReport(smallReport()))));
+    std::printf("no printer: %d\n", result ? int(result->outcome) : -1);
     return 0;
 }
 

@@ -70,6 +70,11 @@ void TestWindowFiles::deleteActsOnTheSelectedNameOnly() {
     const QDir data(form.dataFolder());
     const QString name = "20261206$16$58$07.qtz";
     QTest::keyClicks(text1, "5+3\r");
+    // With no file tied to the tape, 删除 does nothing at all: no cue, the displays stay.
+    const QStringList cues = platform.cues();
+    click(form, "Label31");
+    QCOMPARE(platform.cues(), cues);
+    QCOMPARE(shown(form, "Label1"), QString("8"));
     click(form, "Label32");
     QCOMPARE(list->count(), 1);
 
