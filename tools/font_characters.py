@@ -3,6 +3,9 @@
 in the given C++ sources (comments skipped), plus U+0020-U+007E (numbers, file names and
 anything typed), one "U+XXXX" a line, sorted. tools/make_font.sh makes the typeface of
 them; the build hands the same list to tst_font, which fails when the typeface lacks one.
+With --gb2312 instead of sources: GB2312 and U+FFFD, the characters of the typeface's
+second face (the Chinese of a tape or a file name, and what a lossy decode puts for bytes
+it cannot read).
 """
 import re
 import sys
@@ -40,6 +43,18 @@ if args[:1] == ["-o"]:  # the build's form: the list into a file
     out = open(args[1], "w", encoding="ascii")
     args = args[2:]
 chars = {chr(c) for c in range(0x20, 0x7F)}
+if args == ["--gb2312"]:
+    chars = {"\ufffd"}
+    # GB2312's two-byte codes, as GB2312 itself and as GBK (the tape reader's) decode them:
+    # the two differ at two marks (a middle dot, a dash) and GBK fills a few unused codes.
+    for lead in range(0xA1, 0xF8):
+        for trail in range(0xA1, 0xFF):
+            for codec in ("gb2312", "gbk"):
+                try:
+                    chars.add(bytes((lead, trail)).decode(codec))
+                except UnicodeDecodeError:
+                    pass
+    args = []
 for name in sorted(args):
     with open(name, encoding="utf-8") as f:
         chars |= literal_characters(f.read())

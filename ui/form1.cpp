@@ -154,6 +154,8 @@ void Form1::afterFirstFrame() {
         return;
     delete m_firstExpose;
     m_firstExpose = nullptr;
+    // Before a tape, a file name or a message can show Chinese the window's face lacks.
+    registerChineseFont();
     // The icon the window system shows for the window: seven pictures to decode.
     QIcon icon;
     for (const int size : {16, 22, 24, 32, 48, 64, 128})

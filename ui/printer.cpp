@@ -68,9 +68,11 @@ void endNowIfPrintsRun(int status) {
 }
 
 QFont reportFont() {
-    // The program's own face holds every character a report prints; the pieces stand on a
-    // grid of its digit width, so it need not be fixed-pitch.
+    // The program's own faces hold every character a report prints (the second a tape's
+    // Chinese); the pieces stand on a grid of its digit width, so it need not be
+    // fixed-pitch.
     registerProgramFont();
+    registerChineseFont();
     return programFont(12.0);
 }
 

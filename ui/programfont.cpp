@@ -2,19 +2,45 @@
 #include "ui/programfont.h"
 
 #include <QFontDatabase>
-#include <QStringList>
+#include <QResource>
 
 namespace tapecalc {
 
+namespace {
+
+bool registerFace(const QString &file, const QString &family) {
+    // Read in place from the program's image rather than copied: of a face's megabytes
+    // the window draws a few glyphs.
+    const QResource face(file);
+    const QByteArray data =
+        face.compressionAlgorithm() == QResource::NoCompression
+            ? QByteArray::fromRawData(reinterpret_cast<const char *>(face.data()), face.size())
+            : face.uncompressedData();
+    return QFontDatabase::applicationFontFamilies(QFontDatabase::addApplicationFontFromData(data))
+        .contains(family);
+}
+
+} // namespace
+
 void registerProgramFont() {
     static const bool registered = [] {
-        if (QFontDatabase::applicationFontFamilies(
-                QFontDatabase::addApplicationFont(programFontFile))
-                .contains(programFontFamily))
+        if (registerFace(programFontFile, programFontFamily))
             return true;
         // Without it (a broken build) the nearest face of the system stands in.
         QFont::insertSubstitution(programFontFamily, QStringLiteral("Noto Serif CJK SC"));
         return false;
+    }();
+    Q_UNUSED(registered);
+}
+
+void registerChineseFont() {
+    static const bool registered = [] {
+        // Registering empties the font caches, so the next text takes the stand-in up.
+        // Without it the system's fonts stand in, as they do for what it lacks.
+        if (!registerFace(chineseFontFile, chineseFontFamily))
+            return false;
+        QFont::insertSubstitution(programFontFamily, chineseFontFamily);
+        return true;
     }();
     Q_UNUSED(registered);
 }

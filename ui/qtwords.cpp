@@ -1,4 +1,4 @@
-// Qt's translations, and the few of Qt's words the window can show, in Chinese.
+// Qt's translation into Simplified Chinese, or the few of Qt's words the window can show.
 #include "ui/qtwords.h"
 
 #include <QCoreApplication>
@@ -65,15 +65,18 @@ class ChineseWords : public QTranslator {
 } // namespace
 
 QTranslator *installQtWords(const QLocale &locale) {
+    // Any other language's words (Traditional Chinese, Japanese, Korean …) would lose the
+    // characters the program's typeface lacks where the system has no font for them.
+    if (locale.language() != QLocale::Chinese || locale.script() != QLocale::SimplifiedHanScript)
+        return nullptr;
     QCoreApplication *app = QCoreApplication::instance();
-    if (locale.language() != QLocale::English && locale.language() != QLocale::C) {
-        auto *qt = new QTranslator(app);
-        if (qt->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
-                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
-            QCoreApplication::installTranslator(qt))
-            return qt;
-        delete qt;
-    }
+    auto *qt = new QTranslator(app);
+    // Qt's one Simplified translation, for Singapore as for China.
+    if (qt->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                 QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
+        QCoreApplication::installTranslator(qt))
+        return qt;
+    delete qt;
     auto *chinese = new ChineseWords(app);
     QCoreApplication::installTranslator(chinese);
     return chinese;

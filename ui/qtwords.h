@@ -1,6 +1,6 @@
 // Qt's own words (the message box's button, the text boxes' and scroll bars' menus) in
-// the user's language, and in Chinese where Qt has none for it: the rest of the
-// window is Chinese.
+// Simplified Chinese, like the rest of the window, for a user whose language it is; Qt's
+// English for every other.
 #pragma once
 
 #include <QLocale>
@@ -9,10 +9,10 @@ class QTranslator;
 
 namespace tapecalc {
 
-// Installs into the running application Qt's translation for `locale` from Qt's
-// translations folder (qtbase_zh_CN.qm …), or the built-in Chinese words when the
-// locale is English (Qt's own) or Qt has no translation for it. The translator
-// returned belongs to the application.
+// Installs into the running application, for a Simplified Chinese `locale` (China,
+// Singapore …), Qt's translation from Qt's translations folder (qtbase_zh_CN.qm) or, where
+// that is missing, the built-in Chinese words; for any other, nothing, so Qt's English
+// stays. The translator returned (none: null) belongs to the application.
 QTranslator *installQtWords(const QLocale &locale);
 
 } // namespace tapecalc
