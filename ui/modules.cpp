@@ -1,6 +1,8 @@
-// Loading the program's modules: each by its full path in the one folder the program's
-// layout gives, checked before the system maps it, never through the system's search
-// (where another program's file of that name could be found first).
+// Loading the program's modules: each by its path in the one folder the program's layout
+// gives, from files no one but the administrator and the program's owner can change,
+// checked before the system maps them, never through the system's search (where another
+// program's file of that name could be found first). The system's part is in
+// modulefile.h; here the layout, the words for a refusal, and each module loaded once.
 #include "ui/modules.h"
 
 #include "core/moduleentry.h"
@@ -9,9 +11,41 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QLibrary>
+#include <QMutex>
+
+#include <map>
 
 namespace tapecalc {
+
+namespace {
+
+// What the system's part found, said once on the standard error.
+void sayWhy(const QString &file, const ModuleLoad &load) {
+    const QByteArray path = QDir::toNativeSeparators(file).toLocal8Bit();
+    const char *why = load.why.c_str();
+    switch (load.fault) {
+    case ModuleFault::none:
+    case ModuleFault::missing:
+        break;
+    case ModuleFault::notRegular:
+        qWarning("%s is not a regular file (%s): not loaded", path.constData(), why);
+        break;
+    case ModuleFault::notOurs:
+        qWarning("%s could be changed by another user (%s): not loaded", path.constData(), why);
+        break;
+    case ModuleFault::damaged:
+        qWarning("%s is damaged or not for this system (%s): not loaded", path.constData(), why);
+        break;
+    case ModuleFault::otherBuild:
+        qWarning("%s is of another build of the program: not used", path.constData());
+        break;
+    case ModuleFault::notLoadable:
+        qWarning("%s could not be loaded (%s)", path.constData(), why);
+        break;
+    }
+}
+
+} // namespace
 
 QString moduleFolder(const QString &programFolder) {
     const QDir program(QDir(programFolder).absolutePath());
@@ -20,7 +54,8 @@ QString moduleFolder(const QString &programFolder) {
     };
     // bin/ as the install makes it, with the installed data beside it and none beside the
     // program: a copy of a program folder (which has its cues) is never taken for one,
-    // wherever it is put.
+    // wherever it is put. (Whoever made share/tapecalc/ beside a copy's bin/, the modules
+    // are then taken only from folders that its owner alone could have written.)
     const bool installed = program.dirName() == QStringLiteral(TAPECALC_PROGRAM_FOLDER) &&
                            !isDir(QStringLiteral("shengyin")) &&
                            isDir(QStringLiteral(TAPECALC_SHARED_FROM_PROGRAM));
@@ -30,24 +65,32 @@ QString moduleFolder(const QString &programFolder) {
 }
 
 QFunctionPointer moduleEntry(const QString &module) {
-    // The file name as the build makes it: tapecalc-print.so, tapecalc-print.dll …
-    const QString file = QDir(moduleFolder(QCoreApplication::applicationDirPath()))
-                             .filePath(module + QStringLiteral(TAPECALC_MODULE_SUFFIX));
-    if (!QFileInfo::exists(file))
-        return nullptr;
-    if (!wholeModuleFile(file)) {
-        qWarning("%s is damaged or not for this system: not loaded", qPrintable(file));
-        return nullptr;
+    // Once each, whichever thread asks first (the print thread, the window's).
+    static QMutex mutex;
+    static std::map<QString, QFunctionPointer> loaded;
+    const QMutexLocker lock(&mutex);
+    if (const auto found = loaded.find(module); found != loaded.end())
+        return found->second;
+
+    // The folders checked run from the program's folder, or from the installation's prefix
+    // that holds both bin/ and the module folder, down to the file.
+    const QString program = QDir::cleanPath(QCoreApplication::applicationDirPath());
+    const QString folder = moduleFolder(program);
+    QString root = program;
+    while (folder != root && !folder.startsWith(root.endsWith(u'/') ? root : root + u'/')) {
+        const QString up = QFileInfo(root).path();
+        if (up == root)
+            break;
+        root = up;
     }
-    // A library stays loaded for the life of the program (QLibrary unloads nothing unless
-    // asked), so a second call finds it loaded. One of another build stays too, unused:
-    // loading it set up the libraries it brought, and unloading them again crashed the
-    // program a moment later under wine, in code no longer there.
-    QLibrary library(file);
-    const QFunctionPointer entry = library.resolve(moduleEntrySymbol);
-    if (!entry)
-        qWarning("%s is not of this build of the program: not used", qPrintable(file));
-    return entry;
+    // The file name as the build makes it: tapecalc-print.so, tapecalc-print.dll …
+    const QString file = QDir(folder).filePath(module + QStringLiteral(TAPECALC_MODULE_SUFFIX));
+    const ModuleLoad load = loadModuleFile(
+        QFileInfo(QCoreApplication::applicationFilePath()).filesystemFilePath(),
+        QDir(root).filesystemPath(), QDir(root).relativeFilePath(file).toStdU16String(),
+        moduleEntrySymbol);
+    sayWhy(file, load);
+    return loaded[module] = load.entry;
 }
 
 } // namespace tapecalc

@@ -20,14 +20,16 @@ namespace tapecalc {
 // names.
 QString moduleFolder(const QString &programFolder);
 
-// The entry of this build in the module file `module` of the program's module folder.
-// Null when the file is missing, damaged (shorter than its own headers say, of another
-// system or architecture: checked before the system maps it) or holds no entry of this
-// build (another version or build of the program); a refused file is named on stderr.
+// The entry of this build in the module file `module` of the program's module folder,
+// loaded at the first call. Null when the file is missing, not a regular file, could be
+// changed by someone other than the administrator and the program's owner (it or a folder
+// on the way to it), is damaged or not for this system (checked before the system maps
+// it), or holds no entry of this build (another version or build of the program); a
+// refused file is named on stderr, once, with the reason.
 QFunctionPointer moduleEntry(const QString &module);
 
-// A new object of the module that holds `Interface`, loaded at the first call; null
-// without one: the caller goes on without it.
+// A new object of the module that holds `Interface`; null without one: the caller goes on
+// without it.
 template <class Interface> std::unique_ptr<Interface> loadModule() {
     using Entry = Interface *(*)();
     const auto entry = reinterpret_cast<Entry>(moduleEntry(QString::fromLatin1(Interface::module)));

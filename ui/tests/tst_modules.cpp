@@ -1,8 +1,9 @@
 // What the first window does not need is loaded when first used: the print module (Qt
 // Print Support, the print system's library) at the first print, the sound module
 // (PulseAudio's library) when the sound is warmed up. A module missing, damaged, of
-// another build or planted above a copy is never fatal and never run: the window says
-// the print failed and is silent. This suite links neither module, so its own process
+// another build, not a regular file, planted above a copy or open to another user's
+// changes is never fatal and never run: the window says the print failed and is silent,
+// and the standard error says why. This suite links neither module, so its own process
 // shows what the window loads; its children are copies of it, run alone.
 #include "audio/cueoutput.h"
 #include "core/moduleentry.h"
@@ -10,6 +11,7 @@
 #include "ui/form1.h"
 #include "ui/modules.h"
 #include "ui/realplatform.h"
+#include "testsupport/nobody.h"
 #include "ui/tests/startwindow.h"
 
 #include <QApplication>
@@ -27,6 +29,13 @@
 
 #include <cmath>
 #include <cstdio>
+#ifdef Q_OF_ELF
+#include <link.h>
+#endif
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 using namespace tapecalc;
 
@@ -98,7 +107,8 @@ int child() {
     return 0;
 }
 
-// Runs a copy of this suite in `folder` as the child, from `workingFolder`; its output.
+// Runs a copy of this suite in `folder` as the child, from `workingFolder`; its output and
+// its standard error.
 QString runChild(const QString &folder, const QString &workingFolder,
                  const QProcessEnvironment &extra = {}) {
     const QString copy =
@@ -113,6 +123,7 @@ QString runChild(const QString &folder, const QString &workingFolder,
     for (const QString &key : extra.keys())
         env.insert(key, extra.value(key));
     process.setProcessEnvironment(env);
+    process.setProcessChannelMode(QProcess::MergedChannels);
     process.setWorkingDirectory(workingFolder);
     process.start(copy, {});
     if (!process.waitForFinished(60000))
@@ -120,10 +131,10 @@ QString runChild(const QString &folder, const QString &workingFolder,
     // (Windows ends the child's lines with CR LF.)
     const QString output = QString::fromUtf8(process.readAllStandardOutput()).remove(u'\r');
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        return QStringLiteral("the child died (status %1, code %2): %3\n%4")
+        return QStringLiteral("the child died (status %1, code %2): %3")
             .arg(process.exitStatus())
             .arg(process.exitCode())
-            .arg(output, QString::fromUtf8(process.readAllStandardError()));
+            .arg(output);
     return output;
 }
 
@@ -137,6 +148,24 @@ void verifyWithoutModules(const QString &output) {
     QVERIFY2(output.contains("cue lasted its length:yes"), qPrintable(output));
 }
 
+// A child with both modules: its print finds no printer and keeps the report as a PDF.
+void verifyWithModules(const QString &output) {
+    QVERIFY2(output.contains("message:没有找到打印机，已存为 PDF："), qPrintable(output));
+    QVERIFY2(!output.contains("not loaded"), qPrintable(output));
+}
+
+#ifdef Q_OF_ELF
+// The program header of `type` in an ELF file's bytes, the last of them.
+ElfW(Phdr) *programHeader(QByteArray &bytes, ElfW(Word) type) {
+    const auto *header = reinterpret_cast<const ElfW(Ehdr) *>(bytes.constData());
+    auto *table = reinterpret_cast<ElfW(Phdr) *>(bytes.data() + header->e_phoff);
+    ElfW(Phdr) *found = nullptr;
+    for (int i = 0; i < header->e_phnum; ++i)
+        found = table[i].p_type == type ? table + i : found;
+    return found;
+}
+#endif
+
 } // namespace
 
 class TestModules : public QObject {
@@ -148,6 +177,8 @@ class TestModules : public QObject {
     void aDamagedModuleIsRefused_data();
     void aDamagedModuleIsRefused();
     void aModuleAboveACopyNeverRuns();
+    void onlyItsOwnersModulesRun_data();
+    void onlyItsOwnersModulesRun();
 };
 
 void TestModules::loadedWhenFirstUsed() {
@@ -193,18 +224,27 @@ void TestModules::withoutModulesTheWindowSaysSo() {
 void TestModules::aDamagedModuleIsRefused_data() {
     QTest::addColumn<int>("cutAt"); // -1: whole
     QTest::addColumn<QByteArray>("overwrite");
-    QTest::newRow("empty") << 0 << QByteArray();
-    QTest::newRow("cut in its header") << 40 << QByteArray();
-    QTest::newRow("cut at 8,000 bytes") << 8000 << QByteArray();
-    QTest::newRow("one byte short") << -2 << QByteArray();
-    QTest::newRow("random bytes") << -1 << QByteArray("random");
-    QTest::newRow("another architecture") << -1 << QByteArray("machine");
-    QTest::newRow("another build") << -1 << QByteArray("build");
+    QTest::addColumn<QString>("cause"); // as the standard error says it
+    const QString damaged = "is damaged or not for this system";
+    QTest::newRow("empty") << 0 << QByteArray() << damaged;
+    QTest::newRow("cut in its header") << 40 << QByteArray() << damaged;
+    QTest::newRow("cut at 8,000 bytes") << 8000 << QByteArray() << damaged;
+    QTest::newRow("one byte short") << -2 << QByteArray() << damaged;
+    QTest::newRow("random bytes") << -1 << QByteArray("random") << damaged;
+    QTest::newRow("another architecture") << -1 << QByteArray("machine") << damaged;
+    QTest::newRow("another build") << -1 << QByteArray("build") << "is of another build";
+    // Valid headers around what the system's loader would crash on (ELF files).
+    QTest::newRow("a dynamic segment far outside") << -1 << QByteArray("dynamic") << damaged;
+    QTest::newRow("a dynamic table pointing past the file") << -1 << QByteArray("strings") << damaged;
+    QTest::newRow("a segment of impossible size") << -1 << QByteArray("memory") << damaged;
+    // The open of a FIFO waits for a writer for ever; the child's 60 s bound catches that.
+    QTest::newRow("a FIFO") << -1 << QByteArray("fifo") << "is not a regular file";
 }
 
 void TestModules::aDamagedModuleIsRefused() {
     QFETCH(int, cutAt);
     QFETCH(QByteArray, overwrite);
+    QFETCH(QString, cause);
     QTemporaryDir copy;
     const QDir built(QCoreApplication::applicationDirPath());
     for (const QString &name : {printFile, soundFile}) {
@@ -232,11 +272,36 @@ void TestModules::aDamagedModuleIsRefused() {
             QVERIFY(found > 0);
             char &last = bytes[found + qsizetype(sizeof moduleEntrySymbol) - 2];
             last = last == '0' ? '1' : '0';
+        } else if (overwrite == "fifo") {
+#ifndef Q_OS_UNIX
+            QSKIP("a FIFO in a folder is a POSIX file");
+#else
+            QCOMPARE(::mkfifo(QFile::encodeName(copy.filePath(name)).constData(), 0644), 0);
+            continue;
+#endif
+        } else if (!overwrite.isEmpty() && cutAt == -1) {
+#ifndef Q_OF_ELF
+            QSKIP("an ELF file's segments");
+#else
+            constexpr ElfW(Addr) far = 0x7ff000000000; // the hostile audit's address
+            if (overwrite == "dynamic")
+                programHeader(bytes, PT_DYNAMIC)->p_vaddr = far;
+            else if (overwrite == "memory")
+                programHeader(bytes, PT_LOAD)->p_memsz = far;
+            for (auto *entry = reinterpret_cast<ElfW(Dyn) *>(
+                     bytes.data() + programHeader(bytes, PT_DYNAMIC)->p_offset);
+                 overwrite == "strings" && entry->d_tag != DT_NULL; ++entry)
+                if (entry->d_tag == DT_STRTAB)
+                    entry->d_un.d_ptr = ElfW(Addr)(bytes.size()) * 4;
+#endif
         }
         QFile damaged(copy.filePath(name));
         QVERIFY(damaged.open(QIODevice::WriteOnly) && damaged.write(bytes) == bytes.size());
+        QVERIFY(damaged.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
     }
-    verifyWithoutModules(runChild(copy.path(), copy.path()));
+    const QString output = runChild(copy.path(), copy.path());
+    verifyWithoutModules(output);
+    QVERIFY2(output.contains(cause), qPrintable(output));
 }
 
 // A copy of the program folder (it has its cues) in a folder every user can write: modules
@@ -259,6 +324,72 @@ void TestModules::aModuleAboveACopyNeverRuns() {
     env.insert("TAPECALC_PLANTED_MARK", mark);
     verifyWithoutModules(runChild(above.filePath("bin"), above.path(), env));
     QVERIFY2(!QFile::exists(mark), "a planted module ran");
+#endif
+}
+
+// Modules beside a copy of the suite, or installed around it, run only where no one but the
+// administrator and the copy's owner could have changed them or a folder on the way down to
+// them from the copy's folder (or the installation's prefix); in place of the others the
+// planted module never runs. As the administrator, then again as nobody.
+void TestModules::onlyItsOwnersModulesRun_data() {
+    QTest::addColumn<bool>("installed");
+    QTest::addColumn<QString>("change"); // none: loaded
+    QTest::newRow("a copy as built") << false << "";
+    QTest::newRow("a copy, its modules writable by their group") << false << "module 664";
+    QTest::newRow("a copy in a folder every user can write") << false << "folder 1777";
+    QTest::newRow("a copy, its modules another user's") << false << "module theirs";
+    QTest::newRow("installed") << true << "";
+    QTest::newRow("installed, a folder on the way a link") << true << "link";
+    // The hostile audit's: the rest made by another user (where one can be made so).
+    QTest::newRow("installed in a folder every user can write") << true << "prefix 1777";
+}
+
+void TestModules::onlyItsOwnersModulesRun() {
+#if !defined(Q_OS_UNIX) || !defined(TAPECALC_PLANTED_MODULE)
+    QSKIP("Windows loads a program's DLLs from its folder whoever wrote them (modulefile_win.cpp)");
+#else
+    QFETCH(bool, installed);
+    QFETCH(QString, change);
+    if (change.endsWith("theirs") && !asAdministrator())
+        QSKIP("only the administrator gives a file to another user");
+    QTemporaryDir top;
+    QDir prefix(top.path());
+    const QString bin = prefix.filePath(installed ? "bin" : "copy");
+    const QString modules = installed ? prefix.filePath("lib/tapecalc/modules") : bin;
+    const auto set = [](const QString &path, mode_t mode, bool theirs = false) {
+        const QByteArray name = QFile::encodeName(path);
+        return ::chmod(name, mode) == 0 && (!theirs || ::chown(name, 65534, 65534) == 0);
+    };
+    QVERIFY(prefix.mkpath(bin) && prefix.mkpath("lib/tapecalc/modules") &&
+            prefix.mkpath("share/tapecalc"));
+    for (const QString &folder : {bin, modules, prefix.filePath("lib/tapecalc"),
+                                  prefix.filePath("lib"), prefix.filePath("share/tapecalc")})
+        QVERIFY(set(folder, 0755, change == "prefix 1777" && asAdministrator() && folder != bin));
+    for (const QString &name : {printFile, soundFile}) {
+        const QString file = QDir(modules).filePath(name);
+        QVERIFY(QFile::copy(change.isEmpty() ? QDir(QCoreApplication::applicationDirPath()).filePath(name)
+                                             : TAPECALC_PLANTED_MODULE,
+                            file));
+        QVERIFY(set(file, change == "module 664" ? 0664 : 0644, change.endsWith("theirs")));
+    }
+    if (change == "link")
+        QVERIFY(prefix.rename("lib/tapecalc", "elsewhere") &&
+                QFile::link(prefix.filePath("elsewhere"), prefix.filePath("lib/tapecalc")));
+    QVERIFY(set(change == "folder 1777" ? bin : top.path(), change.endsWith("1777") ? 01777 : 0700));
+
+    const QString mark = prefix.filePath("planted-module-ran");
+    QProcessEnvironment env;
+    env.insert("TAPECALC_PLANTED_MARK", mark);
+    const QString output = runChild(bin, top.path(), env);
+    if (change.isEmpty()) {
+        verifyWithModules(output);
+    } else {
+        verifyWithoutModules(output);
+        QVERIFY2(output.contains("could be changed by another user"), qPrintable(output));
+        QVERIFY2(!QFile::exists(mark), "a planted module ran");
+    }
+    if (asAdministrator())
+        runAsNobody(QStringLiteral("onlyItsOwnersModulesRun:") + QTest::currentDataTag());
 #endif
 }
 
