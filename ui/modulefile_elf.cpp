@@ -613,7 +613,8 @@ const char *Module::relocations() {
                                                 tag(kind.relativeCount)))
                 return f;
     }
-    if (has(DT_PLTREL)) {
+    // Without its kind the loader passes over the PLT's table, leaving its words unrelocated.
+    if (has(DT_PLTREL) || has(DT_JMPREL)) {
         const std::uint64_t kind = tag(DT_PLTREL);
         if (!((kind == DT_RELA && machine.rela) || (kind == DT_REL && machine.rel)) ||
             !has(DT_JMPREL) || !has(DT_PLTRELSZ))

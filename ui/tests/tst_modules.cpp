@@ -9,6 +9,7 @@
 #include "core/moduleentry.h"
 #include "print/printmodule.h"
 #include "ui/form1.h"
+#include "ui/modulefile.h"
 #include "ui/modules.h"
 #include "ui/realplatform.h"
 #include "testsupport/nobody.h"
@@ -27,7 +28,9 @@
 #include <QTest>
 #include <QtEndian>
 
+#include <array>
 #include <cmath>
+#include <cstring>
 #include <cstdio>
 #ifdef Q_OF_ELF
 #include <link.h>
@@ -155,13 +158,13 @@ void verifyWithModules(const QString &output) {
 }
 
 #ifdef Q_OF_ELF
-// The program header of `type` in an ELF file's bytes, the last of them.
-ElfW(Phdr) *programHeader(QByteArray &bytes, ElfW(Word) type) {
+// The program header of `type` in an ELF file's bytes, the last of them (or the first).
+ElfW(Phdr) *programHeader(QByteArray &bytes, ElfW(Word) type, bool first = false) {
     const auto *header = reinterpret_cast<const ElfW(Ehdr) *>(bytes.constData());
     auto *table = reinterpret_cast<ElfW(Phdr) *>(bytes.data() + header->e_phoff);
     ElfW(Phdr) *found = nullptr;
     for (int i = 0; i < header->e_phnum; ++i)
-        found = table[i].p_type == type ? table + i : found;
+        found = table[i].p_type == type && !(first && found) ? table + i : found;
     return found;
 }
 #endif
@@ -177,6 +180,7 @@ class TestModules : public QObject {
     void aDamagedModuleIsRefused_data();
     void aDamagedModuleIsRefused();
     void aModuleAboveACopyNeverRuns();
+    void whatPassesTheCheckTheLoaderSurvives();
     void onlyItsOwnersModulesRun_data();
     void onlyItsOwnersModulesRun();
 };
@@ -324,6 +328,78 @@ void TestModules::aModuleAboveACopyNeverRuns() {
     env.insert("TAPECALC_PLANTED_MARK", mark);
     verifyWithoutModules(runChild(above.filePath("bin"), above.path(), env));
     QVERIFY2(!QFile::exists(mark), "a planted module ran");
+#endif
+}
+
+// The check against the system's own loader: the parts of each module that the loader
+// reads (its headers and first segment, which hold the tables, and its dynamic table)
+// changed at random; every change the check lets through is mapped, linked and relocated
+// by the loader, as `ldd -r` has it do without running the module's code, without dying
+// or hanging. (Changed code, or an address moved to another place of code, is the
+// module's own code and would only show when it runs.)
+void TestModules::whatPassesTheCheckTheLoaderSurvives() {
+#if !defined(Q_OS_LINUX) || !defined(Q_OF_ELF)
+    QSKIP("the loader's trace mode is glibc's");
+#else
+    QFile self(QCoreApplication::applicationFilePath());
+    QVERIFY(self.open(QIODevice::ReadOnly));
+    QByteArray program = self.readAll();
+    const QString loader = QString::fromLocal8Bit(
+        program.constData() + programHeader(program, PT_INTERP)->p_offset);
+    QTemporaryDir folder;
+    const QString mutant = folder.filePath("mutant.so");
+    QRandomGenerator random(36);
+    int loaded = 0;
+    for (const QString &name : {printFile, soundFile}) {
+        QFile file(QDir(QCoreApplication::applicationDirPath()).filePath(name));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QByteArray original = file.readAll();
+        const auto *header = reinterpret_cast<const ElfW(Ehdr) *>(original.constData());
+        const qsizetype headers = header->e_phoff + header->e_phnum * qsizetype(sizeof(ElfW(Phdr)));
+        const auto first = qsizetype(programHeader(original, PT_LOAD, true)->p_filesz);
+        const ElfW(Phdr) dynamic = *programHeader(original, PT_DYNAMIC);
+        for (int i = 0; i < 300; ++i) {
+            // One or two words of the program headers, the dynamic table or the first segment
+            // set to a value near a limit, or one off.
+            QByteArray bytes = original;
+            for (int n = 1 + random.bounded(2); n > 0; --n) {
+                const int part = random.bounded(3);
+                const qsizetype at = (part == 0   ? random.bounded(headers)
+                                      : part == 1 ? qsizetype(dynamic.p_offset) +
+                                                        random.bounded(qsizetype(dynamic.p_filesz))
+                                                  : random.bounded(first)) &
+                                     ~qsizetype(7);
+                quint64 word;
+                std::memcpy(&word, bytes.constData() + at, 8);
+                const auto size = quint64(bytes.size());
+                word = std::array<quint64, 8>{0, 1, ~0ull, 0x7ff000000000, size, size * 4,
+                                              word ^ (1ull << random.bounded(64)),
+                                              word + 8}[random.bounded(8)];
+                std::memcpy(bytes.data() + at, &word, 8);
+            }
+            const auto *data = reinterpret_cast<const unsigned char *>(bytes.constData());
+            if (checkModuleFormat(data, size_t(bytes.size()), moduleEntrySymbol).fault !=
+                ModuleFault::none)
+                continue;
+            QFile out(mutant);
+            QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                    out.write(bytes) == bytes.size());
+            out.close();
+            QProcess trace;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            for (const char *variable : {"LD_TRACE_LOADED_OBJECTS", "LD_WARN", "LD_BIND_NOW"})
+                env.insert(variable, "1");
+            trace.setProcessEnvironment(env);
+            trace.setProcessChannelMode(QProcess::MergedChannels);
+            trace.start(loader, {mutant});
+            QVERIFY2(trace.waitForFinished(10000), "the loader hung");
+            const QByteArray said = trace.readAll();
+            QVERIFY2(trace.exitStatus() == QProcess::NormalExit && !said.contains("Inconsistency"),
+                     qPrintable(QString("%1, change %2: %3").arg(name).arg(i).arg(said)));
+            ++loaded;
+        }
+    }
+    QVERIFY2(loaded > 100, "too few changes got through to say much");
 #endif
 }
 
