@@ -51,17 +51,17 @@ struct Relocations {
 };
 constexpr std::uint32_t none = ~std::uint32_t{0};
 #if defined(__x86_64__)
-constexpr Relocations machine{false, true, R_X86_64_RELATIVE, R_X86_64_COPY, R_X86_64_IRELATIVE,
-                              R_X86_64_TLSDESC};
+constexpr Relocations machine{
+    false, true, R_X86_64_RELATIVE, R_X86_64_COPY, R_X86_64_IRELATIVE, R_X86_64_TLSDESC};
 #elif defined(__aarch64__)
-constexpr Relocations machine{false, true, R_AARCH64_RELATIVE, R_AARCH64_COPY, R_AARCH64_IRELATIVE,
-                              R_AARCH64_TLSDESC};
+constexpr Relocations machine{
+    false, true, R_AARCH64_RELATIVE, R_AARCH64_COPY, R_AARCH64_IRELATIVE, R_AARCH64_TLSDESC};
 #elif defined(__i386__)
-constexpr Relocations machine{true, true, R_386_RELATIVE, R_386_COPY, R_386_IRELATIVE,
+constexpr Relocations machine{true,          true, R_386_RELATIVE, R_386_COPY, R_386_IRELATIVE,
                               R_386_TLS_DESC};
 #elif defined(__arm__)
-constexpr Relocations machine{true, false, R_ARM_RELATIVE, R_ARM_COPY, R_ARM_IRELATIVE,
-                              R_ARM_TLS_DESC};
+constexpr Relocations machine{true,       false,           R_ARM_RELATIVE,
+                              R_ARM_COPY, R_ARM_IRELATIVE, R_ARM_TLS_DESC};
 #elif defined(__riscv)
 constexpr Relocations machine{false, true, R_RISCV_RELATIVE, R_RISCV_COPY, R_RISCV_IRELATIVE, none};
 #elif defined(__powerpc64__)
@@ -209,9 +209,8 @@ const char *Module::segments() {
         if ((s.p_flags & PF_X) != 0 && s.p_filesz != s.p_memsz)
             return "a segment's sizes are impossible";
         // In order in memory and in the file, each part of the file loaded once.
-        if (!m_loads.empty() &&
-            (s.p_vaddr < m_loads.back().address + m_loads.back().memorySize ||
-             s.p_offset < m_loads.back().offset + m_loads.back().fileSize))
+        if (!m_loads.empty() && (s.p_vaddr < m_loads.back().address + m_loads.back().memorySize ||
+                                 s.p_offset < m_loads.back().offset + m_loads.back().fileSize))
             return "its segments overlap or are out of order";
         m_loads.push_back({s.p_vaddr, s.p_offset, s.p_filesz, s.p_memsz, s.p_flags});
     }
@@ -272,7 +271,8 @@ const char *Module::notes(const Segment &segment) const {
     std::uint64_t at = 0;
     while (at + sizeof(Elf64_Nhdr) < segment.p_memsz) {
         const auto note = read<Elf64_Nhdr>(segment.p_vaddr + at);
-        const std::uint64_t description = (at + sizeof *note + note->n_namesz + align - 1) & ~(align - 1);
+        const std::uint64_t description =
+            (at + sizeof *note + note->n_namesz + align - 1) & ~(align - 1);
         if (!within(description, note->n_descsz, segment.p_memsz))
             return "a note runs past its segment";
         at = (description + note->n_descsz + align - 1) & ~(align - 1);
@@ -380,8 +380,8 @@ const char *Module::hashTable() {
         if (!buckets || !chains || *buckets == 0)
             return fault;
         const unsigned char *bucket = fileBacked(at + 8, std::uint64_t{*buckets} * 4);
-        const unsigned char *chain = fileBacked(at + 8 + std::uint64_t{*buckets} * 4,
-                                                std::uint64_t{*chains} * 4);
+        const unsigned char *chain =
+            fileBacked(at + 8 + std::uint64_t{*buckets} * 4, std::uint64_t{*chains} * 4);
         if (!bucket || !chain)
             return fault;
         // Each symbol on at most one chain, so no chain loops.
@@ -407,9 +407,9 @@ bool Module::isEntry(std::uint64_t index, const char *entry) const {
     std::memcpy(&symbol, fileBacked(tag(DT_SYMTAB) + index * sizeof symbol, sizeof symbol),
                 sizeof symbol);
     const unsigned bind = symbol.st_info >> 4;
-    return std::strcmp(m_strings + symbol.st_name, entry) == 0 &&
-           symbol.st_shndx != SHN_UNDEF && (symbol.st_info & 0xf) == STT_FUNC &&
-           (bind == STB_GLOBAL || bind == STB_WEAK) && symbol.st_value != 0;
+    return std::strcmp(m_strings + symbol.st_name, entry) == 0 && symbol.st_shndx != SHN_UNDEF &&
+           (symbol.st_info & 0xf) == STT_FUNC && (bind == STB_GLOBAL || bind == STB_WEAK) &&
+           symbol.st_value != 0;
 }
 
 // One symbol as the loader reads it, to look it up or to relocate with it: in the file,
@@ -508,7 +508,8 @@ const char *Module::versions() {
     if (has(DT_VERDEF)) {
         for (std::uint64_t at = tag(DT_VERDEF);;) {
             const auto definition = read<Elf64_Verdef>(at);
-            const auto aux = definition ? read<Elf64_Verdaux>(at + definition->vd_aux) : std::nullopt;
+            const auto aux =
+                definition ? read<Elf64_Verdaux>(at + definition->vd_aux) : std::nullopt;
             if (!definition || !aux || at % 4 != 0 || definition->vd_version != 1 ||
                 !string(aux->vda_name))
                 return "the versions it defines are damaged or lie outside its segments";
@@ -539,7 +540,8 @@ const char *Module::relocationTable(std::uint64_t at, std::uint64_t size, bool r
         const std::uint32_t type = relocationType(entry.r_info);
         const std::uint64_t where = entry.r_offset;
         // REL keeps the addend in the word it relocates.
-        const std::uint64_t addend = rela ? static_cast<std::uint64_t>(entry.r_addend) : wordAt(where);
+        const std::uint64_t addend =
+            rela ? static_cast<std::uint64_t>(entry.r_addend) : wordAt(where);
         if ((i < relative && machine.relative != none && type != machine.relative) ||
             (type == machine.copy && type != none))
             return fault;
@@ -601,9 +603,9 @@ const char *Module::relocations() {
         std::uint64_t entryBytes;
         bool rela;
     };
-    for (const Kind &kind : {Kind{machine.rel, DT_REL, DT_RELSZ, DT_RELENT, DT_RELCOUNT, sizeof(Rel), false},
-                             Kind{machine.rela, DT_RELA, DT_RELASZ, DT_RELAENT, DT_RELACOUNT,
-                                  sizeof(Rela), true}}) {
+    for (const Kind &kind :
+         {Kind{machine.rel, DT_REL, DT_RELSZ, DT_RELENT, DT_RELCOUNT, sizeof(Rel), false},
+          Kind{machine.rela, DT_RELA, DT_RELASZ, DT_RELAENT, DT_RELACOUNT, sizeof(Rela), true}}) {
         if (!kind.used || !has(kind.table))
             continue;
         if (tag(kind.entrySize) != kind.entryBytes || (tag(kind.table) != 0 && !has(kind.size)))
@@ -635,8 +637,8 @@ const char *Module::constructors() const {
     for (const auto single : {DT_INIT, DT_FINI})
         if (has(single) && !code(tag(single)))
             return fault;
-    for (const auto &[array, size] : {std::pair{DT_INIT_ARRAY, DT_INIT_ARRAYSZ},
-                                     std::pair{DT_FINI_ARRAY, DT_FINI_ARRAYSZ}}) {
+    for (const auto &[array, size] :
+         {std::pair{DT_INIT_ARRAY, DT_INIT_ARRAYSZ}, std::pair{DT_FINI_ARRAY, DT_FINI_ARRAYSZ}}) {
         if (!has(array))
             continue;
         if (!has(size) || tag(size) % wordBytes != 0 || !fileBacked(tag(array), tag(size)))

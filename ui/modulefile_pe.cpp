@@ -56,7 +56,8 @@ const std::optional<Headers> &ownHeaders() {
         const auto *image = reinterpret_cast<const unsigned char *>(::GetModuleHandleW(nullptr));
         const auto *dos = reinterpret_cast<const IMAGE_DOS_HEADER *>(image);
         // The headers' page: the DOS header, the PE headers and the section table.
-        return headersOf(image, std::uint64_t{dos->e_lfanew} + sizeof(IMAGE_NT_HEADERS));
+        return headersOf(image,
+                         static_cast<std::uint64_t>(dos->e_lfanew) + sizeof(IMAGE_NT_HEADERS));
     }();
     return own;
 }

@@ -142,8 +142,8 @@ ModuleLoad loadModuleFile(const std::filesystem::path &program, const std::files
 
     std::vector<unsigned char> bytes(static_cast<std::size_t>(status.st_size));
     for (std::size_t done = 0; done < bytes.size();) {
-        const ssize_t got = ::pread(file.get(), bytes.data() + done, bytes.size() - done,
-                                    static_cast<off_t>(done));
+        const ssize_t got =
+            ::pread(file.get(), bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0)

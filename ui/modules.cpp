@@ -85,10 +85,10 @@ QFunctionPointer moduleEntry(const QString &module) {
     }
     // The file name as the build makes it: tapecalc-print.so, tapecalc-print.dll …
     const QString file = QDir(folder).filePath(module + QStringLiteral(TAPECALC_MODULE_SUFFIX));
-    const ModuleLoad load = loadModuleFile(
-        QFileInfo(QCoreApplication::applicationFilePath()).filesystemFilePath(),
-        QDir(root).filesystemPath(), QDir(root).relativeFilePath(file).toStdU16String(),
-        moduleEntrySymbol);
+    const ModuleLoad load =
+        loadModuleFile(QFileInfo(QCoreApplication::applicationFilePath()).filesystemFilePath(),
+                       QDir(root).filesystemPath(),
+                       QDir(root).relativeFilePath(file).toStdU16String(), moduleEntrySymbol);
     sayWhy(file, load);
     return loaded[module] = load.entry;
 }

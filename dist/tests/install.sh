@@ -57,10 +57,12 @@ session=("${as_user[@]}" env -i HOME="$home" XDG_RUNTIME_DIR="$runtime" PATH="$P
 tapes=("$home"/.local/share/tapecalc/shujucuncu/*.qtz)
 [ ${#tapes[@]} -eq 1 ] && [ -f "${tapes[0]}" ] || fail "no tape in the per-user folder"
 
-# The installed program itself starts on that tree and runs until it is stopped.
+# The installed program itself starts on that tree and runs until it is stopped, its sound
+# module loaded: the tree is the administrator's alone.
 status=0
-"${session[@]}" timeout 3 "$prefix/bin/tapecalc" || status=$?
+"${session[@]}" timeout 3 "$prefix/bin/tapecalc" 2>"$work/stderr" || status=$?
 [ $status -eq 124 ] || fail "the installed program ended by itself (status $status)"
+! grep "tapecalc-sound" "$work/stderr" || fail "the installed program refused its sound module"
 [ ! -e "$prefix/bin/shujucuncu" ] || fail "a folder was made beside the installed program"
 # On X11 the window is matched to its menu entry by WM_CLASS (the entry's StartupWMClass)
 # and shows the icon it carries (_NET_WM_ICON). Needs xvfb-run, xdotool and xprop.

@@ -8,11 +8,11 @@
 #include "audio/cueoutput.h"
 #include "core/moduleentry.h"
 #include "print/printmodule.h"
+#include "testsupport/nobody.h"
 #include "ui/form1.h"
 #include "ui/modulefile.h"
 #include "ui/modules.h"
 #include "ui/realplatform.h"
-#include "testsupport/nobody.h"
 #include "ui/tests/startwindow.h"
 
 #include <QApplication>
@@ -30,8 +30,8 @@
 
 #include <array>
 #include <cmath>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #ifdef Q_OF_ELF
 #include <link.h>
 #endif
@@ -159,7 +159,7 @@ void verifyWithModules(const QString &output) {
 
 #ifdef Q_OF_ELF
 // The program header of `type` in an ELF file's bytes, the last of them (or the first).
-ElfW(Phdr) *programHeader(QByteArray &bytes, ElfW(Word) type, bool first = false) {
+ElfW(Phdr) * programHeader(QByteArray &bytes, ElfW(Word) type, bool first = false) {
     const auto *header = reinterpret_cast<const ElfW(Ehdr) *>(bytes.constData());
     auto *table = reinterpret_cast<ElfW(Phdr) *>(bytes.data() + header->e_phoff);
     ElfW(Phdr) *found = nullptr;
@@ -239,7 +239,8 @@ void TestModules::aDamagedModuleIsRefused_data() {
     QTest::newRow("another build") << -1 << QByteArray("build") << "is of another build";
     // Valid headers around what the system's loader would crash on (ELF files).
     QTest::newRow("a dynamic segment far outside") << -1 << QByteArray("dynamic") << damaged;
-    QTest::newRow("a dynamic table pointing past the file") << -1 << QByteArray("strings") << damaged;
+    QTest::newRow("a dynamic table pointing past the file")
+        << -1 << QByteArray("strings") << damaged;
     QTest::newRow("a segment of impossible size") << -1 << QByteArray("memory") << damaged;
     // The open of a FIFO waits for a writer for ever; the child's 60 s bound catches that.
     QTest::newRow("a FIFO") << -1 << QByteArray("fifo") << "is not a regular file";
@@ -344,8 +345,8 @@ void TestModules::whatPassesTheCheckTheLoaderSurvives() {
     QFile self(QCoreApplication::applicationFilePath());
     QVERIFY(self.open(QIODevice::ReadOnly));
     QByteArray program = self.readAll();
-    const QString loader = QString::fromLocal8Bit(
-        program.constData() + programHeader(program, PT_INTERP)->p_offset);
+    const QString loader =
+        QString::fromLocal8Bit(program.constData() + programHeader(program, PT_INTERP)->p_offset);
     QTemporaryDir folder;
     const QString mutant = folder.filePath("mutant.so");
     QRandomGenerator random(36);
@@ -364,7 +365,7 @@ void TestModules::whatPassesTheCheckTheLoaderSurvives() {
             QByteArray bytes = original;
             for (int n = 1 + random.bounded(2); n > 0; --n) {
                 const int part = random.bounded(3);
-                const qsizetype at = (part == 0   ? random.bounded(headers)
+                const qsizetype at = (part == 0 ? random.bounded(headers)
                                       : part == 1 ? qsizetype(dynamic.p_offset) +
                                                         random.bounded(qsizetype(dynamic.p_filesz))
                                                   : random.bounded(first)) &
@@ -372,7 +373,12 @@ void TestModules::whatPassesTheCheckTheLoaderSurvives() {
                 quint64 word;
                 std::memcpy(&word, bytes.constData() + at, 8);
                 const auto size = quint64(bytes.size());
-                word = std::array<quint64, 8>{0, 1, ~0ull, 0x7ff000000000, size, size * 4,
+                word = std::array<quint64, 8>{0,
+                                              1,
+                                              ~0ull,
+                                              0x7ff000000000,
+                                              size,
+                                              size * 4,
                                               word ^ (1ull << random.bounded(64)),
                                               word + 8}[random.bounded(8)];
                 std::memcpy(bytes.data() + at, &word, 8);
@@ -443,15 +449,17 @@ void TestModules::onlyItsOwnersModulesRun() {
         QVERIFY(set(folder, 0755, change == "prefix 1777" && asAdministrator() && folder != bin));
     for (const QString &name : {printFile, soundFile}) {
         const QString file = QDir(modules).filePath(name);
-        QVERIFY(QFile::copy(change.isEmpty() ? QDir(QCoreApplication::applicationDirPath()).filePath(name)
-                                             : TAPECALC_PLANTED_MODULE,
+        QVERIFY(QFile::copy(change.isEmpty()
+                                ? QDir(QCoreApplication::applicationDirPath()).filePath(name)
+                                : TAPECALC_PLANTED_MODULE,
                             file));
         QVERIFY(set(file, change == "module 664" ? 0664 : 0644, change.endsWith("theirs")));
     }
     if (change == "link")
         QVERIFY(prefix.rename("lib/tapecalc", "elsewhere") &&
                 QFile::link(prefix.filePath("elsewhere"), prefix.filePath("lib/tapecalc")));
-    QVERIFY(set(change == "folder 1777" ? bin : top.path(), change.endsWith("1777") ? 01777 : 0700));
+    QVERIFY(
+        set(change == "folder 1777" ? bin : top.path(), change.endsWith("1777") ? 01777 : 0700));
 
     const QString mark = prefix.filePath("planted-module-ran");
     QProcessEnvironment env;
