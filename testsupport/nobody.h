@@ -25,8 +25,8 @@ inline bool asAdministrator() {
 // child's result is the test's. The suite runs from a copy in a temporary folder that
 // nobody may enter: a build in a private folder (a clone in a home, 0700 on Debian 12, or
 // in one made by mktemp -d) is out of nobody's reach. The suites link no library of the
-// build's own, so the copy runs alone.
-inline void runAsNobody(const QString &testFunction) {
+// build's own, so the copy runs alone; files it needs beside itself go with it.
+inline void runAsNobody(const QString &testFunction, const QStringList &besideIt = {}) {
     if (QStandardPaths::findExecutable("setpriv").isEmpty())
         TAPECALC_MISSING("setpriv (util-linux) is needed to run this as nobody");
     const QFile::Permissions everyoneRuns = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
@@ -38,6 +38,10 @@ inline void runAsNobody(const QString &testFunction) {
     QVERIFY(QFile::setPermissions(reachable.path(), everyoneRuns) &&
             QFile::copy(QCoreApplication::applicationFilePath(), suite) &&
             QFile::setPermissions(suite, everyoneRuns));
+    for (const QString &file : besideIt) {
+        const QString copy = reachable.filePath(QFileInfo(file).fileName());
+        QVERIFY(QFile::copy(file, copy) && QFile::setPermissions(copy, everyoneRuns));
+    }
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedChannels);
     child.start("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", suite, "-silent",

@@ -110,6 +110,14 @@ int child() {
     return 0;
 }
 
+// A file the children need: beside this suite where a run as nobody brought it, else where
+// the build has it.
+QString besideSuite(const QString &built) {
+    const QString beside =
+        QDir(QCoreApplication::applicationDirPath()).filePath(QFileInfo(built).fileName());
+    return QFileInfo::exists(beside) ? beside : QFileInfo(built).absoluteFilePath();
+}
+
 // Runs a copy of this suite in `folder` as the child, from `workingFolder`; its output and
 // its standard error.
 QString runChild(const QString &folder, const QString &workingFolder,
@@ -122,7 +130,7 @@ QString runChild(const QString &folder, const QString &workingFolder,
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(childVariable, "1");
     // The child starts in another folder (on Windows maybe another drive).
-    env.insert(cueVariable, QFileInfo(TAPECALC_SOURCE_DIR "/shengyin/5.wav").absoluteFilePath());
+    env.insert(cueVariable, besideSuite(TAPECALC_SOURCE_DIR "/shengyin/5.wav"));
     for (const QString &key : extra.keys())
         env.insert(key, extra.value(key));
     process.setProcessEnvironment(env);
@@ -451,7 +459,7 @@ void TestModules::onlyItsOwnersModulesRun() {
         const QString file = QDir(modules).filePath(name);
         QVERIFY(QFile::copy(change.isEmpty()
                                 ? QDir(QCoreApplication::applicationDirPath()).filePath(name)
-                                : TAPECALC_PLANTED_MODULE,
+                                : besideSuite(TAPECALC_PLANTED_MODULE),
                             file));
         QVERIFY(set(file, change == "module 664" ? 0664 : 0644, change.endsWith("theirs")));
     }
@@ -472,8 +480,11 @@ void TestModules::onlyItsOwnersModulesRun() {
         QVERIFY2(output.contains("could be changed by another user"), qPrintable(output));
         QVERIFY2(!QFile::exists(mark), "a planted module ran");
     }
+    const QDir built(QCoreApplication::applicationDirPath());
     if (asAdministrator())
-        runAsNobody(QStringLiteral("onlyItsOwnersModulesRun:") + QTest::currentDataTag());
+        runAsNobody(QStringLiteral("onlyItsOwnersModulesRun:") + QTest::currentDataTag(),
+                    {built.filePath(printFile), built.filePath(soundFile), TAPECALC_PLANTED_MODULE,
+                     TAPECALC_SOURCE_DIR "/shengyin/5.wav"});
 #endif
 }
 
