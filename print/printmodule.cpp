@@ -1,7 +1,7 @@
 // The print module's entry point.
 #include "print/printmodule.h"
 
-#include "core/moduleentry.h"
+#include "modules/moduleentry.h"
 #include "print/reportprinter.h"
 
 namespace {

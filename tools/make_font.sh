@@ -47,7 +47,7 @@ source_font="$root$font_path"
 
 # The face of the window's own words, and the face of GB2312 beside it.
 (cd "$here" && "$python" tools/font_characters.py core/*.cpp core/*.h store/*.cpp store/*.h \
-    audio/*.cpp audio/*.h ui/*.cpp ui/*.h) >"$tmp/TapeCalcSerif-subset.txt"
+    audio/*.cpp audio/*.h ui/*.cpp ui/*.h app/*.cpp app/*.h) >"$tmp/TapeCalcSerif-subset.txt"
 "$python" "$here/tools/font_characters.py" --gb2312 >"$tmp/TapeCalcSerifGB-subset.txt"
 
 # make_face NAME FAMILY: art/fonts/NAME.otf of the characters in $tmp/NAME.txt.

@@ -5,9 +5,9 @@
 
 #include "core/calculator.h"
 #include "core/requests.h"
+#include "store/folders.h"
 #include "store/journal.h"
 #include "ui/controls.h"
-#include "ui/folders.h"
 #include "ui/keytable.h"
 #include "ui/messages.h"
 #include "ui/platform.h"

@@ -3,7 +3,7 @@
 
 #include "print/reportpainter.h"
 #include "ui/messages.h"
-#include "ui/printer.h"
+#include "ui/programfont.h"
 
 namespace tapecalc {
 

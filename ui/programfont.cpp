@@ -45,6 +45,15 @@ void registerChineseFont() {
     Q_UNUSED(registered);
 }
 
+QFont reportFont() {
+    // The program's own faces hold every character a report prints (the second a tape's
+    // Chinese); the pieces stand on a grid of its digit width, so it need not be
+    // fixed-pitch.
+    registerProgramFont();
+    registerChineseFont();
+    return programFont(12.0);
+}
+
 QFont programFont(double points) {
     QFont font(programFontFamily);
     font.setPointSizeF(points);

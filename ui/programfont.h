@@ -30,4 +30,7 @@ void registerChineseFont();
 // The built-in face at the given size, normal weight; drawn in it once registered.
 QFont programFont(double points);
 
+// The report's font: the program's own faces at 12 pt, registered.
+QFont reportFont();
+
 } // namespace tapecalc

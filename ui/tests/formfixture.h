@@ -8,8 +8,6 @@
 #include "testsupport/missing.h"
 #include "ui/form1.h"
 #include "ui/programfont.h"
-#include "ui/qtwords.h"
-#include "ui/realplatform.h"
 #include "ui/tests/recordingplatform.h"
 #include "ui/tests/startwindow.h"
 

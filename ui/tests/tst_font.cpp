@@ -3,7 +3,6 @@
 // them from the sources) has its glyph in the subset, and every text is set in it. Run
 // with no Chinese font of the system's (ui/tests/no-cjk-fonts.conf), as on a bare Debian.
 #include "ui/form1.h"
-#include "ui/printer.h"
 #include "ui/programfont.h"
 #include "ui/tests/recordingplatform.h"
 #include "ui/tests/startwindow.h"

@@ -24,8 +24,6 @@ class TestForm1 : public FormTest {
     void keyDownCommands();
     void escapeAndExitEndTheProgram();
     void squareRootMessage();
-    void qtWordsInTheWindowsLanguage_data();
-    void qtWordsInTheWindowsLanguage();
 };
 
 void TestForm1::startsTopmostBorderlessAtTheOrigin() {
@@ -325,75 +323,6 @@ void TestForm1::squareRootMessage() {
     QCOMPARE(control<QLineEdit>(form, "Text1")->text(), QString("-4"));
     clickKeys(form, {"Label33", "Label5(1)", "Label22"}); // CE, 2, sqr
     QCOMPARE(control<QLineEdit>(form, "Text1")->text(), QString("1.4142135623731"));
-}
-
-void TestForm1::qtWordsInTheWindowsLanguage_data() {
-    QTest::addColumn<QLocale>("locale");
-    QTest::addColumn<QString>("paste"); // Qt's English word; none: Chinese only
-    // clang-format off
-    QTest::newRow("system (LANG of the run)") << QLocale::system() << (QLocale::system().name() == "zh_CN" ? "" : "Paste");
-    QTest::newRow("zh_CN") << QLocale("zh_CN") << "";
-    QTest::newRow("zh_SG") << QLocale("zh_SG") << "";
-    QTest::newRow("C") << QLocale::c() << "Paste";
-    QTest::newRow("en_US") << QLocale("en_US") << "Paste";
-    QTest::newRow("de_DE") << QLocale("de_DE") << "Paste";
-    QTest::newRow("zh_TW: words the typeface lacks") << QLocale("zh_TW") << "Paste";
-    // clang-format on
-}
-
-void TestForm1::qtWordsInTheWindowsLanguage() {
-    QTranslator *words = installQtWords(FETCHED(QLocale, locale));
-    const auto removed = qScopeGuard([words] {
-        QCoreApplication::removeTranslator(words);
-        delete words;
-    });
-    ProgramFolder folder;
-    RecordingPlatform recording;
-    Form1 form(recording, folder.path());
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
-    auto *tape = control<QPlainTextEdit>(form, "Text2");
-    QStringList shown;
-    for (QWidget *w : {control(form, "Text1"), tape->viewport(),
-                       static_cast<QWidget *>(tape->verticalScrollBar())}) {
-        QTimer::singleShot(0, w, [&] {
-            if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
-                for (QAction *action : menu->actions())
-                    shown << action->text();
-                menu->close();
-            }
-        });
-        QContextMenuEvent e(QContextMenuEvent::Mouse, QPoint(3, 3), w->mapToGlobal(QPoint(3, 3)));
-        QApplication::sendEvent(w, &e);
-        QTRY_VERIFY(!QApplication::activePopupWidget());
-    }
-    RealPlatform platform;
-    platform.setWindow(&form);
-    QTimer::singleShot(0, &form, [&] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            for (QAbstractButton *button : box->buttons())
-                shown << button->text();
-            box->accept();
-        }
-    });
-    platform.showMessage("保存失败");
-    QVERIFY2(shown.size() > 20, qPrintable(shown.join('|')));
-    // A caption without its mnemonic "(&P)" and its shortcut, named as on the keys ("Ctrl+V").
-    for (QString &caption : shown)
-        caption = caption.section(u'\t', 0, 0).remove(QRegularExpression(R"(\(&.\)|&)"));
-    if (const QString paste = FETCHED(QString, paste); !paste.isEmpty()) {
-        QVERIFY2(shown.contains(paste), qPrintable(shown.join('|')));
-        return;
-    }
-    QVERIFY(shown.contains("确定"));
-    QFile file(programFontFile);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QRawFont face(file.readAll(), 12);
-    for (const QString &caption : std::as_const(shown)) {
-        QVERIFY2(!caption.contains(QRegularExpression("[A-Za-z]")), qPrintable(caption));
-        for (const char32_t c : caption.toUcs4())
-            QVERIFY2(face.supportsCharacter(c), qPrintable(caption + ": run tools/make_font.sh"));
-    }
 }
 
 QTEST_MAIN(TestForm1)

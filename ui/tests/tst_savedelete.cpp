@@ -5,7 +5,6 @@
 #include "store/journal.h"
 #include "store/tests/tapefixtures.h"
 #include "ui/form1.h"
-#include "ui/realplatform.h"
 #include "ui/tests/recordingplatform.h"
 
 #include <QAbstractButton>
@@ -74,8 +73,6 @@ class TestSaveDelete : public QObject {
     void aTapeOfEveryCharacterSavesBackAsItWasWritten();
     void deleteWhereNoTrashTakesTheTape_data();
     void deleteWhereNoTrashTakesTheTape();
-    void theQuestionBeforeADeleteForGood_data();
-    void theQuestionBeforeADeleteForGood();
 };
 
 // 1+2+3+4+, 展开 twice, 回退 twice: the view shows four lines, and a kill, the save and a
@@ -213,43 +210,6 @@ void TestSaveDelete::deleteWhereNoTrashTakesTheTape() {
     QCOMPARE(platform.cues(),
              deleted ? QStringList({"cue:删除.wav", "blocking:删除.wav", "cue:归零.wav"})
                      : QStringList());
-}
-
-void TestSaveDelete::theQuestionBeforeADeleteForGood_data() {
-    QTest::addColumn<QString>("pressed"); // a button's caption, or a key
-    QTest::addColumn<bool>("deleteForGood");
-    // clang-format off
-    QTest::newRow("删除") << "删除" << true;
-    QTest::newRow("取消") << "取消" << false;
-    QTest::newRow("Esc") << "Esc" << false;
-    QTest::newRow("Enter") << "Enter" << false;
-    // clang-format on
-}
-
-// The real platform asks as file managers do, and only a click on 删除 says yes.
-void TestSaveDelete::theQuestionBeforeADeleteForGood() {
-    QFETCH(QString, pressed);
-    QWidget window;
-    RealPlatform platform;
-    platform.setWindow(&window);
-    QStringList shown;
-    QTimer::singleShot(0, &window, [&] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box)
-            return;
-        shown << box->text() << box->informativeText();
-        for (QAbstractButton *button : box->buttons())
-            shown << button->text();
-        for (QAbstractButton *button : box->buttons())
-            if (button->text() == pressed)
-                button->click();
-        if (pressed == "Esc" || pressed == "Enter")
-            QTest::keyClick(box, pressed == "Esc" ? Qt::Key_Escape : Qt::Key_Return);
-    });
-    QFETCH(bool, deleteForGood);
-    QCOMPARE(platform.confirmDeleteForGood("t.qtz"), deleteForGood);
-    QCOMPARE(shown.mid(0, 2), QStringList({"无法移到回收站。要永久删除吗？", "t.qtz"}));
-    QCOMPARE(QSet<QString>(shown.begin() + 2, shown.end()), QSet<QString>({"删除", "取消"}));
 }
 
 QTEST_MAIN(TestSaveDelete)

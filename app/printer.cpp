@@ -1,10 +1,10 @@
 // The window's way to paper and PDF: the print module loaded at the first print and kept
 // after it; each print on a thread of its own, followed from the window's thread.
-#include "ui/printer.h"
+#include "app/printer.h"
 
+#include "modules/modules.h"
 #include "print/printmodule.h"
 #include "print/reportpainter.h"
-#include "ui/modules.h"
 #include "ui/programfont.h"
 
 #include <QCoreApplication>
@@ -65,15 +65,6 @@ void endNowIfPrintsRun(int status) {
         return;
     std::fflush(nullptr);
     std::_Exit(status);
-}
-
-QFont reportFont() {
-    // The program's own faces hold every character a report prints (the second a tape's
-    // Chinese); the pieces stand on a grid of its digit width, so it need not be
-    // fixed-pitch.
-    registerProgramFont();
-    registerChineseFont();
-    return programFont(12.0);
 }
 
 void printReportOffThread(const std::vector<ReportLine> &lines, const QString &pdfFolder,

@@ -1,5 +1,5 @@
 // Where Qt's fonts come from fontconfig: its configuration and font caches, read once.
-#include "ui/fontwarmup.h"
+#include "app/fontwarmup.h"
 
 #include <fontconfig/fontconfig.h>
 

@@ -1,7 +1,7 @@
 // Where modules are neither ELF files nor Windows DLLs (macOS), the system's own loader is
 // left to refuse a file shorter than its headers say, or of another architecture; whether
 // the module holds the entry, its look-up tells.
-#include "ui/modulefile.h"
+#include "modules/modulefile.h"
 
 namespace tapecalc {
 

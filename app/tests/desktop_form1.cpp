@@ -1,8 +1,8 @@
 // The real window on a real desktop, run by tests/desktop.sh: an X server with a window
 // manager, fcitx5 with pinyin switched on, or weston's XWayland. Keys and the pointer come
 // from xdotool through the X server; the window is read back with xprop and xwininfo.
+#include "app/realplatform.h"
 #include "ui/form1.h"
-#include "ui/realplatform.h"
 #include "ui/tests/recordingplatform.h"
 
 #include "testsupport/missing.h"

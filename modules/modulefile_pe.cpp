@@ -3,7 +3,7 @@
 // table, each section's data, the symbol table and its strings. Wine's loader maps a DLL
 // cut short of its last bytes without a word; Windows' own checks an image's layout itself
 // when it maps it. Whether the DLL holds the entry is left to GetProcAddress.
-#include "ui/modulefile.h"
+#include "modules/modulefile.h"
 
 #include <windows.h>
 

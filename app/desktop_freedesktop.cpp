@@ -1,6 +1,6 @@
 // The free desktops: X11 preferred on a Wayland desktop with XWayland, and the browser
 // found through xdg-open, whose outcome is watched.
-#include "ui/desktop.h"
+#include "app/desktop.h"
 
 #include <QDesktopServices>
 #include <QProcess>

@@ -7,7 +7,7 @@
 // get-dynamic-info.h, dl-version.c, dl-lookup.c, do-rel.h, dl-init.c) and refused at the
 // first thing the loader would trip on; and its entry of this build is looked up as dlsym
 // looks it up, so that a module of another build is never mapped at all.
-#include "ui/modulefile.h"
+#include "modules/modulefile.h"
 
 #include <algorithm>
 #include <cstdint>

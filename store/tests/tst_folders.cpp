@@ -1,6 +1,6 @@
 // Where the program looks for its cues, pictures and help, and where it keeps tapes, on
 // temporary program layouts: a build tree or portable copy, and an installed prefix.
-#include "ui/folders.h"
+#include "store/folders.h"
 
 #include "testsupport/nobody.h"
 

@@ -3,16 +3,16 @@
 // on a queue that refuses or aborts the job or whose backend fails it (a backend of the
 // test's own), the window keeps it as a PDF of its own, whole or not at all (a file-size
 // limit plays the full disk); columns on paper are measured in such a PDF.
+#include "app/printer.h"
+#include "app/realplatform.h"
 #include "core/actions.h"
 #include "core/report.h"
 #include "core/tests/recorder.h"
+#include "store/folders.h"
 #include "testsupport/missing.h"
 #include "testsupport/runtool.h"
-#include "ui/folders.h"
 #include "ui/form1.h"
-#include "ui/printer.h"
 #include "ui/programfont.h"
-#include "ui/realplatform.h"
 
 #include <QApplication>
 #include <QDateTime>

@@ -15,9 +15,6 @@
 
 namespace tapecalc {
 
-// The report's font: the program's own face at 12 pt.
-QFont reportFont();
-
 // How long the window waits for the print system to take a job (or say it cannot) before
 // it counts the print as failed and keeps the report as a PDF instead.
 inline constexpr int printDecidedWithinMs = 8000;

@@ -1,5 +1,5 @@
 // Where the system's fonts need no configuration read ahead.
-#include "ui/fontwarmup.h"
+#include "app/fontwarmup.h"
 
 namespace tapecalc {
 

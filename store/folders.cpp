@@ -1,6 +1,6 @@
 // Finds the program's folders: each resource folder beside the program if it is there, else
 // the installed one; tapes beside the program when they can be written there, else per user.
-#include "ui/folders.h"
+#include "store/folders.h"
 
 #include "store/durablefile.h"
 #include "store/trash.h"

@@ -1,13 +1,13 @@
 // Starts the calculator: answers --help and --version, or opens the window with the real
 // platform, finding its folders from the executable's folder.
-#include "ui/desktop.h"
-#include "ui/fontwarmup.h"
+#include "app/desktop.h"
+#include "app/fontwarmup.h"
+#include "app/printer.h"
+#include "app/qtwords.h"
+#include "app/realplatform.h"
 #include "ui/form1.h"
 #include "ui/messages.h"
-#include "ui/printer.h"
 #include "ui/programfont.h"
-#include "ui/qtwords.h"
-#include "ui/realplatform.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

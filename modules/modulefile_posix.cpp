@@ -5,7 +5,7 @@
 // (a FIFO would hold the open for ever) and refused unless regular; its owner and mode
 // are taken from that open file, its bytes read and checked from it, and the loader maps
 // that same open file (through /proc/self/fd where there is one).
-#include "ui/modulefile.h"
+#include "modules/modulefile.h"
 
 #include <dlfcn.h>
 #include <fcntl.h>

@@ -1,11 +1,11 @@
 // The real platform services.
-#include "ui/realplatform.h"
+#include "app/realplatform.h"
 
+#include "app/desktop.h"
+#include "app/printer.h"
 #include "audio/cueoutput.h"
-#include "ui/desktop.h"
+#include "modules/modules.h"
 #include "ui/messages.h"
-#include "ui/modules.h"
-#include "ui/printer.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>

@@ -6,7 +6,7 @@
 // own DLLs (Qt, the C++ runtime) from that same folder with no check of their owner, so a
 // check of the modules alone would keep out nothing that a DLL planted beside them would
 // not bring in. A regular file never blocks its open.
-#include "ui/modulefile.h"
+#include "modules/modulefile.h"
 
 #include <windows.h>
 

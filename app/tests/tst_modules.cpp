@@ -5,14 +5,14 @@
 // changes is never fatal and never run: the window says the print failed and is silent,
 // and the standard error says why. This suite links neither module, so its own process
 // shows what the window loads; its children are copies of it, run alone.
+#include "app/realplatform.h"
 #include "audio/cueoutput.h"
-#include "core/moduleentry.h"
+#include "modules/moduleentry.h"
+#include "modules/modulefile.h"
+#include "modules/modules.h"
 #include "print/printmodule.h"
 #include "testsupport/nobody.h"
 #include "ui/form1.h"
-#include "ui/modulefile.h"
-#include "ui/modules.h"
-#include "ui/realplatform.h"
 #include "ui/tests/startwindow.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 // Desktops other than the free ones (Windows, macOS): the window system is the only one,
 // and the system's own handler takes the page at once or not at all.
-#include "ui/desktop.h"
+#include "app/desktop.h"
 
 #include <QDesktopServices>
 

@@ -3,10 +3,10 @@
 // checked before the system maps them, never through the system's search (where another
 // program's file of that name could be found first). The system's part is in
 // modulefile.h; here the layout, the words for a refusal, and each module loaded once.
-#include "ui/modules.h"
+#include "modules/modules.h"
 
-#include "core/moduleentry.h"
-#include "ui/modulefile.h"
+#include "modules/moduleentry.h"
+#include "modules/modulefile.h"
 
 #include <QCoreApplication>
 #include <QDir>

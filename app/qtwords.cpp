@@ -1,5 +1,5 @@
 // Qt's translation into Simplified Chinese, or the few of Qt's words the window can show.
-#include "ui/qtwords.h"
+#include "app/qtwords.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
