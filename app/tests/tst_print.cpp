@@ -1,13 +1,15 @@
-// Printing for real: a report goes through CUPS to the cups-pdf queue TapePDF
-// (tools/start-cups.sh) and is checked in the PDF that comes out; without a printer, or
-// on a queue that refuses or aborts the job or whose backend fails it (a backend of the
-// test's own), the window keeps it as a PDF of its own, whole or not at all (a file-size
-// limit plays the full disk); columns on paper are measured in such a PDF.
+// Printing from the window for real, through CUPS (tools/start-cups.sh): without a printer,
+// or on a queue that refuses or aborts the job or whose backend fails it (a backend of the
+// test's own), the window keeps the report as a PDF of its own, whole or not at all (a
+// file-size limit plays the full disk); a stalled scheduler never holds the window, nor a
+// quit; two prints each follow their own job. The report on paper by the print library
+// alone: print/tests/tst_reportprinter.
 #include "app/printer.h"
 #include "app/realplatform.h"
 #include "core/actions.h"
 #include "core/report.h"
 #include "core/tests/recorder.h"
+#include "print/tests/printfixtures.h"
 #include "store/folders.h"
 #include "testsupport/missing.h"
 #include "testsupport/runtool.h"
@@ -39,6 +41,7 @@
 #include <optional>
 
 using namespace tapecalc;
+using namespace tapecalc::printtest;
 
 namespace {
 
@@ -90,74 +93,13 @@ bool runAdmin(const QString &tool, const QStringList &arguments) {
            process.exitCode() == 0;
 }
 
-// Where cups-pdf may put the job of this user (its "Out" setting, or the folder of
-// anonymous jobs); TAPECALC_PDF_DIR names another.
-QStringList pdfFolders() {
-    const QString chosen = qEnvironmentVariable("TAPECALC_PDF_DIR");
-    if (!chosen.isEmpty())
-        return {chosen};
-    return {QDir::homePath() + "/PDF", "/var/spool/cups-pdf/ANONYMOUS"};
-}
-
-QSet<QString> existingPdfs() {
-    QSet<QString> found;
-    for (const QString &folder : pdfFolders())
-        for (const QFileInfo &info : QDir(folder).entryInfoList({"*.pdf"}, QDir::Files))
-            found.insert(info.absoluteFilePath());
-    return found;
-}
-
-// The first PDF that was not there before and has stopped growing; empty after a minute.
-QString waitForNewPdf(const QSet<QString> &before) {
-    QElapsedTimer clock;
-    clock.start();
-    QString candidate;
-    qint64 lastSize = -1;
-    while (clock.elapsed() < 60000) {
-        if (candidate.isEmpty()) {
-            const QSet<QString> now = existingPdfs();
-            for (const QString &path : now)
-                if (!before.contains(path))
-                    candidate = path;
-        } else {
-            const qint64 size = QFileInfo(candidate).size();
-            if (size > 0 && size == lastSize)
-                return candidate;
-            lastSize = size;
-        }
-        QTest::qWait(250);
-    }
-    return {};
-}
-
-Calculator smallTape() {
-    Calculator calc;
-    Recorder out;
-    for (const auto &[entry, key] :
-         std::vector<std::pair<std::string, Operator>>{{"123.45", Operator::add},
-                                                       {"67", Operator::multiply},
-                                                       {"2", Operator::subtract},
-                                                       {"0.5", Operator::add}}) {
-        calc.shown.text1 = entry;
-        operatorKey(calc, out, key);
-    }
-    return calc;
-}
-
-std::vector<ReportLine> smallReport() {
-    return reportLines(smallTape(), "2026-12-06 16:58:07");
-}
-
 } // namespace
 
 class TestPrint : public QObject {
     Q_OBJECT
 
   private Q_SLOTS:
-    void cleanup();
     void reportIsSetInTheProgramFont();
-    void printsReportToPdf();
-    void longReportFillsSeveralPages();
     void withoutDefaultPrinterNothingIsPrinted();
     void withoutPrinterTheReportIsKeptAsPdf();
     void aStalledSchedulerNeverHoldsTheWindow_data();
@@ -165,17 +107,7 @@ class TestPrint : public QObject {
     void anUnprintedReportIsAWholePdfOrNone_data();
     void anUnprintedReportIsAWholePdfOrNone();
     void twoPrintsFollowTheirOwnJobs();
-
-  private:
-    QString printAndFetch(const std::vector<ReportLine> &lines);
-    QStringList printed_; // PDFs of this test's jobs, removed after each test
 };
-
-void TestPrint::cleanup() {
-    for (const QString &pdf : std::as_const(printed_))
-        QFile::remove(pdf);
-    printed_.clear();
-}
 
 void TestPrint::reportIsSetInTheProgramFont() {
     // The built-in face, whatever fonts the system has; its glyphs for the report's text
@@ -187,93 +119,6 @@ void TestPrint::reportIsSetInTheProgramFont() {
     const QFontMetrics metrics(font);
     for (const char32_t c : {U'合', U'计', U'共', U'笔', U'时', U'间', U'：'})
         QVERIFY2(metrics.inFontUcs4(c), qPrintable(QString::number(c, 16)));
-}
-
-QString TestPrint::printAndFetch(const std::vector<ReportLine> &lines) {
-    // Never paper: the job names the PDF queue, whatever the default printer is.
-    const ScopedVariable queue("PRINTER", "TapePDF");
-    if (QPrinterInfo::printerInfo("TapePDF").isNull())
-        return "skip:no TapePDF queue; tools/start-cups.sh sets it up";
-    const QSet<QString> before = existingPdfs();
-    std::optional<PrintResult> result;
-    printReportOffThread(lines, QString(), QString(),
-                         [&result](const PrintResult &decided) { result = decided; });
-    if (!QTest::qWaitFor([&result] { return result.has_value(); }, 2 * printDecidedWithinMs) ||
-        result->outcome != PrintOutcome::printed)
-        return "fail:the print reported a failed job";
-    const QString pdf = waitForNewPdf(before);
-    if (pdf.isEmpty())
-        return "fail:no new PDF within a minute in " + pdfFolders().join(", ");
-    printed_ << pdf;
-    return pdf;
-}
-
-void TestPrint::printsReportToPdf() {
-    const Calculator calc = smallTape();
-    const std::vector<ReportLine> lines = smallReport();
-    QCOMPARE(lineText(lines.front()), "+ 123.45   × 67        - 2         + 0.5");
-
-    const QString pdf = printAndFetch(lines);
-    if (pdf.startsWith("skip:"))
-        TAPECALC_MISSING(qPrintable(pdf.mid(5)));
-    QVERIFY2(!pdf.startsWith("fail:"), qPrintable(pdf.mid(5)));
-
-    QFile file(pdf);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray bytes = file.readAll();
-    QVERIFY2(bytes.startsWith("%PDF-"), bytes.left(16).constData());
-    QVERIFY2(bytes.size() > 2000, QByteArray::number(bytes.size()).constData());
-
-    const QString text = runTool("pdftotext", {"-layout", pdf, "-"});
-    if (text.contains("123.45")) {
-        for (const char *expected : {"× 67", "- 2", "+ 0.5", "合计", "共计： 4 笔"})
-            QVERIFY2(text.contains(QString::fromUtf8(expected)),
-                     qPrintable(QString::fromUtf8(expected) + " missing in:\n" + text));
-        QVERIFY(text.contains(QString::fromStdString(moneyText(calc.runningTotal))));
-        return;
-    }
-    // The queue may re-render the fonts so that no text can be extracted: then the page
-    // must at least carry ink where the lines are.
-    QTemporaryDir render;
-    QVERIFY(render.isValid());
-    if (QStandardPaths::findExecutable("pdftoppm").isEmpty())
-        TAPECALC_MISSING("the PDF holds no extractable text and pdftoppm is missing to render it");
-    runTool("pdftoppm", {"-png", "-r", "50", "-f", "1", "-l", "1", pdf, render.filePath("page")});
-    const QStringList pages = QDir(render.path()).entryList({"page*.png"});
-    QVERIFY(!pages.isEmpty());
-    const QImage page(render.filePath(pages.first()));
-    // Three bands of ink: the items, the rule and the summary, each on its own line.
-    int bands = 0;
-    bool inBand = false;
-    for (int y = 0; y < page.height() / 4; ++y) {
-        bool ink = false;
-        for (int x = 0; x < page.width() && !ink; ++x)
-            ink = qGray(page.pixel(x, y)) < 128;
-        bands += ink && !inBand;
-        inBand = ink;
-    }
-    QCOMPARE(bands, 3);
-}
-
-void TestPrint::longReportFillsSeveralPages() {
-    if (QStandardPaths::findExecutable("pdfinfo").isEmpty())
-        TAPECALC_MISSING("pdfinfo (poppler-utils) is needed to count the pages");
-    std::vector<ReportLine> lines;
-    for (int i = 1; i <= 200; ++i)
-        lines.push_back({{0, "+ " + std::to_string(i)}});
-    const QString pdf = printAndFetch(lines);
-    if (pdf.startsWith("skip:"))
-        TAPECALC_MISSING(qPrintable(pdf.mid(5)));
-    QVERIFY2(!pdf.startsWith("fail:"), qPrintable(pdf.mid(5)));
-
-    const QString info = runTool("pdfinfo", {pdf});
-    const QRegularExpressionMatch pages =
-        QRegularExpression(R"(Pages:\s+(\d+))", QRegularExpression::MultilineOption).match(info);
-    QVERIFY2(pages.hasMatch(), qPrintable(info));
-    // 200 lines at 12 pt (about 17 pt a line) need four A4 or Letter pages; a layout
-    // that never starts a new page would give one.
-    QVERIFY2(pages.captured(1).toInt() >= 3, qPrintable(info));
-    QVERIFY2(pages.captured(1).toInt() <= 6, qPrintable(info));
 }
 
 void TestPrint::withoutDefaultPrinterNothingIsPrinted() {

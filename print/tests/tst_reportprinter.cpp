@@ -58,9 +58,9 @@ QString TestReportPrinter::printAndFetch(const std::vector<ReportLine> &lines) {
     const QSet<QString> before = existingPdfs();
     std::atomic<int> decided{-1};
     QThread *printing = QThread::create([&] {
-        printReportOnPaper(lines, programFont(), QStringLiteral("TapePDF"),
-                           {[&](PrintOutcome outcome) { decided = int(outcome); },
-                            [] { return true; }});
+        printReportOnPaper(
+            lines, programFont(), QStringLiteral("TapePDF"),
+            {[&](PrintOutcome outcome) { decided = int(outcome); }, [] { return true; }});
     });
     printing->start();
     const bool told = QTest::qWaitFor([&] { return decided >= 0; }, 60000);
