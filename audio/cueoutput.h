@@ -13,7 +13,7 @@ namespace tapecalc {
 
 class CueOutput {
   public:
-    // Where the system output is a module of its own (core/moduleentry.h), its file.
+    // Where the system output is a module of its own (modules/moduleentry.h), its file.
     static constexpr char module[] = "tapecalc-sound";
 
     virtual ~CueOutput() = default;

@@ -1,7 +1,7 @@
 // The one entry point of each module the program loads (the printer, the sound output): a
 // function of no arguments that makes the module's object, which the caller owns and
 // deletes through its interface's virtual destructor. Each interface names its module's
-// file (`Interface::module`); the program loads it with ui/modules.h.
+// file (`Interface::module`); the program loads it with modules/modules.h.
 //
 // The entry's name carries this build's identity (the version, the compiler, Qt and the
 // interfaces' headers: TAPECALC_BUILD_ID, made by CMake), so a module of another version

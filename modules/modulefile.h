@@ -11,7 +11,7 @@
 
 namespace tapecalc {
 
-// Why a module file is not used, each said in its own words (ui/modules.cpp).
+// Why a module file is not used, each said in its own words (modules/modules.cpp).
 enum class ModuleFault {
     none,
     missing,

@@ -1,7 +1,7 @@
 // Parts of the program that the first window does not need, kept in modules of their own
 // and loaded when first used: the printer (Qt Print Support and the print system's client
 // library) at the first print, the sound output (PulseAudio's library) once the window is
-// up. One loader for both; a module's entry is core/moduleentry.h.
+// up. One loader for both; a module's entry is modules/moduleentry.h.
 #pragma once
 
 #include <QFunctionPointer>

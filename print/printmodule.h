@@ -1,6 +1,6 @@
 // What the print module (tapecalc-print: reportprinter.cpp and the job watch, with Qt Print
 // Support and the print system's client library) gives the program, which loads it at the
-// first print (ui/printer.h, core/moduleentry.h). Both sides are built from this header
+// first print (app/printer.h, modules/moduleentry.h). Both sides are built from this header
 // with the same Qt.
 #pragma once
 

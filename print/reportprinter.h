@@ -1,6 +1,6 @@
 // The report on a printer, with every piece at its column on a grid of the font's digit
 // width. Part of the print module (print/printmodule.h): the window prints through
-// ui/printer.h.
+// app/printer.h.
 #pragma once
 
 #include "core/report.h"

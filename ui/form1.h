@@ -55,7 +55,6 @@ class Form1 : public QWidget {
         void playCueBlocking(std::string_view file) override;
         void showMessage(Message message) override;
         void endProgram() override;
-        // Loaded from the math module at the first function key that needs them.
 
       private:
         QString cuePath(std::string_view file) const;
