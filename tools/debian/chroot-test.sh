@@ -130,7 +130,8 @@ valid_until=$(sed -n 's/^Valid-Until: //p' "$release")
 codename=$(sed -n 's/^Codename: //p' "$release")
 rm -f "$release"
 if [ -n "$valid_until" ] && [ "$(date -d "$valid_until" +%s)" -lt "$(date +%s)" ]; then
-    echo "   $suite ($codename): its Release expired on $valid_until; apt's date check is off"
+    [ "$codename" = "$suite" ] || codename="$suite ($codename)"
+    echo "   $codename: its Release expired on $valid_until; apt's date check is off"
     aptopts+=(--aptopt='Acquire::Check-Valid-Until "false"')
 fi
 
