@@ -196,6 +196,7 @@ case $mode in
 package)
     # shellcheck disable=SC2016 # expanded inside the chroot
     inner=(bash -c 'set -e; cd /src
+        export DEBIAN_FRONTEND=noninteractive # no terminal for debconf to ask on
         tools/debian/source-package.sh /deb >/dev/null
         apt-get update -qq
         cd /deb/tapecalc-* && apt-get build-dep -y -q ./ >/tmp/build-dep.log
