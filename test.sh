@@ -4,6 +4,12 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 source tools/setup.sh
+# How long each part took, for planning runs on a small machine.
+part_start=$(date +%s)
+took() {
+    echo "== $1: $(($(date +%s) - part_start)) s"
+    part_start=$(date +%s)
+}
 tapecalc_install_missing
 
 # The sources as clang-format lays them out (.clang-format). Another major version of
@@ -19,6 +25,7 @@ fi
 # Release, as the README's install commands build it: its optimiser warns of things the
 # others do not, and a warning fails the build.
 tapecalc_build build -DCMAKE_BUILD_TYPE=Release
+took "Release build"
 
 # Real parts of this run's own: a PulseAudio server with a null sink to record from, and
 # a CUPS queue that prints to PDF, which the print test names for its jobs. The machine's
@@ -57,6 +64,7 @@ no_skips() {
 ctest --test-dir build --output-on-failure --timeout 300
 no_skips build
 default_queue_untouched
+took "suites"
 
 # --- sanitizers and fuzzing: begin ---
 # Every suite of our code again under ASan and UBSan (the sound and print suites with the
@@ -64,8 +72,11 @@ default_queue_untouched
 # tree and the .deb with the packagers' tools, not code, and are left to the build above. Then each fuzz target: its seeds once, and a short
 # run from a fixed random seed (tools/fuzz.sh SECONDS for longer runs).
 tapecalc_build build-sanitize -DTAPECALC_SANITIZE=ON -DTAPECALC_CORE_ONLY=OFF -DTAPECALC_BENCH=OFF
+took "sanitizer build"
 ctest --test-dir build-sanitize --output-on-failure --timeout 300 -E "^(install|package)$"
 no_skips build-sanitize
 default_queue_untouched
+took "suites under the sanitizers"
 bash tools/fuzz.sh --check
+took "fuzz build and seeds"
 # --- sanitizers and fuzzing: end ---

@@ -28,8 +28,9 @@ tapecalc_test_packages=(
     desktop-file-utils appstream lintian dpkg-dev file
     # the Debian package, built from the source package in dist/debian/
     build-essential debhelper
-    # the kill soak stops a saving process at chosen system calls
-    strace
+    # the kill soak stops a saving process at chosen system calls; the full-disk suites
+    # mount a small tmpfs of their own (mount is not essential: in sid nothing else brings it)
+    strace mount
     # a screen reader's view: a session bus, the AT-SPI bus and a client for it
     dbus-daemon at-spi2-core python3-pyatspi
     # the window on real desktops: a window manager, fcitx5 pinyin, weston with XWayland,

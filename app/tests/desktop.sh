@@ -24,7 +24,9 @@ done
 plugins=$(qtpaths6 --query QT_INSTALL_PLUGINS 2>/dev/null || echo /usr/lib/x86_64-linux-gnu/qt6/plugins)
 [ -e "$plugins/platforminputcontexts/libfcitx5platforminputcontextplugin.so" ] ||
     skip "Qt's fcitx5 input context (fcitx5-frontend-qt6)"
-[ -e "$plugins/platforms/libqwayland-generic.so" ] || skip "Qt's Wayland platform (qt6-wayland)"
+# Qt 6.11 has one Wayland platform plugin, libqwayland.so, where 6.4 and 6.8 had
+# libqwayland-generic.so and libqwayland-egl.so; the platform is "wayland" in all three.
+compgen -G "$plugins/platforms/libqwayland*.so" >/dev/null || skip "Qt's Wayland platform (qt6-wayland)"
 ls /usr/lib/*/fcitx5/libpinyin.so >/dev/null 2>&1 || skip "fcitx5's pinyin (fcitx5-chinese-addons)"
 
 work=$(mktemp -d)

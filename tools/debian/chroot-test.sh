@@ -7,6 +7,14 @@
 #       the package's Build-Depends (apt-get build-dep), then lintian, installed after the
 #       build, on its .changes; the results land in build-deb-SUITE/
 #   tools/debian/chroot-test.sh SUITE -- COMMAND... a command in the copy of the tree
+#   tools/debian/chroot-test.sh [--package] SUITE SUITE... [-- COMMAND...]
+#       each suite in turn (e.g. bookworm trixie sid: Qt 6.4, 6.8 and 6.11), a system made
+#       afresh for each, then what each gave; exits 0 only when every one passed
+#
+# SUITE is any suite the registry serves (bookworm, trixie, sid, testing ...). A suite
+# whose Release file has expired (a copy of sid or testing kept longer than the week its
+# Release is valid for) is made and used with apt's check of that date turned off, and the
+# script says so; its signature is still checked.
 #
 # The system is made with mmdebstrap in a folder under /var/tmp, the working tree's
 # tracked files are copied into it (/src, a git repository of its own), and the run is
@@ -24,12 +32,21 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 source "$root/tools/setup.sh"
 
 mode=test
+options=()
 if [ "${1:-}" = --package ]; then
     mode=package
+    options=(--package)
     shift
 fi
-suite=${1:?usage: chroot-test.sh [--package] SUITE [-- COMMAND...]}
-shift
+suites=()
+while [ $# -gt 0 ] && [ "$1" != -- ]; do
+    suites+=("$1")
+    shift
+done
+[ ${#suites[@]} -gt 0 ] || {
+    echo "usage: chroot-test.sh [--package] SUITE... [-- COMMAND...]" >&2
+    exit 2
+}
 command=()
 if [ "${1:-}" = -- ]; then
     shift
@@ -40,38 +57,14 @@ fi
     echo "chroot-test.sh: needs root (chroot, mounts, namespaces)" >&2
     exit 1
 }
-tapecalc_install_missing mmdebstrap iproute2 util-linux
 
-mirror=${MIRROR:-$(sed -n 's/^URIs:[[:space:]]*\(http[^[:space:]]*\/debian\)$/\1/p' \
-    /etc/apt/sources.list.d/*.sources 2>/dev/null | head -n 1)}
-mirror=${mirror:-http://deb.debian.org/debian}
-
-if [ "$mode" = package ]; then
-    packages=(build-essential git xz-utils)
-else
-    packages=("${tapecalc_run_packages[@]}" "${tapecalc_test_packages[@]}" git)
-fi
-
-work=$(mktemp -d /var/tmp/tapecalc-chroot.XXXXXX)
-cleanup() {
-    # The run's mounts lived in a namespace of its own; mmdebstrap's, made while it works,
-    # are unmounted if it was stopped before it could. Nothing is removed through a mount.
-    local target
-    for target in $(findmnt -rn -o TARGET | grep "^$work/" | sort -r || true); do
-        umount "$target" || true
-    done
-    if findmnt -rn -o TARGET | grep -q "^$work/"; then
-        echo "chroot-test.sh: something is still mounted under $work; left in place" >&2
-        return
-    fi
-    rm -rf --one-file-system "$work"
-}
-# A signal ends the step that runs (mmdebstrap, or the chrooted run with all it started),
-# then the folder goes: bash would keep a trap waiting for a command in the foreground.
-# Each step is a process group of its own, signalled whole, SIGTERM and after its grace
-# SIGKILL: mmdebstrap's workers clean up after themselves on SIGTERM (30 s); unshare holds
-# SIGTERM back while its child runs (0 s), and its end ends the chrooted run with it
-# (--kill-child).
+# A signal ends the step that runs (mmdebstrap, the chrooted run with all it started, or
+# one suite's run of this script), then the folder goes: bash would keep a trap waiting for
+# a command in the foreground. Each step is a process group of its own, signalled whole,
+# SIGTERM and after its grace SIGKILL: mmdebstrap's workers clean up after themselves on
+# SIGTERM (30 s); unshare holds SIGTERM back while its child runs (0 s), and its end ends
+# the chrooted run with it (--kill-child); a suite's run ends its own step and removes its
+# folder (60 s).
 step_pid="" step_grace=0
 on_signal() {
     if [ -n "$step_pid" ]; then
@@ -96,15 +89,86 @@ step() { # grace in seconds, command...
     step_pid=""
     return "$status"
 }
-trap cleanup EXIT
 trap 'on_signal 130' INT
 trap 'on_signal 143' TERM
+
+if [ ${#suites[@]} -gt 1 ]; then
+    # One after another, each by a run of this script of its own, whatever the one before
+    # gave; then what each gave.
+    local name status=0 results=() one start
+    for name in "${suites[@]}"; do
+        one=0
+        start=$(date +%s)
+        step 60 bash "${BASH_SOURCE[0]}" "${options[@]}" "$name" \
+            ${command[@]+-- "${command[@]}"} || one=$?
+        results+=("   $name: exit $one in $(($(date +%s) - start)) s")
+        [ "$one" -eq 0 ] || status=1
+    done
+    echo "== ${suites[*]}:"
+    printf '%s\n' "${results[@]}"
+    exit "$status"
+fi
+suite=${suites[0]}
+tapecalc_install_missing mmdebstrap iproute2 util-linux
+
+mirror=${MIRROR:-$(sed -n 's/^URIs:[[:space:]]*\(http[^[:space:]]*\/debian\)$/\1/p' \
+    /etc/apt/sources.list.d/*.sources 2>/dev/null | head -n 1)}
+mirror=${mirror:-http://deb.debian.org/debian}
+
+# The suite's Release file: a suite the registry does not serve ends here, and one whose
+# Release has expired is read without apt's date check (in mmdebstrap and, through the
+# setting it writes into the system, in the apt-get runs inside).
+aptopts=(--aptopt='Acquire::Retries "3"')
+release=$(mktemp)
+if ! /usr/lib/apt/apt-helper download-file "$mirror/dists/$suite/Release" "$release" \
+    >/dev/null 2>&1; then
+    rm -f "$release"
+    echo "chroot-test.sh: $mirror serves no suite $suite (no dists/$suite/Release)" >&2
+    exit 1
+fi
+valid_until=$(sed -n 's/^Valid-Until: //p' "$release")
+codename=$(sed -n 's/^Codename: //p' "$release")
+rm -f "$release"
+if [ -n "$valid_until" ] && [ "$(date -d "$valid_until" +%s)" -lt "$(date +%s)" ]; then
+    [ "$codename" = "$suite" ] || codename="$suite ($codename)"
+    echo "   $codename: its Release expired on $valid_until; apt's date check is off"
+    aptopts+=(--aptopt='Acquire::Check-Valid-Until "false"')
+fi
+
+if [ "$mode" = package ]; then
+    packages=(build-essential git xz-utils)
+else
+    packages=("${tapecalc_run_packages[@]}" "${tapecalc_test_packages[@]}" git)
+fi
+
+work=$(mktemp -d /var/tmp/tapecalc-chroot.XXXXXX)
+cleanup() {
+    # The run's mounts lived in a namespace of its own; mmdebstrap's, made while it works,
+    # are unmounted if it was stopped before it could. Nothing is removed through a mount,
+    # and nothing still running inside the system (what a killed mmdebstrap had started
+    # there) outlives it.
+    local target proc
+    for proc in /proc/[0-9]*; do
+        case $(readlink "$proc/root" 2>/dev/null) in
+        "$work"/*) kill -KILL "${proc#/proc/}" 2>/dev/null || true ;;
+        esac
+    done
+    for target in $(findmnt -rn -o TARGET | grep "^$work/" | sort -r || true); do
+        umount "$target" || true
+    done
+    if findmnt -rn -o TARGET | grep -q "^$work/"; then
+        echo "chroot-test.sh: something is still mounted under $work; left in place" >&2
+        return
+    fi
+    rm -rf --one-file-system "$work"
+}
+trap cleanup EXIT
 
 t0=$(date +%s)
 echo "== $suite from $mirror into $work"
 include=$(IFS=,; echo "${packages[*]}")
-step 30 nice -n 10 mmdebstrap --variant=apt --include="$include" "$suite" "$work/root" "$mirror" \
-    >"$work/mmdebstrap.log" 2>&1 || {
+step 30 nice -n 10 mmdebstrap --variant=apt "${aptopts[@]}" --include="$include" "$suite" \
+    "$work/root" "$mirror" >"$work/mmdebstrap.log" 2>&1 || {
     tail -n 20 "$work/mmdebstrap.log" >&2
     exit 1
 }
@@ -132,6 +196,7 @@ case $mode in
 package)
     # shellcheck disable=SC2016 # expanded inside the chroot
     inner=(bash -c 'set -e; cd /src
+        export DEBIAN_FRONTEND=noninteractive # no terminal for debconf to ask on
         tools/debian/source-package.sh /deb >/dev/null
         apt-get update -qq
         cd /deb/tapecalc-* && apt-get build-dep -y -q ./ >/tmp/build-dep.log

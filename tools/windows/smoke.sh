@@ -13,6 +13,10 @@
 #    880 Hz, and no 440 Hz once the 880 Hz has started (the second key cuts the first);
 #  - the portable zip unpacked into "Desktop\我的 工具 (便携版)": the program folder itself,
 #    whose 保存 puts the tape in the shujucuncu\ beside tapecalc.exe, not in %APPDATA%;
+#  - the Apps & features entry each install wrote, against the winget manifest the build
+#    made beside the installer (winget/): the uninstall key's name is the product code, its
+#    DisplayName, Publisher and DisplayVersion those of the manifest's entry, its package
+#    name, publisher and version;
 #  - the silent uninstall, which leaves no file, Start menu entry or registry key of the
 #    program behind, and keeps the user's tapes;
 #  - an install for all users (/AllUsers: Program Files, HKLM, the common Start menu) beside
@@ -48,8 +52,10 @@ fi
 zip=${setup%-setup.exe}.zip
 setup=$(readlink -f "$setup")
 zip=$(readlink -f "$zip")
+manifest=$(find "$(dirname "$setup")/winget/manifests" -name '*.installer.yaml' -printf '%h\n' \
+    2>/dev/null | head -n 1)
 tapecalc_install_missing wine wine64 xvfb xauth xdotool xclip binutils-mingw-w64-x86-64 \
-    pulseaudio pulseaudio-utils python3
+    pulseaudio pulseaudio-utils python3 python3-yaml
 
 fail() {
     echo "FAIL: $*" >&2
@@ -63,6 +69,7 @@ fail() {
 step() { printf '  %s\n' "$*"; }
 
 [ -f "$zip" ] || fail "no portable zip beside the installer: $zip"
+[ -n "$manifest" ] || fail "no winget manifest beside the installer: $(dirname "$setup")/winget"
 
 work=$(mktemp -d)
 # A home of the script's own: anything wine writes into a home lands there, and the end
@@ -181,6 +188,44 @@ uninstall='Software\Microsoft\Windows\CurrentVersion\Uninstall\TapeCalc'
 user_menu='*/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/TapeCalc/TapeCalc.lnk'
 common_menu='*/ProgramData/Microsoft/Windows/Start Menu/Programs/TapeCalc/TapeCalc.lnk'
 has_key() { wine reg query "$1" >/dev/null 2>&1; }
+# The Apps & features entry an install wrote, found by its folder among the hive's uninstall
+# keys, is the one the winget manifest describes: winget matches the installed program to
+# the package by it.
+check_entry() { # hive (HKCU or HKLM), install folder
+    wine reg query "$1\\${uninstall%\\*}" /s >"$work/entries.txt" 2>/dev/null ||
+        fail "no uninstall keys under $1"
+    python3 - "$work/entries.txt" "$(windows_path "$2")" "$manifest" <<'PYTHON' ||
+import glob, re, sys, yaml
+keys, key = {}, None
+for line in open(sys.argv[1], encoding="utf-8", errors="replace").read().splitlines():
+    if line.startswith("HKEY_"):
+        key = keys.setdefault(line.rsplit("\\", 1)[1], {})
+    elif key is not None and (m := re.match(r"^\s+(\S+)\s+REG_\w+\s+(.*?)\s*$", line)):
+        key[m[1]] = m[2]
+found = [k for k, v in keys.items() if v.get("InstallLocation", "").lower() == sys.argv[2].lower()]
+if len(found) != 1:
+    sys.exit(f"{len(found)} uninstall entries name {sys.argv[2]}: {sorted(keys)}")
+entry = dict(keys[found[0]], ProductCode=found[0])
+def manifest(kind):
+    for name in glob.glob(f"{sys.argv[3]}/*.yaml"):
+        doc = yaml.load(open(name, encoding="utf-8"), Loader=yaml.BaseLoader)
+        if doc["ManifestType"] == kind:
+            return doc
+    sys.exit(f"no {kind} manifest in {sys.argv[3]}")
+installer, default = manifest("installer"), manifest("defaultLocale")
+(listed,) = installer["AppsAndFeaturesEntries"]
+wanted = {"ProductCode": [installer["ProductCode"], listed["ProductCode"]],
+          "DisplayName": [default["PackageName"], listed["DisplayName"]],
+          "Publisher": [default["Publisher"], listed["Publisher"]],
+          "DisplayVersion": [installer["PackageVersion"], listed["DisplayVersion"]]}
+wrong = [f"{field} {entry.get(field)!r}, the manifest {values}"
+         for field, values in wanted.items() if any(entry.get(field) != v for v in values)]
+if wrong:
+    sys.exit("the uninstall entry differs from the winget manifest: " + "; ".join(wrong))
+print("    " + ", ".join(f"{field} {entry[field]}" for field in wanted))
+PYTHON
+        fail "the Apps & features entry under $1 is not the winget manifest's"
+}
 step "silent install for the current user: $(basename "$setup")"
 cp "$setup" "$work/setup.exe"
 wine "$work/setup.exe" /S
@@ -215,6 +260,8 @@ done <<<"$imports"
 wine reg query "HKCU\\$uninstall" /v InstallLocation 2>/dev/null |
     grep -qF "$(windows_path "$program_dir")" || fail "no uninstall entry under HKCU for its folder"
 if has_key "HKLM\\$uninstall"; then fail "a per-user install wrote HKLM\\$uninstall"; fi
+step "its Apps & features entry is the winget manifest's ($(basename "$manifest"))"
+check_entry HKCU "$program_dir"
 
 installed_exe=$(windows_path "$program_dir/bin/tapecalc.exe")
 step "the installed program: 62 on the display, the tape in %APPDATA%\\tapecalc\\shujucuncu"
@@ -284,6 +331,7 @@ wine "$work/setup.exe" /S /AllUsers
 wineserver -w
 [ -e "$all_users_dir/bin/tapecalc.exe" ] || fail "nothing in $(windows_path "$all_users_dir")"
 has_key "HKLM\\$uninstall" || fail "no uninstall entry under HKLM"
+check_entry HKLM "$all_users_dir"
 [ -n "$(find "$drive" -path "$common_menu" -print -quit)" ] || fail "no common Start menu entry"
 step "silent uninstalls: the user's, then all users'"
 uninstall_from "$program_dir"

@@ -96,7 +96,10 @@ int child(int argc, char **argv) {
     QApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments().mid(2);
     QFile log(args[3]);
-    log.open(QIODevice::Append | QIODevice::Unbuffered);
+    if (!log.open(QIODevice::Append | QIODevice::Unbuffered)) {
+        qCritical("cannot open the log %s", qPrintable(args[3]));
+        return 1;
+    }
     const auto logView = [&log](char tag, bool kept, const QString &view) {
         const QByteArray bytes = view.toUtf8();
         log.write(tag + QByteArray(kept ? "1 " : "0 ") + QByteArray::number(bytes.size()) + '\n' +
@@ -390,18 +393,18 @@ void TestJournalWindow::fullDiskThenKill() {
     if (!disk.mounted())
         TAPECALC_MISSING("mounting a tmpfs needs root");
     const QString go = folder.dir.filePath("go");
-    const auto touch = [](const QString &path) { QFile(path).open(QIODevice::WriteOnly); };
+    const auto touch = [](const QString &path) { return QFile(path).open(QIODevice::WriteOnly); };
     QProcess child;
     startChild(child, folder, go, 0, "fill");
     QTRY_COMPARE_WITH_TIMEOUT(readLog(folder.log(0)).views.size(), 1, 20000);
     QVERIFY(disk.fill());
-    touch(go + "1");
+    QVERIFY(touch(go + "1"));
     QTRY_COMPARE_WITH_TIMEOUT(readLog(folder.log(0)).views.size(), 2, 60000);
     const QString full = QStringLiteral("notice:磁盘已满，未保存的纸带无法自动保留");
     QCOMPARE(readLog(folder.log(0)).messages, QStringList{full});
     if (freed) {
         disk.free();
-        touch(go + "2");
+        QVERIFY(touch(go + "2"));
         QTRY_COMPARE_WITH_TIMEOUT(readLog(folder.log(0)).views.size(), 3, 20000);
         QCOMPARE(readLog(folder.log(0)).messages,
                  (QStringList{full, QStringLiteral("notice:未保存的纸带又能自动保留了")}));

@@ -196,7 +196,7 @@ void TestSaveDelete::deleteWhereNoTrashTakesTheTape() {
                       list->visualItemRect(list->item(0)).center());
     const QString trash = QDir(home_.dataHome()).filePath("Trash");
     QDir(trash).removeRecursively();
-    QFile(trash).open(QIODevice::WriteOnly);
+    QVERIFY(QFile(trash).open(QIODevice::WriteOnly));
     platform.log.clear();
     click(form, "Label31");
     QFile::remove(trash);
