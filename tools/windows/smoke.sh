@@ -54,7 +54,7 @@ setup=$(readlink -f "$setup")
 zip=$(readlink -f "$zip")
 manifest=$(find "$(dirname "$setup")/winget/manifests" -name '*.installer.yaml' -printf '%h\n' \
     2>/dev/null | head -n 1)
-tapecalc_install_missing wine wine64 xvfb xauth xdotool xclip binutils-mingw-w64-x86-64 \
+tapecalc_install_missing wine wine64 xvfb xauth xdotool x11-utils xclip binutils-mingw-w64-x86-64 \
     pulseaudio pulseaudio-utils python3 python3-yaml
 
 fail() {
@@ -116,8 +116,18 @@ open_program() {
     # A UTF-8 locale, so that wine reads a path that is not ASCII.
     LC_ALL=C.UTF-8 wine "$1" >"$work/program.log" 2>&1 &
     program=$!
-    window=$(timeout 60 xdotool search --sync --onlyvisible --classname tapecalc.exe |
-        head -n 1) || fail "no window within 60 s: $(cat "$work/program.log")"
+    # Looked for again and again, as the desktop suites wait, rather than with xdotool's
+    # --sync: wine maps and drops windows of its own meanwhile, and one that went while
+    # xdotool looked at it (BadWindow) ended the wait. A slow machine is slow, not red.
+    local deadline=$((SECONDS + 180))
+    window=""
+    until [ -n "$window" ] && xwininfo -id "$window" >/dev/null 2>&1; do
+        kill -0 "$program" 2>/dev/null || fail "the program ended: $(cat "$work/program.log")"
+        [ "$SECONDS" -lt "$deadline" ] ||
+            fail "no window within 180 s: $(cat "$work/program.log")"
+        sleep 0.2
+        window=$(xdotool search --onlyvisible --classname tapecalc.exe 2>/dev/null | head -n 1)
+    done
     at 176 80 # the entry box (a press on the gold background would start moving the window)
 }
 # The window is borderless at the top left of its own geometry; points are the window's
