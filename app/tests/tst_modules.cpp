@@ -441,7 +441,7 @@ void TestModules::onlyItsOwnersModulesRun() {
     QFETCH(bool, installed);
     QFETCH(QString, change);
     if (change.endsWith("theirs") && !asAdministrator())
-        QSKIP("only the administrator gives a file to another user");
+        TAPECALC_MISSING("only the administrator gives a file to another user");
     QTemporaryDir top;
     QDir prefix(top.path());
     const QString bin = prefix.filePath(installed ? "bin" : "copy");
@@ -481,7 +481,9 @@ void TestModules::onlyItsOwnersModulesRun() {
         QVERIFY2(!QFile::exists(mark), "a planted module ran");
     }
     const QDir built(QCoreApplication::applicationDirPath());
-    if (asAdministrator())
+    // Again as a user whose files these are, but for another user's module: only the
+    // administrator makes one.
+    if (asAdministrator() && !change.endsWith("theirs"))
         runAsNobody(QStringLiteral("onlyItsOwnersModulesRun:") + QTest::currentDataTag(),
                     {built.filePath(printFile), built.filePath(soundFile), TAPECALC_PLANTED_MODULE,
                      TAPECALC_SOURCE_DIR "/shengyin/5.wav"});
