@@ -1,5 +1,6 @@
-// What the print suites share: the PDFs the cups-pdf queue TapePDF (tools/start-cups.sh)
-// makes of their jobs, and a small report of a few lines.
+// What the print suites share: the program's face, the PDFs the cups-pdf queue TapePDF
+// (tools/start-cups.sh) makes of their jobs, and a small report of a few lines. Suites
+// that include it define TAPECALC_SOURCE_DIR.
 #pragma once
 
 #include "core/actions.h"
@@ -9,6 +10,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QFont>
+#include <QFontDatabase>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -19,6 +22,15 @@
 #include <vector>
 
 namespace tapecalc::printtest {
+
+// The program's own face at the report's 12 pt, from the file the program builds in.
+inline QFont programFont() {
+    static const int id = QFontDatabase::addApplicationFont(TAPECALC_SOURCE_DIR
+                                                            "/art/fonts/TapeCalcSerif-subset.otf");
+    QFont font(QFontDatabase::applicationFontFamilies(id).value(0));
+    font.setPointSizeF(12.0);
+    return font;
+}
 
 // Where cups-pdf may put the job of this user (its "Out" setting, or the folder of
 // anonymous jobs); TAPECALC_PDF_DIR names another.

@@ -3,6 +3,7 @@
 // inside the margins any printer prints. Read back from the PDF with pdftotext.
 #include "core/report.h"
 #include "print/reportpainter.h"
+#include "print/tests/printfixtures.h"
 #include "testsupport/missing.h"
 #include "testsupport/runtool.h"
 
@@ -18,17 +19,9 @@
 #include <cmath>
 
 using namespace tapecalc;
+using namespace tapecalc::printtest;
 
 namespace {
-
-// The program's own face at the report's 12 pt, from the file the program builds in.
-QFont programFont() {
-    static const int id = QFontDatabase::addApplicationFont(TAPECALC_SOURCE_DIR
-                                                            "/art/fonts/TapeCalcSerif-subset.otf");
-    QFont font(QFontDatabase::applicationFontFamilies(id).value(0));
-    font.setPointSizeF(12.0);
-    return font;
-}
 
 // A word of `pdftotext -bbox`, in points from the page's top left.
 struct Word {

@@ -20,19 +20,6 @@
 using namespace tapecalc;
 using namespace tapecalc::printtest;
 
-namespace {
-
-// The program's face, from the sources: the report's words are drawn in it.
-QFont programFont() {
-    static const int id = QFontDatabase::addApplicationFont(TAPECALC_SOURCE_DIR
-                                                            "/art/fonts/TapeCalcSerif-subset.otf");
-    QFont font(QFontDatabase::applicationFontFamilies(id).value(0));
-    font.setPointSizeF(12);
-    return font;
-}
-
-} // namespace
-
 class TestReportPrinter : public QObject {
     Q_OBJECT
 
